@@ -1,0 +1,78 @@
+#pragma once
+
+// The application object: the hidden owner window that every form belongs
+// to, the message loop with the general error report, the dispatcher that
+// carries timers and workers' hand-overs to the UI thread.
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace tolvar {
+
+class Form;
+class Timer;
+
+class Application {
+public:
+    explicit Application(HINSTANCE instance = GetModuleHandleA(nullptr));
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // The one application of the process; windows, timers and threads reach
+    // it here rather than through a pointer handed down every constructor.
+    static Application& instance();
+    // Null when no application exists (destructors that may outlive it).
+    static Application* current() noexcept;
+
+    HINSTANCE hinstance() const { return instance_; }
+    const std::string& title() const { return title_; }
+    void setTitle(const std::string& title);
+    // Hidden top-level window that owns every form.
+    HWND ownerWindow() const { return owner_; }
+
+    // Shows the main form and runs the message loop until terminate().
+    void run(Form& mainForm);
+    Form* mainForm() const { return mainForm_; }
+    // Handles every message waiting in the queue, then returns.
+    void processMessages();
+    void terminate();
+    bool terminated() const { return terminated_; }
+
+    // The general error report: shows the text of the exception e (a
+    // message box unless a test replaced it) and lets the program go on.
+    void reportException(std::exception_ptr e) noexcept;
+    void setErrorReport(std::function<void(const std::string&)> report);
+
+    // Runs fn on the UI thread and returns once it has run there. An
+    // exception from fn comes out here, in the caller's thread.
+    void synchronize(const std::function<void()>& fn);
+    bool onUiThread() const { return GetCurrentThreadId() == uiThread_; }
+
+private:
+    friend class Timer;
+    UINT_PTR registerTimer(Timer& timer);
+    void unregisterTimer(UINT_PTR id);
+    HWND dispatcher() const { return dispatcher_; }
+
+    static LRESULT CALLBACK DispatcherProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void registerClasses();
+
+    HINSTANCE instance_;
+    DWORD uiThread_;
+    std::string title_;
+    HWND owner_ = nullptr;
+    HWND dispatcher_ = nullptr;
+    Form* mainForm_ = nullptr;
+    bool terminated_ = false;
+    std::function<void(const std::string&)> errorReport_;
+    std::map<UINT_PTR, Timer*> timers_;
+    UINT_PTR nextTimerId_ = 1;
+};
+
+}  // namespace tolvar

@@ -1,0 +1,113 @@
+#pragma once
+
+// The base of every control. A control has a parent (a windowed control,
+// which owns it), a position in its parent's client area, visibility, a hint
+// and mouse events. Graphic controls have no window of their own: their
+// parent paints them and routes the mouse to them.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace tolvar {
+
+class WindowedControl;
+
+enum class MouseButton { Left, Right, Middle };
+
+struct Bounds {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int right() const { return left + width; }
+    int bottom() const { return top + height; }
+    bool contains(int x, int y) const {
+        return x >= left && y >= top && x < right() && y < bottom();
+    }
+    RECT rect() const { return RECT{left, top, right(), bottom()}; }
+};
+
+class Control {
+public:
+    virtual ~Control();
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    WindowedControl* parent() const { return parent_; }
+    // Moves the control, and its ownership, to another parent.
+    void setParent(WindowedControl& newParent);
+
+    const Bounds& bounds() const { return bounds_; }
+    void setBounds(int left, int top, int width, int height);
+    void setPosition(int left, int top) { setBounds(left, top, bounds_.width, bounds_.height); }
+    void setSize(int width, int height) { setBounds(bounds_.left, bounds_.top, width, height); }
+
+    bool visible() const { return visible_; }
+    void setVisible(bool visible);
+    void show() { setVisible(true); }
+    void hide() { setVisible(false); }
+
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool enabled);
+
+    const std::string& hint() const { return hint_; }
+    void setHint(const std::string& hint) { hint_ = hint; }
+
+    virtual bool isWindowed() const = 0;
+
+    // Repaints the control's area of its window.
+    virtual void invalidate();
+
+    // Events, in the control's own coordinates. A click comes after the
+    // mouse-up of a left press that was released over the control.
+    std::function<void()> onClick;
+    std::function<void()> onDblClick;
+    std::function<void(MouseButton, int x, int y)> onMouseDown;
+    std::function<void(MouseButton, int x, int y)> onMouseUp;
+    std::function<void(int x, int y)> onMouseMove;
+
+    // Delivery of mouse input; the window that received it calls these.
+    void mouseDown(MouseButton button, int x, int y);
+    void mouseUp(MouseButton button, int x, int y);
+    void mouseMove(int x, int y);
+    void click();
+    void dblClick();
+
+protected:
+    explicit Control(WindowedControl* parent) : parent_(parent) {}
+    // Called after bounds, visibility or enabled state changed.
+    virtual void boundsChanged(const Bounds& old) = 0;
+    virtual void visibilityChanged() = 0;
+    virtual void enabledChanged() {}
+    virtual void parentChanged(WindowedControl* oldParent) = 0;
+
+    Bounds bounds_;
+    bool visible_ = true;
+    bool enabled_ = true;
+
+private:
+    friend class WindowedControl;
+    WindowedControl* parent_;
+    std::string hint_;
+};
+
+// A control painted by its parent into the parent's off-screen bitmap.
+class GraphicControl : public Control {
+public:
+    bool isWindowed() const override { return false; }
+    void invalidate() override;
+
+    // Paints into dc, whose origin is the control's top-left corner and whose
+    // clip is the control's rectangle.
+    virtual void paint(HDC dc) const = 0;
+
+protected:
+    explicit GraphicControl(WindowedControl& parent);
+    void boundsChanged(const Bounds& old) override;
+    void visibilityChanged() override;
+    void parentChanged(WindowedControl* oldParent) override;
+};
+
+}  // namespace tolvar

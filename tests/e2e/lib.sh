@@ -1,0 +1,65 @@
+# Helpers for driving the program under Xvfb and Wine from a test script.
+# Needs DISPLAY (the test run's Xvfb), xdotool and ImageMagick.
+
+program_pid=""
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Starts a Windows program in a session of its own, so that stopping it
+# ends every process Wine started for it.
+start_program() {
+  local wine_run=$1 exe=$2
+  setsid "$wine_run" "$exe" >/dev/null 2>&1 &
+  program_pid=$!
+}
+
+stop_program() {
+  [ -n "$program_pid" ] || return 0
+  kill -TERM -- "-$program_pid" 2>/dev/null || true
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.3
+  done
+  kill -KILL -- "-$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=""
+}
+
+# Prints the id of the first visible window whose name matches the regular
+# expression, waiting up to the given seconds.
+wait_for_window() {
+  local pattern=$1 seconds=$2 id
+  for _ in $(seq $((seconds * 4))); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.25
+  done
+  return 1
+}
+
+# Prints "x y width height" of a window.
+window_geometry() {
+  local x y w h
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  x=$X y=$Y w=$WIDTH h=$HEIGHT
+  echo "$x $y $w $h"
+}
+
+screen_size() {
+  xdotool getdisplaygeometry
+}
+
+screenshot() {
+  import -window root "$1"
+}
+
+# Prints the colour of one pixel of a picture as "r,g,b".
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
+}

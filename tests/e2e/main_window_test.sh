@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The built program starts under Wine, its main window is found by caption,
+# and a screenshot shows a 792 by 442 window with rounded corners.
+# Usage: main_window_test.sh WINE_RUN PROGRAM_DIR ARTIFACT_DIR
+set -euo pipefail
+wine_run=$1
+program_dir=$2
+artifacts=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+mkdir -p "$artifacts"
+start_program "$wine_run" "$program_dir/AntiVirus.exe"
+trap stop_program EXIT
+
+win=$(wait_for_window "^Tolvar AntiVirus\$" 60) || fail "no window captioned 'Tolvar AntiVirus' appeared"
+sleep 1
+read -r x y w h < <(window_geometry "$win")
+echo "main window at ($x, $y), $w by $h"
+[ "$w" = 792 ] && [ "$h" = 442 ] || fail "main window is $w by $h, expected 792 by 442"
+
+# Centred on the screen.
+read -r sw sh < <(screen_size)
+[ $(( x - (sw - w) / 2 )) -ge -1 ] && [ $(( x - (sw - w) / 2 )) -le 1 ] &&
+  [ $(( y - (sh - h) / 2 )) -ge -1 ] && [ $(( y - (sh - h) / 2 )) -le 1 ] ||
+  fail "main window at ($x, $y) is not centred on the $sw by $sh screen"
+
+shot="$artifacts/main_window.png"
+screenshot "$shot"
+echo "screenshot: $shot"
+
+# The corners are cut away (the desktop shows), just inside them is the window.
+desktop=$(pixel "$shot" 2 2)
+inside=$(pixel "$shot" $((x + w / 2)) $((y + h / 2)))
+[ "$inside" != "$desktop" ] || fail "the window's middle looks like the desktop ($inside)"
+for corner in "$x $y" "$((x + w - 1)) $y" "$x $((y + h - 1))" "$((x + w - 1)) $((y + h - 1))"; do
+  c=$(pixel "$shot" $corner)
+  [ "$c" = "$desktop" ] || fail "corner ($corner) is $c, not the desktop's $desktop: corners not rounded"
+done
+for near in "$((x + 8)) $((y + 8))" "$((x + w - 9)) $((y + h - 9))" "$((x + w / 2)) $y" "$x $((y + h / 2))"; do
+  c=$(pixel "$shot" $near)
+  [ "$c" != "$desktop" ] || fail "($near) shows the desktop: too much cut away"
+done
+echo "PASS: main window 792x442, centred, rounded"

@@ -1,0 +1,12 @@
+// The Win32 tests share one application object, as the program does.
+
+#include <gtest/gtest.h>
+
+#include "framework/application.h"
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    tolvar::Application app;
+    app.setTitle("Tolvar Antivirus tests");
+    return RUN_ALL_TESTS();
+}

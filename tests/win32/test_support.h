@@ -1,0 +1,51 @@
+#pragma once
+
+// Helpers for driving windows from a test: pumping messages until a
+// condition holds, and recording the general error report.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/application.h"
+
+namespace tolvar::test {
+
+// Handles messages until done() is true or timeoutMs has passed; true when
+// done() became true.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
+    const ULONGLONG start = GetTickCount64();
+    while (!done()) {
+        if (GetTickCount64() - start > timeoutMs)
+            return false;
+        Application::instance().processMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// Replaces the message box of the error report for one test.
+class RecordedErrors {
+public:
+    RecordedErrors() {
+        Application::instance().setErrorReport(
+            [this](const std::string& text) { messages.push_back(text); });
+    }
+    ~RecordedErrors() { Application::instance().setErrorReport(nullptr); }
+    std::vector<std::string> messages;
+};
+
+inline LPARAM Point(int x, int y) {
+    return MAKELPARAM(x, y);
+}
+
+// A left click at (x, y) of a window's client area, as the mouse sends it.
+inline void ClickAt(HWND hwnd, int x, int y) {
+    SendMessageA(hwnd, WM_MOUSEMOVE, 0, Point(x, y));
+    SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
+    SendMessageA(hwnd, WM_LBUTTONUP, 0, Point(x, y));
+}
+
+}  // namespace tolvar::test
