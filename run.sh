@@ -19,7 +19,6 @@ echo "== building (Windows)"
 build_windows
 program="$PWD/build/win/program"
 prefix="$PWD/build/run/wineprefix"
-wine_run="$PWD/build/win/wine-run.sh"
 
 if [ -n "${DISPLAY:-}" ]; then
   prepare_prefix "$prefix"

@@ -10,10 +10,11 @@ if(WIN32 AND TOLVAR_DEPS_PREFIX)
   list(PREPEND CMAKE_PREFIX_PATH "${TOLVAR_DEPS_PREFIX}")
 endif()
 
+# Static runtime: the program and its tests need no DLL beside them.
 if(MINGW)
-  # Static runtime: the program and its tests need no DLL beside them.
-  set(PNG_USE_STATIC_LIBS ON)
   add_link_options(-static -static-libgcc -static-libstdc++)
+elseif(MSVC)
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 endif()
 
 find_package(ZLIB REQUIRED)

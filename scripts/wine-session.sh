@@ -40,6 +40,13 @@ prepare_prefix() {
     wineboot --init >/dev/null 2>&1 || true
     wineserver -w
     [ -f "$prefix/system.reg" ] || { echo "could not set up the Wine prefix $prefix" >&2; return 1; }
+    # No window manager runs on our own Xvfb: Wine manages its windows
+    # itself, or each hide waits two seconds for a window manager that never
+    # answers.
+    if [ -n "$xvfb_pid" ]; then
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+      wineserver -w
+    fi
   fi
   wineserver -p
   # Wine's own services start with the first program and stay as long as the

@@ -25,16 +25,14 @@ Application* g_application = nullptr;
 
 Application::Application(HINSTANCE instance)
     : instance_(instance), uiThread_(GetCurrentThreadId()) {
-    if (g_application)
-        throw AppError("The application object already exists");
+    if (g_application) throw AppError("The application object already exists");
     registerClasses();
     owner_ = CreateWindowExA(0, window_class::kOwner, "",
                              WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS,
                              0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
     dispatcher_ = CreateWindowExA(0, window_class::kDispatcher, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                   nullptr, instance_, nullptr);
-    if (!owner_ || !dispatcher_)
-        throw AppError("Cannot create the application's windows");
+    if (!owner_ || !dispatcher_) throw AppError("Cannot create the application's windows");
     g_application = this;
 }
 
@@ -47,8 +45,7 @@ Application::~Application() {
 }
 
 Application& Application::instance() {
-    if (!g_application)
-        throw AppError("The application object does not exist");
+    if (!g_application) throw AppError("The application object does not exist");
     return *g_application;
 }
 
@@ -62,8 +59,7 @@ void Application::registerClasses() {
     wc.hInstance = instance_;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
-    if (!wc.hIcon)
-        wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
 
     // Forms and panels paint themselves whole, so no background brush.
     wc.lpfnWndProc = &WindowedControl::WindowProc;
@@ -94,8 +90,7 @@ void Application::run(Form& mainForm) {
     MSG msg;
     while (!terminated_) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1)
-            break;
+        if (got == 0 || got == -1) break;
         // Window procedures catch their own errors; this catches what a
         // message without a window (a thread message) might raise.
         try {
@@ -164,10 +159,8 @@ void Application::synchronize(const std::function<void()>& fn) {
     // SendMessage blocks this worker until the UI thread has handled the
     // call; the UI thread handles sent messages even inside modal loops.
     SendMessageA(dispatcher_, kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
-    if (!call.ran)
-        throw AppError("The program is closing");
-    if (call.error)
-        std::rethrow_exception(call.error);
+    if (!call.ran) throw AppError("The program is closing");
+    if (call.error) std::rethrow_exception(call.error);
 }
 
 UINT_PTR Application::registerTimer(Timer& timer) {

@@ -16,8 +16,7 @@ void Bitmap::setSize(int width, int height) {
     handle_.reset();
     bits_ = nullptr;
     width_ = height_ = 0;
-    if (width <= 0 || height <= 0)
-        return;
+    if (width <= 0 || height <= 0) return;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -27,8 +26,7 @@ void Bitmap::setSize(int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP h = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!h)
-        throw AppError("Out of system resources: cannot create a bitmap");
+    if (!h) throw AppError("Out of system resources: cannot create a bitmap");
     handle_.reset(h);
     bits_ = bits;
     width_ = width;
@@ -38,8 +36,7 @@ void Bitmap::setSize(int width, int height) {
 
 Bitmap Bitmap::clone() const {
     Bitmap copy;
-    if (empty())
-        return copy;
+    if (empty()) return copy;
     copy.setSize(width_, height_);
     GdiFlush();  // pending GDI drawing must reach the bits before they are copied
     std::memcpy(copy.bits_, bits_, static_cast<std::size_t>(Bgr24Stride(width_)) * height_);
@@ -51,16 +48,14 @@ std::uint8_t* Bitmap::row(int y) const {
 }
 
 COLORREF Bitmap::pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_)
-        return CLR_INVALID;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
     GdiFlush();
     const std::uint8_t* p = row(y) + 3 * x;
     return RGB(p[2], p[1], p[0]);
 }
 
 void Bitmap::setPixel(int x, int y, COLORREF colour) {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_)
-        return;
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
     GdiFlush();
     std::uint8_t* p = row(y) + 3 * x;
     p[0] = GetBValue(colour);
@@ -70,8 +65,7 @@ void Bitmap::setPixel(int x, int y, COLORREF colour) {
 
 Bitmap Bitmap::fromPicture(const Picture& picture, Rgb background) {
     Bitmap bitmap(picture.width, picture.height);
-    if (bitmap.empty())
-        return bitmap;
+    if (bitmap.empty()) return bitmap;
     const std::vector<std::uint8_t> rows = ToBgr24Rows(picture, background);
     std::memcpy(bitmap.bits_, rows.data(), rows.size());
     return bitmap;

@@ -7,8 +7,7 @@ namespace tolvar {
 Control::~Control() = default;
 
 void Control::setParent(WindowedControl& newParent) {
-    if (&newParent == parent_ || &newParent == this)
-        return;
+    if (&newParent == parent_ || &newParent == this) return;
     WindowedControl* old = parent_;
     std::unique_ptr<Control> self = old->releaseChild(*this);
     parent_ = &newParent;
@@ -25,15 +24,13 @@ void Control::setBounds(int left, int top, int width, int height) {
 }
 
 void Control::setVisible(bool visible) {
-    if (visible_ == visible)
-        return;
+    if (visible_ == visible) return;
     visible_ = visible;
     visibilityChanged();
 }
 
 void Control::setEnabled(bool enabled) {
-    if (enabled_ == enabled)
-        return;
+    if (enabled_ == enabled) return;
     enabled_ = enabled;
     enabledChanged();
 }
@@ -41,52 +38,43 @@ void Control::setEnabled(bool enabled) {
 void Control::invalidate() {}
 
 void Control::mouseDown(MouseButton button, int x, int y) {
-    if (onMouseDown)
-        onMouseDown(button, x, y);
+    if (onMouseDown) onMouseDown(button, x, y);
 }
 
 void Control::mouseUp(MouseButton button, int x, int y) {
-    if (onMouseUp)
-        onMouseUp(button, x, y);
+    if (onMouseUp) onMouseUp(button, x, y);
 }
 
 void Control::mouseMove(int x, int y) {
-    if (onMouseMove)
-        onMouseMove(x, y);
+    if (onMouseMove) onMouseMove(x, y);
 }
 
 void Control::click() {
-    if (onClick)
-        onClick();
+    if (onClick) onClick();
 }
 
 void Control::dblClick() {
-    if (onDblClick)
-        onDblClick();
+    if (onDblClick) onDblClick();
 }
 
 GraphicControl::GraphicControl(WindowedControl& parent) : Control(&parent) {}
 
 void GraphicControl::invalidate() {
-    if (parent() && visible_)
-        parent()->invalidateArea(bounds_.rect());
+    if (parent() && visible_) parent()->invalidateArea(bounds_.rect());
 }
 
 void GraphicControl::boundsChanged(const Bounds& old) {
-    if (!parent() || !visible_)
-        return;
+    if (!parent() || !visible_) return;
     parent()->invalidateArea(old.rect());
     parent()->invalidateArea(bounds_.rect());
 }
 
 void GraphicControl::visibilityChanged() {
-    if (parent())
-        parent()->invalidateArea(bounds_.rect());
+    if (parent()) parent()->invalidateArea(bounds_.rect());
 }
 
 void GraphicControl::parentChanged(WindowedControl* oldParent) {
-    if (oldParent)
-        oldParent->invalidateArea(bounds_.rect());
+    if (oldParent) oldParent->invalidateArea(bounds_.rect());
     invalidate();
 }
 

@@ -1,5 +1,6 @@
 #include "framework/form.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <vector>
@@ -40,8 +41,7 @@ public:
     }
     ~DisabledWindows() {
         for (HWND w : windows_) {
-            if (IsWindow(w))
-                EnableWindow(w, TRUE);
+            if (IsWindow(w)) EnableWindow(w, TRUE);
         }
     }
     DisabledWindows(const DisabledWindows&) = delete;
@@ -77,6 +77,17 @@ Form::Form(const std::string& caption, int clientWidth, int clientHeight, Border
 
 Form::~Form() = default;
 
+HWND Form::tooltip() {
+    if (!tooltip_) {
+        tooltip_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                                       WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle(),
+                                       nullptr, Application::instance().hinstance(), nullptr));
+        if (!tooltip_) throw AppError("Cannot create the hint window");
+    }
+    return tooltip_.get();
+}
+
 void Form::setCaption(const std::string& caption) {
     caption_ = caption;
     SetWindowTextA(handle(), caption_.c_str());
@@ -95,8 +106,7 @@ void Form::applyRegion() {
     UniqueRegion region(
         CreateRoundRectRgn(0, 0, clientWidth_, clientHeight_, kCornerEllipse, kCornerEllipse));
     // On success the window owns the region.
-    if (SetWindowRgn(handle(), region.get(), TRUE))
-        region.release();
+    if (SetWindowRgn(handle(), region.get(), TRUE)) region.release();
 }
 
 void Form::setStayOnTop(bool stayOnTop) {
@@ -122,15 +132,13 @@ void Form::boundsChanged(const Bounds& old) {
     GetClientRect(handle(), &client);
     clientWidth_ = client.right;
     clientHeight_ = client.bottom;
-    if (rounded_ && (old.width != bounds_.width || old.height != bounds_.height))
-        applyRegion();
+    if (rounded_ && (old.width != bounds_.width || old.height != bounds_.height)) applyRegion();
 }
 
 void Form::visibilityChanged() {
     if (visible_) {
         ShowWindow(handle(), SW_SHOW);
-        if (onShow)
-            onShow();
+        if (onShow) onShow();
     } else {
         ShowWindow(handle(), SW_HIDE);
     }
@@ -138,21 +146,17 @@ void Form::visibilityChanged() {
 
 void Form::close() {
     if (modal_) {
-        if (modalResult_ == mrNone)
-            modalResult_ = mrCancel;
+        if (modalResult_ == mrNone) modalResult_ = mrCancel;
         return;
     }
-    if (onClose)
-        onClose();
+    if (onClose) onClose();
     hide();
     Application* app = Application::current();
-    if (app && app->mainForm() == this)
-        app->terminate();
+    if (app && app->mainForm() == this) app->terminate();
 }
 
 int Form::showModal() {
-    if (visible_ || modal_)
-        throw AppError("Cannot make a visible window modal");
+    if (visible_ || modal_) throw AppError("Cannot make a visible window modal");
     Application& app = Application::instance();
     modalResult_ = mrNone;
     modal_ = true;
@@ -176,8 +180,7 @@ int Form::showModal() {
                 app.reportException(std::current_exception());
             }
         }
-        if (onClose)
-            onClose();
+        if (onClose) onClose();
     }  // the other windows are enabled before this one hides, so one of them is activated
     hide();
     modal_ = false;

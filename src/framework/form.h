@@ -50,6 +50,9 @@ public:
     // Moves the window with the mouse, as a drag of its title bar would.
     void beginDrag();
 
+    // The tooltip window that shows the hints of the form's controls.
+    HWND tooltip();
+
     // Shown on a right click (or the menu key) anywhere on the form.
     PopupMenu* contextMenu = nullptr;
 
@@ -73,6 +76,7 @@ private:
     bool rounded_ = false;
     bool modal_ = false;
     int modalResult_ = mrNone;
+    UniqueWindow tooltip_;
 };
 
 }  // namespace tolvar

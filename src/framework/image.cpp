@@ -20,8 +20,7 @@ void Image::setStretch(bool stretch) {
 }
 
 void Image::paint(HDC dc) const {
-    if (picture_.empty())
-        return;
+    if (picture_.empty()) return;
     MemoryDC source;
     ScopedSelect select(source.get(), picture_.handle());
     if (stretch_) {

@@ -11,8 +11,7 @@ Label::Label(WindowedControl& parent, int left, int top, int width, int height,
 }
 
 void Label::setCaption(const std::string& caption) {
-    if (caption == caption_)
-        return;
+    if (caption == caption_) return;
     caption_ = caption;
     invalidate();
 }
@@ -69,10 +68,8 @@ void Label::paint(HDC dc) const {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColor_);
     UINT format = DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : DT_SINGLELINE);
-    if (align_ == TextAlign::Center)
-        format |= DT_CENTER;
-    if (align_ == TextAlign::Right)
-        format |= DT_RIGHT;
+    if (align_ == TextAlign::Center) format |= DT_CENTER;
+    if (align_ == TextAlign::Right) format |= DT_RIGHT;
     DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r, format);
 }
 

@@ -8,8 +8,7 @@ ListBox::ListBox(WindowedControl& parent, int left, int top, int width, int heig
     bounds_ = Bounds{left, top, width, height};
     DWORD style = WS_CHILD | WS_VSCROLL | WS_TABSTOP | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
                   LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
-    if (mode == SelectionMode::Multiple)
-        style |= LBS_EXTENDEDSEL;
+    if (mode == SelectionMode::Multiple) style |= LBS_EXTENDEDSEL;
     createHandle(WS_EX_CLIENTEDGE, "LISTBOX", "", style, parent.handle(), true);
     // The row height is asked for while the window is created, before the
     // list is tied to this object; set it now.
@@ -32,8 +31,7 @@ int ListBox::count() const {
 
 std::string ListBox::item(int index) const {
     LRESULT len = SendMessageA(handle(), LB_GETTEXTLEN, index, 0);
-    if (len == LB_ERR)
-        return {};
+    if (len == LB_ERR) return {};
     std::string text(static_cast<std::size_t>(len) + 1, '\0');
     LRESULT got = SendMessageA(handle(), LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(got == LB_ERR ? 0 : static_cast<std::size_t>(got));
@@ -46,8 +44,7 @@ void ListBox::deleteItem(int index) {
 
 int ListBox::itemIndex() const {
     if (mode_ == SelectionMode::Multiple) {
-        if (count() == 0)
-            return -1;
+        if (count() == 0) return -1;
         return static_cast<int>(SendMessageA(handle(), LB_GETCARETINDEX, 0, 0));
     }
     LRESULT i = SendMessageA(handle(), LB_GETCURSEL, 0, 0);
@@ -85,8 +82,7 @@ std::vector<int> ListBox::selectedIndexes() const {
     std::vector<int> result;
     const int n = count();
     for (int i = 0; i < n; ++i) {
-        if (selected(i))
-            result.push_back(i);
+        if (selected(i)) result.push_back(i);
     }
     return result;
 }
@@ -100,8 +96,7 @@ void ListBox::setItemHeight(int height) {
 void ListBox::drawItem(const DRAWITEMSTRUCT& dis) {
     if (dis.itemID == static_cast<UINT>(-1)) {
         // An empty list with the focus: only the focus rectangle.
-        if (dis.itemState & ODS_FOCUS)
-            DrawFocusRect(dis.hDC, &dis.rcItem);
+        if (dis.itemState & ODS_FOCUS) DrawFocusRect(dis.hDC, &dis.rcItem);
         return;
     }
     ListRow row{static_cast<int>(dis.itemID), dis.rcItem, (dis.itemState & ODS_SELECTED) != 0,
@@ -111,8 +106,7 @@ void ListBox::drawItem(const DRAWITEMSTRUCT& dis) {
     } else {
         drawPlainRow(dis.hDC, row);
     }
-    if (row.focused)
-        DrawFocusRect(dis.hDC, &dis.rcItem);
+    if (row.focused) DrawFocusRect(dis.hDC, &dis.rcItem);
 }
 
 void ListBox::drawPlainRow(HDC dc, const ListRow& row) const {
@@ -127,8 +121,7 @@ void ListBox::drawPlainRow(HDC dc, const ListRow& row) const {
 }
 
 void ListBox::command(WORD notification) {
-    if (notification == LBN_SELCHANGE && onSelectionChange)
-        onSelectionChange();
+    if (notification == LBN_SELCHANGE && onSelectionChange) onSelectionChange();
 }
 
 }  // namespace tolvar

@@ -39,8 +39,7 @@ void PopupMenu::popup(HWND owner, int screenX, int screenY) {
     }
     if (chosen >= 0 && chosen < static_cast<int>(items_.size())) {
         const Item& item = items_[chosen];
-        if (item.enabled && item.onClick)
-            item.onClick();
+        if (item.enabled && item.onClick) item.onClick();
     }
 }
 

@@ -9,22 +9,18 @@ namespace tolvar {
 
 bool WaitPumping(HANDLE object, DWORD timeoutMs) {
     Application* app = Application::current();
-    if (!app || !app->onUiThread())
-        return WaitForSingleObject(object, timeoutMs) == WAIT_OBJECT_0;
+    if (!app || !app->onUiThread()) return WaitForSingleObject(object, timeoutMs) == WAIT_OBJECT_0;
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         DWORD left = INFINITE;
         if (timeoutMs != INFINITE) {
             ULONGLONG spent = GetTickCount64() - start;
-            if (spent >= timeoutMs)
-                return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+            if (spent >= timeoutMs) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
             left = static_cast<DWORD>(timeoutMs - spent);
         }
         DWORD r = MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_SENDMESSAGE);
-        if (r == WAIT_OBJECT_0)
-            return true;
-        if (r != WAIT_OBJECT_0 + 1)
-            return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
+        if (r == WAIT_OBJECT_0) return true;
+        if (r != WAIT_OBJECT_0 + 1) return WaitForSingleObject(object, 0) == WAIT_OBJECT_0;
         // Peeking handles the sent messages waiting; posted ones stay queued.
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -34,16 +30,13 @@ bool WaitPumping(HANDLE object, DWORD timeoutMs) {
 Thread::Thread(std::function<void(Thread&)> body) : body_(std::move(body)) {}
 
 Thread::~Thread() {
-    if (handle_)
-        WaitPumping(handle_.get(), INFINITE);
+    if (handle_) WaitPumping(handle_.get(), INFINITE);
 }
 
 void Thread::start() {
-    if (handle_)
-        throw AppError("Thread already started");
+    if (handle_) throw AppError("Thread already started");
     uintptr_t h = _beginthreadex(nullptr, 0, &Thread::Entry, this, 0, nullptr);
-    if (!h)
-        throw AppError("Cannot start a thread");
+    if (!h) throw AppError("Cannot start a thread");
     handle_.reset(reinterpret_cast<HANDLE>(h));
 }
 
@@ -59,8 +52,7 @@ unsigned __stdcall Thread::Entry(void* self) {
 }
 
 void Thread::waitFor() {
-    if (handle_)
-        WaitPumping(handle_.get(), INFINITE);
+    if (handle_) WaitPumping(handle_.get(), INFINITE);
 }
 
 bool Thread::waitFor(DWORD timeoutMs) {

@@ -10,8 +10,7 @@ Timer::Timer(UINT intervalMs, bool enabled)
 }
 
 Timer::~Timer() {
-    if (Application* app = Application::current())
-        app->unregisterTimer(id_);
+    if (Application* app = Application::current()) app->unregisterTimer(id_);
 }
 
 void Timer::setInterval(UINT intervalMs) {
@@ -28,13 +27,11 @@ void Timer::apply() {
     HWND target = Application::instance().dispatcher();
     // Restarting the timer restarts its period, as a change of setting should.
     KillTimer(target, id_);
-    if (enabled_ && interval_ > 0)
-        SetTimer(target, id_, interval_, nullptr);
+    if (enabled_ && interval_ > 0) SetTimer(target, id_, interval_, nullptr);
 }
 
 void Timer::tick() {
-    if (enabled_ && onTimer)
-        onTimer();
+    if (enabled_ && onTimer) onTimer();
 }
 
 }  // namespace tolvar

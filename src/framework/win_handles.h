@@ -31,8 +31,7 @@ public:
     explicit operator bool() const { return h_ != nullptr; }
     HANDLE release() { return std::exchange(h_, nullptr); }
     void reset(HANDLE h = nullptr) {
-        if (h_)
-            CloseHandle(h_);
+        if (h_) CloseHandle(h_);
         h_ = IsValid(h) ? h : nullptr;
     }
 
@@ -64,8 +63,7 @@ public:
     // Hands the object to a new owner (SetWindowRgn takes the region).
     T release() { return std::exchange(h_, nullptr); }
     void reset(T h = nullptr) {
-        if (h_)
-            DeleteObject(h_);
+        if (h_) DeleteObject(h_);
         h_ = h;
     }
 
@@ -98,8 +96,7 @@ class MemoryDC {
 public:
     MemoryDC() : dc_(CreateCompatibleDC(nullptr)) {}
     ~MemoryDC() {
-        if (dc_)
-            DeleteDC(dc_);
+        if (dc_) DeleteDC(dc_);
     }
     MemoryDC(const MemoryDC&) = delete;
     MemoryDC& operator=(const MemoryDC&) = delete;
@@ -138,13 +135,40 @@ private:
     HDC dc_;
 };
 
+// A window the program made and destroys with its owner object.
+class UniqueWindow {
+public:
+    UniqueWindow() = default;
+    explicit UniqueWindow(HWND h) : h_(h) {}
+    ~UniqueWindow() { reset(); }
+    UniqueWindow(UniqueWindow&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    UniqueWindow& operator=(UniqueWindow&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+    UniqueWindow(const UniqueWindow&) = delete;
+    UniqueWindow& operator=(const UniqueWindow&) = delete;
+
+    HWND get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void reset(HWND h = nullptr) {
+        if (h_ && IsWindow(h_)) DestroyWindow(h_);
+        h_ = h;
+    }
+
+private:
+    HWND h_ = nullptr;
+};
+
 // A popup menu handle.
 class UniqueMenu {
 public:
     UniqueMenu() : h_(CreatePopupMenu()) {}
     ~UniqueMenu() {
-        if (h_)
-            DestroyMenu(h_);
+        if (h_) DestroyMenu(h_);
     }
     UniqueMenu(const UniqueMenu&) = delete;
     UniqueMenu& operator=(const UniqueMenu&) = delete;

@@ -1,11 +1,13 @@
 #include "framework/windowed_control.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
 
 #include "framework/app_error.h"
 #include "framework/application.h"
+#include "framework/form.h"
 
 namespace tolvar {
 
@@ -52,15 +54,12 @@ WindowedControl::~WindowedControl() {
 
 void WindowedControl::createHandle(DWORD exStyle, const char* className, const char* caption,
                                    DWORD style, HWND parentOrOwner, bool subclass) {
-    if (visible_)
-        style |= WS_VISIBLE;
-    if (!enabled_)
-        style |= WS_DISABLED;
+    if (visible_) style |= WS_VISIBLE;
+    if (!enabled_) style |= WS_DISABLED;
     HWND hwnd = CreateWindowExA(exStyle, className, caption, style, bounds_.left, bounds_.top,
                                 bounds_.width, bounds_.height, parentOrOwner, nullptr,
                                 Application::instance().hinstance(), subclass ? nullptr : this);
-    if (!hwnd)
-        throw AppError(std::string("Cannot create a window of class ") + className);
+    if (!hwnd) throw AppError(std::string("Cannot create a window of class ") + className);
     if (subclass) {
         hwnd_ = hwnd;
         SetPropA(hwnd, kControlProperty, this);
@@ -91,8 +90,7 @@ LRESULT CALLBACK WindowedControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, L
 
 LRESULT WindowedControl::Dispatch(WindowedControl* self, HWND hwnd, UINT msg, WPARAM wp,
                                   LPARAM lp) {
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
+    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         LRESULT r = self->defaultHandling(msg, wp, lp);
         RemovePropA(hwnd, kControlProperty);
@@ -112,16 +110,14 @@ LRESULT WindowedControl::Dispatch(WindowedControl* self, HWND hwnd, UINT msg, WP
 }
 
 LRESULT WindowedControl::defaultHandling(UINT msg, WPARAM wp, LPARAM lp) {
-    if (originalProc_)
-        return CallWindowProcA(originalProc_, hwnd_, msg, wp, lp);
+    if (originalProc_) return CallWindowProcA(originalProc_, hwnd_, msg, wp, lp);
     return DefWindowProcA(hwnd_, msg, wp, lp);
 }
 
 LRESULT WindowedControl::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_ERASEBKGND:
-            if (!originalProc_)
-                return 1;  // the paint covers everything
+            if (!originalProc_) return 1;  // the paint covers everything
             break;
         case WM_PAINT:
             if (!originalProc_) {
@@ -173,8 +169,7 @@ LRESULT WindowedControl::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_MBUTTONDBLCLK:
             // The right button's release still goes on to the default handling,
             // which turns it into the context-menu request.
-            if (routeMouse(msg, wp, lp) && !originalProc_ && msg != WM_RBUTTONUP)
-                return 0;
+            if (routeMouse(msg, wp, lp) && !originalProc_ && msg != WM_RBUTTONUP) return 0;
             break;
         default:
             break;
@@ -189,6 +184,7 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
     switch (msg) {
         case WM_MOUSEMOVE: {
             GraphicControl* target = mouseTarget_ ? mouseTarget_ : graphicChildAt(x, y);
+            updateHint(target ? static_cast<const Control*>(target) : this);
             if (target) {
                 target->mouseMove(x - target->bounds().left, y - target->bounds().top);
             } else {
@@ -208,8 +204,7 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
                 // The press holds the mouse for this child until the release,
                 // wherever the mouse goes meanwhile.
                 mouseTarget_ = target;
-                if (!originalProc_)
-                    SetCapture(hwnd_);
+                if (!originalProc_) SetCapture(hwnd_);
                 mouseTarget_ = target;  // SetCapture may have reported a capture change
                 target->mouseDown(button, x - target->bounds().left, y - target->bounds().top);
                 if (dbl && button == MouseButton::Left && mouseTarget_ == target) {
@@ -217,12 +212,10 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
                 }
             } else {
                 selfPressed_ = button == MouseButton::Left;
-                if (!originalProc_)
-                    SetCapture(hwnd_);
+                if (!originalProc_) SetCapture(hwnd_);
                 selfPressed_ = button == MouseButton::Left;
                 mouseDown(button, x, y);
-                if (dbl && button == MouseButton::Left)
-                    dblClick();
+                if (dbl && button == MouseButton::Left) dblClick();
             }
             return true;
         }
@@ -231,8 +224,7 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
         case WM_MBUTTONUP: {
             if (GraphicControl* target = std::exchange(mouseTarget_, nullptr)) {
                 const bool over = target->bounds().contains(x, y);
-                if (GetCapture() == hwnd_ && !originalProc_)
-                    ReleaseCapture();
+                if (GetCapture() == hwnd_ && !originalProc_) ReleaseCapture();
                 target->mouseUp(button, x - target->bounds().left, y - target->bounds().top);
                 // The mouse-up handler may have moved the control elsewhere.
                 if (over && button == MouseButton::Left && target->parent() == this) {
@@ -240,14 +232,12 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
                 }
             } else {
                 const bool pressed = std::exchange(selfPressed_, false);
-                if (GetCapture() == hwnd_ && !originalProc_)
-                    ReleaseCapture();
+                if (GetCapture() == hwnd_ && !originalProc_) ReleaseCapture();
                 mouseUp(button, x, y);
                 RECT client;
                 GetClientRect(hwnd_, &client);
                 POINT p{x, y};
-                if (pressed && button == MouseButton::Left && PtInRect(&client, p))
-                    click();
+                if (pressed && button == MouseButton::Left && PtInRect(&client, p)) click();
             }
             return true;
         }
@@ -268,8 +258,7 @@ GraphicControl* WindowedControl::graphicChildAt(int x, int y) const {
 
 void WindowedControl::paintBackground(HDC dc) const {
     RECT client{0, 0, bounds_.width, bounds_.height};
-    if (hwnd_)
-        GetClientRect(hwnd_, &client);
+    if (hwnd_) GetClientRect(hwnd_, &client);
     UniqueBrush brush(CreateSolidBrush(color_));
     FillRect(dc, &client, brush.get());
 }
@@ -277,8 +266,7 @@ void WindowedControl::paintBackground(HDC dc) const {
 void WindowedControl::paintContent(HDC dc) const {
     paintBackground(dc);
     for (const auto& child : children_) {
-        if (child->isWindowed() || !child->visible())
-            continue;
+        if (child->isWindowed() || !child->visible()) continue;
         const Bounds& b = child->bounds();
         SavedDC saved(dc);
         POINT origin;
@@ -291,24 +279,20 @@ void WindowedControl::paintContent(HDC dc) const {
 
 Bitmap WindowedControl::renderOffscreen() const {
     RECT client{0, 0, bounds_.width, bounds_.height};
-    if (hwnd_)
-        GetClientRect(hwnd_, &client);
+    if (hwnd_) GetClientRect(hwnd_, &client);
     Bitmap buffer(client.right, client.bottom);
-    if (buffer.empty())
-        return buffer;
+    if (buffer.empty()) return buffer;
     BitmapCanvas canvas(buffer);
     paintContent(canvas.dc());
     return buffer;
 }
 
 void WindowedControl::invalidate() {
-    if (hwnd_)
-        InvalidateRect(hwnd_, nullptr, FALSE);
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void WindowedControl::invalidateArea(const RECT& area) {
-    if (hwnd_)
-        InvalidateRect(hwnd_, &area, FALSE);
+    if (hwnd_) InvalidateRect(hwnd_, &area, FALSE);
 }
 
 void WindowedControl::setColor(COLORREF color) {
@@ -319,8 +303,7 @@ void WindowedControl::setColor(COLORREF color) {
 void WindowedControl::bringToFront(Control& child) {
     auto it = std::find_if(children_.begin(), children_.end(),
                            [&](const std::unique_ptr<Control>& c) { return c.get() == &child; });
-    if (it == children_.end())
-        return;
+    if (it == children_.end()) return;
     std::rotate(it, it + 1, children_.end());
     if (child.isWindowed()) {
         SetWindowPos(static_cast<WindowedControl&>(child).handle(), HWND_TOP, 0, 0, 0, 0,
@@ -329,13 +312,44 @@ void WindowedControl::bringToFront(Control& child) {
     child.invalidate();
 }
 
+Form* WindowedControl::form() {
+    WindowedControl* c = this;
+    while (c->parent())
+        c = c->parent();
+    return dynamic_cast<Form*>(c);
+}
+
+void WindowedControl::updateHint(const Control* under) {
+    if (under == hinted_) return;
+    Form* top = form();
+    if (!top) return;
+    // One tool per window, covering the control under the mouse: the
+    // tooltip then shows that control's hint after the usual delay.
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = hwnd_;
+    tool.uId = 1;
+    if (hinted_) SendMessageA(top->tooltip(), TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    hinted_ = nullptr;
+    if (!under || under->hint().empty()) return;
+    hinted_ = under;
+    tool.uFlags = TTF_SUBCLASS;
+    if (under == this) {
+        GetClientRect(hwnd_, &tool.rect);
+    } else {
+        tool.rect = under->bounds().rect();
+    }
+    std::string text = under->hint();
+    tool.lpszText = text.data();
+    SendMessageA(top->tooltip(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 std::unique_ptr<Control> WindowedControl::releaseChild(Control& child) {
-    if (mouseTarget_ == &child)
-        mouseTarget_ = nullptr;
+    if (mouseTarget_ == &child) mouseTarget_ = nullptr;
+    if (hinted_ == &child) updateHint(nullptr);
     auto it = std::find_if(children_.begin(), children_.end(),
                            [&](const std::unique_ptr<Control>& c) { return c.get() == &child; });
-    if (it == children_.end())
-        throw AppError("Control is not a child of its parent");
+    if (it == children_.end()) throw AppError("Control is not a child of its parent");
     std::unique_ptr<Control> owned = std::move(*it);
     children_.erase(it);
     return owned;
@@ -353,18 +367,15 @@ void WindowedControl::boundsChanged(const Bounds&) {
 }
 
 void WindowedControl::visibilityChanged() {
-    if (hwnd_)
-        ShowWindow(hwnd_, visible_ ? SW_SHOW : SW_HIDE);
+    if (hwnd_) ShowWindow(hwnd_, visible_ ? SW_SHOW : SW_HIDE);
 }
 
 void WindowedControl::enabledChanged() {
-    if (hwnd_)
-        EnableWindow(hwnd_, enabled_ ? TRUE : FALSE);
+    if (hwnd_) EnableWindow(hwnd_, enabled_ ? TRUE : FALSE);
 }
 
 void WindowedControl::parentChanged(WindowedControl*) {
-    if (hwnd_ && parent())
-        SetParent(hwnd_, parent()->handle());
+    if (hwnd_ && parent()) SetParent(hwnd_, parent()->handle());
 }
 
 }  // namespace tolvar

@@ -49,6 +49,9 @@ public:
     // client-sized bitmap: exactly what a paint copies to the screen.
     Bitmap renderOffscreen() const;
 
+    // The form this control stands on (itself for a form).
+    class Form* form();
+
     // The control that owns a window, or null.
     static WindowedControl* fromHandle(HWND hwnd);
 
@@ -82,6 +85,8 @@ private:
     std::unique_ptr<Control> releaseChild(Control& child);
     void adoptChild(std::unique_ptr<Control> child);
     bool routeMouse(UINT msg, WPARAM wp, LPARAM lp);
+    // Shows the hint of the control under the mouse when the mouse rests.
+    void updateHint(const Control* under);
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT Dispatch(WindowedControl* self, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
@@ -92,6 +97,8 @@ private:
     // message until the release, as a windowed control would with capture.
     GraphicControl* mouseTarget_ = nullptr;
     bool selfPressed_ = false;
+    // The control whose hint the tooltip holds for this window.
+    const Control* hinted_ = nullptr;
     COLORREF color_;
 };
 

@@ -20,8 +20,7 @@ TForm1::TForm1()
 
     // Pressing anywhere on the background moves the window.
     auto drag = [this](MouseButton button, int, int) {
-        if (button == MouseButton::Left)
-            beginDrag();
+        if (button == MouseButton::Left) beginDrag();
     };
     Image1.onMouseDown = drag;
     TitleLabel.onMouseDown = drag;

@@ -41,4 +41,17 @@ for near in "$((x + 8)) $((y + 8))" "$((x + w - 9)) $((y + h - 9))" "$((x + w / 
   c=$(pixel "$shot" $near)
   [ "$c" != "$desktop" ] || fail "($near) shows the desktop: too much cut away"
 done
-echo "PASS: main window 792x442, centred, rounded"
+
+# A press on the background and a move of the mouse drags the window along.
+xdotool mousemove $((x + 400)) $((y + 300)) mousedown 1
+for step in 1 2 3 4 5 6 7 8 9 10; do
+  xdotool mousemove $((x + 400 + 6 * step)) $((y + 300 + 4 * step))
+  sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.5
+read -r nx ny _ _ < <(window_geometry "$win")
+[ "$nx" = $((x + 60)) ] && [ "$ny" = $((y + 40)) ] ||
+  fail "dragging the background by (60, 40) moved the window from ($x, $y) to ($nx, $ny)"
+
+echo "PASS: main window 792x442, centred, rounded, dragged by its background"

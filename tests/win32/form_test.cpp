@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include "framework/app_error.h"
 #include "framework/form.h"
 #include "framework/image.h"
@@ -48,8 +52,7 @@ TEST(Timers, FireRepeatedlyAndStopWhenDisabled) {
     int ticks = 0;
     Timer timer(20);
     timer.onTimer = [&] {
-        if (++ticks == 3)
-            timer.setEnabled(false);
+        if (++ticks == 3) timer.setEnabled(false);
     };
     ASSERT_TRUE(test::PumpUntil([&] { return ticks >= 3; }));
     test::PumpUntil([] { return false; }, 150);
@@ -69,8 +72,7 @@ TEST(ErrorReport, ErrorInATimerHandlerIsReportedAndTheLoopGoesOn) {
     int ticks = 0;
     Timer timer(20);
     timer.onTimer = [&] {
-        if (++ticks == 1)
-            throw AppError("Cannot open file C:\\x.gav");
+        if (++ticks == 1) throw AppError("Cannot open file C:\\x.gav");
     };
     ASSERT_TRUE(test::PumpUntil([&] { return ticks >= 3; }));
     ASSERT_EQ(errors.messages.size(), 1u);
@@ -83,8 +85,7 @@ TEST(ErrorReport, ErrorInAClickHandlerIsReportedAndTheWindowStillWorks) {
     Image& button = form.add<Image>(10, 10, 20, 20);
     int clicks = 0;
     button.onClick = [&] {
-        if (++clicks == 1)
-            throw std::runtime_error("first click fails");
+        if (++clicks == 1) throw std::runtime_error("first click fails");
     };
     test::ClickAt(form.handle(), 15, 15);
     test::ClickAt(form.handle(), 15, 15);
@@ -229,6 +230,43 @@ TEST(ListBoxes, SingleSelectionItemIndex) {
     EXPECT_TRUE(list.selected(1));
     list.setItemIndex(-1);
     EXPECT_EQ(list.itemIndex(), -1);
+}
+
+}  // namespace
+}  // namespace tolvar
+
+namespace tolvar {
+namespace {
+
+// The hint the form's tooltip holds for a window, or "" when it holds none.
+std::string ToolText(Form& form, HWND window) {
+    char text[256] = "";
+    TTTOOLINFOA tool{};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = window;
+    tool.uId = 1;
+    tool.lpszText = text;
+    if (!SendMessageA(form.tooltip(), TTM_GETTOOLINFOA, 0, reinterpret_cast<LPARAM>(&tool))) {
+        return "";
+    }
+    SendMessageA(form.tooltip(), TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+    return text;
+}
+
+TEST(Hints, TheControlUnderTheMouseLendsTheTooltipItsHint) {
+    Form form("hints", 200, 100);
+    Image& scan = form.add<Image>(0, 0, 50, 50);
+    Image& results = form.add<Image>(60, 0, 50, 50);
+    form.add<Image>(120, 0, 50, 50);  // no hint
+    scan.setHint("Scan");
+    results.setHint("Results");
+
+    SendMessageA(form.handle(), WM_MOUSEMOVE, 0, test::Point(10, 10));
+    EXPECT_EQ(ToolText(form, form.handle()), "Scan");
+    SendMessageA(form.handle(), WM_MOUSEMOVE, 0, test::Point(70, 10));
+    EXPECT_EQ(ToolText(form, form.handle()), "Results");
+    SendMessageA(form.handle(), WM_MOUSEMOVE, 0, test::Point(130, 10));
+    EXPECT_EQ(ToolText(form, form.handle()), "");
 }
 
 }  // namespace

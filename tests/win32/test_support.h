@@ -18,8 +18,7 @@ namespace tolvar::test {
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
     const ULONGLONG start = GetTickCount64();
     while (!done()) {
-        if (GetTickCount64() - start > timeoutMs)
-            return false;
+        if (GetTickCount64() - start > timeoutMs) return false;
         Application::instance().processMessages();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
