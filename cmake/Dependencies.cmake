@@ -12,6 +12,7 @@ endif()
 
 # Static runtime: the program and its tests need no DLL beside them.
 if(MINGW)
+  set(ZLIB_USE_STATIC_LIBS ON)
   add_link_options(-static -static-libgcc -static-libstdc++)
 elseif(MSVC)
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
