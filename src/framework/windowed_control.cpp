@@ -203,15 +203,14 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
             if (GraphicControl* target = graphicChildAt(x, y)) {
                 // The press holds the mouse for this child until the release,
                 // wherever the mouse goes meanwhile.
-                mouseTarget_ = target;
+                // (Capture first: taking it may report a capture change here.)
                 if (!originalProc_) SetCapture(hwnd_);
-                mouseTarget_ = target;  // SetCapture may have reported a capture change
+                mouseTarget_ = target;
                 target->mouseDown(button, x - target->bounds().left, y - target->bounds().top);
                 if (dbl && button == MouseButton::Left && mouseTarget_ == target) {
                     target->dblClick();
                 }
             } else {
-                selfPressed_ = button == MouseButton::Left;
                 if (!originalProc_) SetCapture(hwnd_);
                 selfPressed_ = button == MouseButton::Left;
                 mouseDown(button, x, y);
