@@ -5,6 +5,7 @@ set(TOLVAR_PROGRAM_DIR "${CMAKE_BINARY_DIR}/program" CACHE PATH "Program folder 
 add_custom_target(program_folder ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TOLVAR_PROGRAM_DIR}/bin/skin
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TOLVAR_PROGRAM_DIR}/bin/snr/1/9
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/res/skin ${TOLVAR_PROGRAM_DIR}/bin/skin
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:AntiVirus> ${TOLVAR_PROGRAM_DIR}/
   DEPENDS AntiVirus
   COMMENT "Laying out the program folder in ${TOLVAR_PROGRAM_DIR}"

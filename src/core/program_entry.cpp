@@ -4,8 +4,29 @@
 
 #include <commctrl.h>
 
+#include "core/life_cycle.h"
+#include "framework/app_error.h"
 #include "framework/application.h"
 #include "ui/main_form.h"
+
+namespace {
+
+// Every skin button shows its face and the progress bar its track once all
+// windows exist.
+void FirstPaint(tolvar::TForm1& mainForm) {
+    try {
+        tolvar::Skin& skin = mainForm.skin();
+        skin.Slots().flags(1).Selected = true;
+        skin.PaintProgressBar(1);
+        for (int n = 1; n <= tolvar::SlotTable::SlotCount; ++n)
+            skin.PaintSlot(n);
+    } catch (const tolvar::AppError&) {
+        // A window without its faces is still usable; the load error was
+        // already reported.
+    }
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -13,7 +34,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     try {
         tolvar::Application app(instance);
         app.setTitle("Tolvar Antivirus");
+
+        // The windows, main window first: its creation runs StartUp.
         tolvar::TForm1 mainForm;
+
+        if (tolvar::IsNewWindowsVersion()) {
+            // The hidden owner window keeps no taskbar button of its own.
+            HWND owner = app.ownerWindow();
+            SetWindowLongA(owner, GWL_EXSTYLE,
+                           GetWindowLongA(owner, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+        }
+        FirstPaint(mainForm);
         app.run(mainForm);
     } catch (const std::exception& e) {
         MessageBoxA(nullptr, e.what(), "Tolvar Antivirus", MB_OK | MB_ICONSTOP);

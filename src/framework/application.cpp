@@ -125,6 +125,10 @@ void Application::terminate() {
     PostQuitMessage(0);
 }
 
+void Application::minimize() {
+    if (mainForm_) ShowWindow(mainForm_->handle(), SW_MINIMIZE);
+}
+
 void Application::setErrorReport(std::function<void(const std::string&)> report) {
     errorReport_ = std::move(report);
 }

@@ -41,6 +41,8 @@ public:
     // Handles every message waiting in the queue, then returns.
     void processMessages();
     void terminate();
+    // Minimises the program: its main form goes to the taskbar.
+    void minimize();
     bool terminated() const { return terminated_; }
 
     // The general error report: shows the text of the exception e (a

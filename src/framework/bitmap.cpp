@@ -79,6 +79,22 @@ Bitmap LoadPngAsBitmap(const std::string& path, Rgb background) {
     return Bitmap::fromPicture(DecodePngFile(path), background);
 }
 
+Bitmap LoadPictureResource(const std::string& name, Rgb background) {
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    const DWORD size = found ? SizeofResource(module, found) : 0;
+    if (!data || size < 4) throw AppError("Cannot read picture resource " + name);
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    const std::string label = "resource " + name;
+    // PNG files begin with 0x89 'P' 'N' 'G'; anything else is taken for JPEG.
+    if (bytes[0] == 0x89 && bytes[1] == 'P') {
+        return Bitmap::fromPicture(DecodePngBytes(bytes, size, label), background);
+    }
+    return Bitmap::fromPicture(DecodeJpegBytes(bytes, size, label), background);
+}
+
 Bitmap LoadJpegAsBitmap(const std::string& path) {
     return Bitmap::fromPicture(DecodeJpegFile(path), Rgb{0, 0, 0});
 }

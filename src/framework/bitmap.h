@@ -79,4 +79,8 @@ Bitmap LoadPngAsBitmap(const std::string& path, Rgb background = {0, 0, 0});
 // The same for JPEG files.
 Bitmap LoadJpegAsBitmap(const std::string& path);
 
+// A picture carried in the program as an RCDATA resource, PNG or JPEG.
+// Throws AppError naming the resource when it is missing or cannot be read.
+Bitmap LoadPictureResource(const std::string& name, Rgb background = {0, 0, 0});
+
 }  // namespace tolvar

@@ -1,29 +1,354 @@
 #include "ui/main_form.h"
 
+#include "core/life_cycle.h"
+#include "framework/app_error.h"
+#include "framework/application.h"
+#include "scan/scan_state.h"
+#include "ui/theme.h"
+
 namespace tolvar {
 
 namespace {
-constexpr COLORREF kBackground = RGB(22, 48, 86);
+
+Image& MakePicture(WindowedControl& parent, int left, int top, int width, int height,
+                   const char* resource) {
+    Image& image = parent.add<Image>(left, top, width, height);
+    image.setPicture(LoadPictureResource(resource));
+    return image;
 }
+
+Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string& text,
+                   bool bold = false) {
+    Label& label = parent.add<Label>(left, top, 300, 16, text);
+    label.setFont(FontSpec{theme::kFontName, theme::kFontHeight, bold});
+    label.setTextColor(theme::kPageText);
+    return label;
+}
+
+}  // namespace
 
 TForm1::TForm1()
     : Form("Tolvar AntiVirus", kClientWidth, kClientHeight),
-      Image1(add<Image>(0, 0, kClientWidth, kClientHeight)),
-      TitleLabel(add<Label>(24, 14, 300, 24, "Tolvar AntiVirus")) {
-    setColor(kBackground);
+      Image1(MakePicture(*this, 0, 0, 792, 442, "FORM1_IMAGE1")),
+      Image2(MakePicture(*this, 0, 0, 185, 49, "FORM1_IMAGE2")),
+      Image3(add<Image>(15, 72, 162, 89)),
+      Image4(add<Image>(15, 160, 162, 89)),
+      Image5(add<Image>(15, 248, 162, 89)),
+      Image6(add<Image>(5, 336, 172, 97)),
+      Image8(add<Image>(695, 16, 18, 18)),
+      Image9(add<Image>(727, 16, 18, 18)),
+      Image10(add<Image>(757, 16, 18, 18)),
+
+      Panel1(add<Panel>(184, 48, 809, 401)),
+      Panel2(Panel1.add<Panel>(0, 0, 609, 385)),
+      Image13(MakePicture(Panel2, 0, 0, 609, 385, "FORM1_IMAGE13")),
+      Image25(MakePicture(Panel2, layout::kTitleLeft, layout::kTitleTop, layout::kTitleWidth,
+                          layout::kTitleHeight, "FORM1_IMAGE25")),
+      Label2(MakeCaption(Panel2, 40, 80, "Date:")),
+      Label3(MakeCaption(Panel2, 40, 108, "Infections Found:")),
+      Label4(MakeCaption(Panel2, 40, 136, "Items Scanned:")),
+      Label5(MakeCaption(Panel2, 40, 164, "Infections Removed:")),
+      Label6(MakeCaption(Panel2, 220, 80, "", true)),
+      Label7(MakeCaption(Panel2, 220, 108, "", true)),
+      Label8(MakeCaption(Panel2, 220, 136, "", true)),
+      Label9(MakeCaption(Panel2, 220, 164, "", true)),
+      Panel3(Panel1.add<Panel>(0, 0, 649, 373)),
+      Image14(MakePicture(Panel3, 0, 0, 649, 373, "FORM1_IMAGE14")),
+      Label10(MakeCaption(Panel3, 16, 16, "Scanning:")),
+      Label11(MakeCaption(Panel3, 560, 40, "0%", true)),
+      Image15(Panel3.add<Image>(16, 42, 537, 13)),
+      Label40(MakeCaption(Panel3, 16, 64, "Items Scanned: 0")),
+      Label12(MakeCaption(Panel3, 300, 64, "Infections Found: 0")),
+      Image29(MakePicture(Panel3, 16, 88, 577, 25, "FORM1_IMAGE29")),
+      edtInfections(Panel3.add<ListBox>(16, 112, 573, 121, SelectionMode::Single, 13)),
+      Image16(Panel3.add<Image>(layout::kCommandLeft, layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+      Image17(Panel3.add<Image>(layout::kCommandLeft + layout::kCommandStep, layout::kCommandTop,
+                                layout::kCommandWidth, layout::kCommandHeight)),
+      Image18(Panel3.add<Image>(layout::kCommandLeft + 2 * layout::kCommandStep,
+                                layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+      Image19(Panel3.add<Image>(layout::kCommandLeft + 3 * layout::kCommandStep,
+                                layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+      Image20(Panel3.add<Image>(layout::kCommandLeft + 4 * layout::kCommandStep,
+                                layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+
+      Panel4(add<Panel>(kClientWidth - 1, kClientHeight - 1, 649, 365)),
+      Image21(MakePicture(Panel4, 0, 0, 649, 365, "FORM1_IMAGE21")),
+      Image26(MakePicture(Panel4, layout::kTitleLeft, layout::kTitleTop, layout::kTitleWidth,
+                          layout::kTitleHeight, "FORM1_IMAGE26")),
+      Label14(MakeCaption(Panel4, 40, 56, "Date:")),
+      Label15(MakeCaption(Panel4, 40, 76, "Infections Found:")),
+      Label16(MakeCaption(Panel4, 40, 96, "Items Scaned:")),
+      Label17(MakeCaption(Panel4, 40, 116, "Infections Removed:")),
+      Label18(MakeCaption(Panel4, 220, 56, "", true)),
+      Label19(MakeCaption(Panel4, 220, 76, "", true)),
+      Label20(MakeCaption(Panel4, 220, 96, "", true)),
+      Label21(MakeCaption(Panel4, 220, 116, "", true)),
+
+      Panel5(add<Panel>(kClientWidth - 1, kClientHeight - 1, 609, 377)),
+      Image22(MakePicture(Panel5, 0, 0, 609, 377, "FORM1_IMAGE22")),
+      Image27(MakePicture(Panel5, layout::kTitleLeft, layout::kTitleTop, layout::kTitleWidth,
+                          layout::kTitleHeight, "FORM1_IMAGE27")),
+      Image28(MakePicture(Panel5, layout::kTitleLeft, 164, layout::kTitleWidth,
+                          layout::kTitleHeight, "FORM1_IMAGE28")),
+      Label23(MakeCaption(Panel5, 40, 56, "Number of Scans:")),
+      Label24(MakeCaption(Panel5, 40, 80, "Total Number of Infections Found:")),
+      Label25(MakeCaption(Panel5, 40, 104, "Total Number of Scanned Items:")),
+      Label26(MakeCaption(Panel5, 40, 128, "Total Number of Infections Removed:")),
+      Label27(MakeCaption(Panel5, 40, 208, "Date:")),
+      Label28(MakeCaption(Panel5, 40, 232, "Infections Found:")),
+      Label29(MakeCaption(Panel5, 40, 256, "Items Scaned:")),
+      Label30(MakeCaption(Panel5, 40, 280, "Infections Removed:")),
+      Label32(MakeCaption(Panel5, 330, 56, "", true)),
+      Label33(MakeCaption(Panel5, 330, 80, "", true)),
+      Label34(MakeCaption(Panel5, 330, 104, "", true)),
+      Label35(MakeCaption(Panel5, 330, 128, "", true)),
+      Label36(MakeCaption(Panel5, 330, 208, "", true)),
+      Label37(MakeCaption(Panel5, 330, 232, "", true)),
+      Label38(MakeCaption(Panel5, 330, 256, "", true)),
+      Label39(MakeCaption(Panel5, 330, 280, "", true)),
+
+      Panel6(add<Panel>(kClientWidth - 1, kClientHeight - 1, 649, 377)),
+      Image23(MakePicture(Panel6, 0, 0, 649, 377, "FORM1_IMAGE23")),
+
+      Image12(Panel2.add<Image>(8, 320, 185, 49)),
+      Image11(Panel2.add<Image>(216, 320, 185, 49)),
+      Image7(Panel2.add<Image>(416, 320, 217, 49)),
+
+      Timer1(100, false),
+      Timer2(6000, true),
+      Timer3(1000, true) {
+    Panel5.hide();
+    WireButtons();
+    WireDragSurfaces();
+    BuildCommandMenu();
+    contextMenu = &PopupMenu1;
+    onClose = [this] { FormClose(); };
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::WireButtons() {
+    const struct {
+        int slot;
+        Image& control;
+        const char* hint;
+    } buttons[] = {
+        {1, Image3, "Scan"},
+        {2, Image4, "Results"},
+        {3, Image5, "History"},
+        {4, Image6, "Virus Database"},
+        {5, Image10, "Close"},
+        {6, Image9, "Minimize"},
+        {7, Image8, "Options"},
+        {8, Image7, ""},
+        {9, Image11, ""},
+        {10, Image12, ""},
+        {11, Image16, "Start Scan"},
+        {12, Image17, "Pause Scanning"},
+        {13, Image18, "Resume Scanning"},
+        {14, Image19, "Stop Scanning"},
+        {15, Image20, "Remove Found Infections"},
+    };
+    for (const auto& b : buttons) {
+        skin_.Bind(b.slot, b.control);
+        b.control.setHint(b.hint);
+    }
+    skin_.BindProgressBar(Image15);
+
+    Image3.onClick = [this] { Image3Click(); };
+    Image4.onClick = [this] {
+        CurrentPage = 2;
+        ShowPage();
+        SelectPageButton(2);
+    };
+    Image5.onClick = [this] {
+        CurrentPage = 3;
+        ShowPage();
+        SelectPageButton(3);
+    };
+    Image6.onClick = [this] { Image6Click(); };
+    Image8.onClick = [this] { Image8Click(); };
+    Image9.onClick = [] { Application::instance().minimize(); };
+    Image10.onClick = [this] { Image10Click(); };
+    Image16.onClick = [this] {
+        if (onStartScan) onStartScan();
+    };
+
+    Timer1.onTimer = [this] { skin_.PaintProgressBar(1); };
+    Timer3.onTimer = [this] {
+        // The splash, if one lingers, is closed here; then this timer is done.
+        Timer3.setEnabled(false);
+    };
+}
+
+void TForm1::WireDragSurfaces() {
+    // Pressing these surfaces moves the window; moving over them clears the
+    // hover of the button the mouse left.
+    for (Image* surface :
+         {&Image1, &Image2, &Image13, &Image14, &Image21, &Image22, &Image23, &Image29}) {
+        surface->onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
+        surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    }
+    Panel1.onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
+    Panel1.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    edtInfections.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+}
+
+void TForm1::BuildCommandMenu() {
+    PopupMenu1.add("Start Scan", [this] {
+        if (onStartScan) onStartScan();
+    });
+    PopupMenu1.add("Virus Database", [this] { Image6Click(); });
+    PopupMenu1.add("Virus Database Updates", [] {});
+    PopupMenu1.add("Virus Database Settings", [] {});
+    PopupMenu1.addSeparator();
+    PopupMenu1.add("Minimize to System Tray", [] {});
+    PopupMenu1.addSeparator();
+    PopupMenu1.add("About", [] {});
+}
+
+void TForm1::FormCreate() {
+    // Below the shorter pages the window's own colour shows.
+    for (WindowedControl* surface :
+         {static_cast<WindowedControl*>(this), static_cast<WindowedControl*>(&Panel1),
+          static_cast<WindowedControl*>(&Panel4), static_cast<WindowedControl*>(&Panel5),
+          static_cast<WindowedControl*>(&Panel6)}) {
+        surface->setColor(theme::kWindowBackground);
+    }
     setRounded(true);
     setAppWindow(true);
     centreOnScreen();
+    // An error here (a skin file missing, say) is reported and the window
+    // still comes up, without the steps that did not run.
+    try {
+        StartUp(*this);
+    } catch (...) {
+        Application::instance().reportException(std::current_exception());
+    }
+}
 
-    TitleLabel.setFont(FontSpec{"Tahoma", 18, true});
-    TitleLabel.setTextColor(RGB(255, 255, 255));
+void TForm1::FormClose() {
+    ShutDown(*this);
+}
 
-    // Pressing anywhere on the background moves the window.
-    auto drag = [this](MouseButton button, int, int) {
-        if (button == MouseButton::Left) beginDrag();
-    };
-    Image1.onMouseDown = drag;
-    TitleLabel.onMouseDown = drag;
+void TForm1::Image3Click() {
+    if (ScanIsIdle()) ScanView = 1;  // a running scan keeps its progress view
+    CurrentPage = 1;
+    ShowPage();
+    SelectPageButton(1);
+}
+
+void TForm1::Image6Click() {
+    if (onVirusDatabase) {
+        onVirusDatabase();
+        return;
+    }
+    CurrentPage = 4;
+    ShowPage();
+    SelectPageButton(4);
+}
+
+void TForm1::Image8Click() {
+    POINT corner{Image8.bounds().left, Image8.bounds().top};
+    ClientToScreen(handle(), &corner);
+    PopupMenu1.popup(handle(), corner.x, corner.y);
+}
+
+void TForm1::Image10Click() {
+    // No skin button may repaint while the window goes away.
+    skin_.Slots().SuppressPainting();
+    close();
+}
+
+void TForm1::SelectPageButton(int n) {
+    skin_.Slots().Select(SelectedPage, false);
+    SelectedPage = n;
+    skin_.Slots().Select(n, true);
+}
+
+void TForm1::ShowPage() {
+    switch (CurrentPage) {
+        case 1:
+            ShowScanView();
+            Panel1.setPosition(178, 47);
+            Image29.setPosition(16, 88);
+            edtInfections.setPosition(16, 112);
+            Panel4.setSize(Panel3.bounds().width, Panel3.bounds().height);
+            edtInfections.setParent(Panel3);
+            Panel1.show();
+            Panel4.hide();
+            Panel5.hide();
+            Panel6.hide();
+            break;
+        case 2:
+            edtInfections.setParent(Panel4);
+            Image29.setParent(Panel4);
+            Image11.setParent(Panel4);
+            Image12.setParent(Panel4);
+            Image7.setParent(Panel4);
+            edtInfections.setPosition(25, 163);
+            Image29.setPosition(25, 138);
+            Panel4.setPosition(178, 47);
+            Panel4.show();
+            Panel1.hide();
+            Panel5.hide();
+            Panel6.hide();
+            break;
+        case 3:
+            Panel5.setPosition(178, 47);
+            Panel5.show();
+            Panel1.hide();
+            Panel4.hide();
+            Panel6.hide();
+            Image7.setParent(Panel5);
+            Image11.setParent(Panel5);
+            Image12.setParent(Panel5);
+            Panel5.setSize(Panel3.bounds().width, Panel3.bounds().height - 10);
+            break;
+        case 4:
+            Panel6.setPosition(178, 47);
+            Panel6.show();
+            Panel1.hide();
+            Panel4.hide();
+            Panel5.hide();
+            Image7.setParent(Panel6);
+            Image11.setParent(Panel6);
+            Image12.setParent(Panel6);
+            break;
+        default:
+            break;
+    }
+}
+
+void TForm1::ShowScanView() {
+    switch (ScanView) {
+        case 1:
+            Image7.setParent(Panel2);
+            Image11.setParent(Panel2);
+            Image12.setParent(Panel2);
+            Panel2.setPosition(0, 0);
+            Panel2.show();
+            Panel3.hide();
+            Panel2.setSize(Panel3.bounds().width, Panel3.bounds().height - 10);
+            break;
+        case 2:
+            Image7.setParent(Panel3);
+            Image11.setParent(Panel3);
+            Image12.setParent(Panel3);
+            Panel1.setSize(Panel3.bounds().width, Panel1.bounds().height);
+            Image29.setParent(Panel3);
+            Panel3.setPosition(0, 0);
+            Panel3.show();
+            Panel2.hide();
+            break;
+        default:
+            break;
+    }
 }
 
 }  // namespace tolvar

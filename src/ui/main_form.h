@@ -1,10 +1,17 @@
 #pragma once
 
-// The main window: borderless, rounded, moved by its background.
+// The main window: a borderless, rounded, skinned window with four page
+// buttons on the left, Options, Minimize and Close at the top right, and one
+// page at a time in the middle.
 
 #include "framework/form.h"
 #include "framework/image.h"
 #include "framework/label.h"
+#include "framework/list_box.h"
+#include "framework/panel.h"
+#include "framework/popup_menu.h"
+#include "framework/timer.h"
+#include "ui/skin.h"
 
 namespace tolvar {
 
@@ -14,9 +21,124 @@ public:
     static constexpr int kClientHeight = 442;
 
     TForm1();
+    ~TForm1() override;
 
-    Image& Image1;  // background, fills the client area
-    Label& TitleLabel;
+    // Page switching.
+    int CurrentPage = 1;   // 1 Scan, 2 Results, 3 History, 4 Virus Database
+    int ScanView = 1;      // 1 summary, 2 progress
+    int SelectedPage = 1;  // slot of the highlighted page button
+    void ShowPage();
+    void ShowScanView();
+    void SelectPageButton(int n);
+    void StartWindowDrag() { beginDrag(); }
+
+    Skin& skin() { return skin_; }
+
+    // The skin is the first member: the controls bind to it as they are made.
+    Skin skin_;
+
+    // The window's own controls.
+    Image& Image1;   // background
+    Image& Image2;   // logo
+    Image& Image3;   // page button "Scan"
+    Image& Image4;   // page button "Results"
+    Image& Image5;   // page button "History"
+    Image& Image6;   // page button "Virus Database"
+    Image& Image8;   // "Options"
+    Image& Image9;   // "Minimize"
+    Image& Image10;  // "Close"
+
+    // Page 1, Scan, with its two views.
+    Panel& Panel1;
+    Panel& Panel2;  // summary view
+    Image& Image13;
+    Image& Image25;
+    Label& Label2;
+    Label& Label3;
+    Label& Label4;
+    Label& Label5;
+    Label& Label6;
+    Label& Label7;
+    Label& Label8;
+    Label& Label9;
+    Panel& Panel3;  // progress view
+    Image& Image14;
+    Label& Label10;  // current item
+    Label& Label11;  // percentage
+    Image& Image15;  // progress bar
+    Label& Label40;  // items scanned
+    Label& Label12;  // infections found
+    Image& Image29;  // infection list header
+    ListBox& edtInfections;
+    Image& Image16;  // "Start Scan"
+    Image& Image17;  // "Pause Scanning"
+    Image& Image18;  // "Resume Scanning"
+    Image& Image19;  // "Stop Scanning"
+    Image& Image20;  // "Remove Found Infections"
+
+    // Page 2, Results.
+    Panel& Panel4;
+    Image& Image21;
+    Image& Image26;
+    Label& Label14;
+    Label& Label15;
+    Label& Label16;
+    Label& Label17;
+    Label& Label18;
+    Label& Label19;
+    Label& Label20;
+    Label& Label21;
+
+    // Page 3, History.
+    Panel& Panel5;
+    Image& Image22;
+    Image& Image27;
+    Image& Image28;
+    Label& Label23;
+    Label& Label24;
+    Label& Label25;
+    Label& Label26;
+    Label& Label27;
+    Label& Label28;
+    Label& Label29;
+    Label& Label30;
+    Label& Label32;
+    Label& Label33;
+    Label& Label34;
+    Label& Label35;
+    Label& Label36;
+    Label& Label37;
+    Label& Label38;
+    Label& Label39;
+
+    // Page 4, Virus Database.
+    Panel& Panel6;
+    Image& Image23;
+
+    // Footer buttons, moved onto whichever page or view is showing.
+    Image& Image12;  // scan all fixed drives
+    Image& Image11;  // choose folders to scan
+    Image& Image7;   // About
+
+    Timer Timer1;  // repaints the progress bar while a scan runs
+    Timer Timer2;  // the scheduled update check
+    Timer Timer3;  // closes a lingering splash
+    PopupMenu PopupMenu1;
+
+    // Command handlers that later parts of the program fill in.
+    std::function<void()> onStartScan;
+    std::function<void()> onVirusDatabase;
+
+private:
+    void FormCreate();
+    void FormClose();
+    void BuildCommandMenu();
+    void WireButtons();
+    void WireDragSurfaces();
+    void Image3Click();
+    void Image6Click();
+    void Image8Click();
+    void Image10Click();
 };
 
 }  // namespace tolvar

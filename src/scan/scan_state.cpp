@@ -1,0 +1,7 @@
+#include "scan/scan_state.h"
+
+namespace tolvar {
+
+std::string ScanState = "idle";
+
+}  // namespace tolvar

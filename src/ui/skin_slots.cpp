@@ -1,0 +1,64 @@
+#include "ui/skin_slots.h"
+
+#include <stdexcept>
+
+namespace tolvar {
+
+Face ChooseFace(const SlotFlags& flags) {
+    if (flags.Selected || flags.Pressed) return Face::Pressed;
+    if (flags.Hovered) return Face::Hover;
+    return Face::Normal;
+}
+
+SlotFlags& SlotTable::flags(int n) {
+    if (!IsSlot(n)) throw std::out_of_range("skin slot out of range");
+    return flags_[n];
+}
+
+const SlotFlags& SlotTable::flags(int n) const {
+    if (!IsSlot(n)) throw std::out_of_range("skin slot out of range");
+    return flags_[n];
+}
+
+void SlotTable::PaintSlot(int n) {
+    if (!IsSlot(n) || suppressed_) return;
+    if (show_) show_(n, ChooseFace(flags_[n]));
+}
+
+void SlotTable::HoverSlot(int n) {
+    if (n == hovered_) return;
+    // Only a slot number or "none" moves the hover; any other number is
+    // ignored whole.
+    if (n != None && !IsSlot(n)) return;
+    if (IsSlot(hovered_)) {
+        flags_[hovered_].Hovered = false;
+        PaintSlot(hovered_);
+    }
+    if (IsSlot(n)) {
+        flags_[n].Hovered = true;
+        PaintSlot(n);
+        hovered_ = n;
+    } else {
+        hovered_ = None;
+    }
+}
+
+void SlotTable::PressSlot(int n) {
+    if (!IsSlot(n)) return;
+    flags_[n].Pressed = true;
+    PaintSlot(n);
+}
+
+void SlotTable::ReleaseSlot(int n) {
+    if (!IsSlot(n)) return;
+    flags_[n].Pressed = false;
+    PaintSlot(n);
+}
+
+void SlotTable::Select(int n, bool selected) {
+    if (!IsSlot(n)) return;
+    flags_[n].Selected = selected;
+    PaintSlot(n);
+}
+
+}  // namespace tolvar

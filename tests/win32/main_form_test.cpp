@@ -1,0 +1,246 @@
+// The main window: page switching, the page-button highlight, the command
+// menu, closing, and the skin painting its buttons and progress bar.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/life_cycle.h"
+#include "framework/app_error.h"
+#include "scan/scan_state.h"
+#include "test_support.h"
+#include "ui/main_form.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Clicks the middle of a control, through the window that routes its mouse.
+void Click(Control& control) {
+    const Bounds& b = control.bounds();
+    test::ClickAt(control.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
+}
+
+bool SameBitmap(const Bitmap& a, const Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+}
+
+struct MainWindow : testing::Test {
+    MainWindow() { ScanState = "idle"; }
+    TForm1 form;
+    Skin& skin = form.skin();
+
+    int visiblePages() {
+        int n = 0;
+        for (Panel* p : {&form.Panel1, &form.Panel4, &form.Panel5, &form.Panel6})
+            n += p->visible() ? 1 : 0;
+        return n;
+    }
+};
+
+TEST_F(MainWindow, StartsOnTheScanSummaryWithFooterButtonsOnIt) {
+    EXPECT_EQ(form.CurrentPage, 1);
+    EXPECT_EQ(form.ScanView, 1);
+    EXPECT_TRUE(form.Panel1.visible());
+    EXPECT_TRUE(form.Panel2.visible());
+    EXPECT_FALSE(form.Panel3.visible());
+    EXPECT_EQ(visiblePages(), 1);
+    for (Image* footer : {&form.Image12, &form.Image11, &form.Image7})
+        EXPECT_EQ(footer->parent(), &form.Panel2);
+    EXPECT_EQ(form.Panel1.bounds().left, 178);
+    EXPECT_EQ(form.Panel1.bounds().top, 47);
+}
+
+TEST_F(MainWindow, ResultsTakesTheListHeaderAndFooterAndScanGivesThemBack) {
+    Click(form.Image4);
+    EXPECT_EQ(form.CurrentPage, 2);
+    EXPECT_EQ(visiblePages(), 1);
+    EXPECT_TRUE(form.Panel4.visible());
+    EXPECT_EQ(form.edtInfections.parent(), &form.Panel4);
+    EXPECT_EQ(form.Image29.parent(), &form.Panel4);
+    EXPECT_EQ(form.edtInfections.bounds().left, 25);
+    EXPECT_EQ(form.edtInfections.bounds().top, 163);
+    EXPECT_EQ(form.Image29.bounds().left, 25);
+    EXPECT_EQ(form.Image29.bounds().top, 138);
+    for (Image* footer : {&form.Image12, &form.Image11, &form.Image7}) {
+        EXPECT_EQ(footer->parent(), &form.Panel4);
+    }
+    EXPECT_EQ(form.Image12.bounds().left, 8);  // a moved control keeps its place
+    EXPECT_EQ(form.Image12.bounds().top, 320);
+    // The list's window really moved under the page's window.
+    EXPECT_EQ(GetParent(form.edtInfections.handle()), form.Panel4.handle());
+
+    Click(form.Image3);
+    EXPECT_EQ(form.CurrentPage, 1);
+    EXPECT_EQ(form.edtInfections.parent(), &form.Panel3);
+    EXPECT_EQ(form.edtInfections.bounds().left, 16);
+    EXPECT_EQ(form.edtInfections.bounds().top, 112);
+    EXPECT_EQ(form.Image29.bounds().left, 16);
+    EXPECT_EQ(form.Image29.bounds().top, 88);
+    EXPECT_EQ(form.Image12.parent(), &form.Panel2);
+    RECT r;
+    GetWindowRect(form.edtInfections.handle(), &r);
+    POINT p{r.left, r.top};
+    ScreenToClient(form.Panel3.handle(), &p);
+    EXPECT_EQ(p.x, 16);
+    EXPECT_EQ(p.y, 112);
+}
+
+TEST_F(MainWindow, HistoryAndDatabasePagesShowAloneWithTheFooter) {
+    Click(form.Image5);
+    EXPECT_TRUE(form.Panel5.visible());
+    EXPECT_EQ(visiblePages(), 1);
+    EXPECT_EQ(form.Image7.parent(), &form.Panel5);
+    EXPECT_EQ(form.Panel5.bounds().width, form.Panel3.bounds().width);
+    EXPECT_EQ(form.Panel5.bounds().height, form.Panel3.bounds().height - 10);
+
+    Click(form.Image6);
+    EXPECT_EQ(form.CurrentPage, 4);
+    EXPECT_TRUE(form.Panel6.visible());
+    EXPECT_EQ(visiblePages(), 1);
+    EXPECT_EQ(form.Image11.parent(), &form.Panel6);
+    EXPECT_EQ(form.Panel6.bounds().left, 178);
+}
+
+TEST_F(MainWindow, ScanButtonKeepsTheProgressViewWhileAScanRuns) {
+    form.ScanView = 2;
+    form.ShowPage();
+    EXPECT_TRUE(form.Panel3.visible());
+    EXPECT_EQ(form.Image12.parent(), &form.Panel3);
+    ScanState = "scanning";
+    Click(form.Image3);
+    EXPECT_EQ(form.ScanView, 2);
+    EXPECT_TRUE(form.Panel3.visible());
+    ScanState = "idle";
+    Click(form.Image3);
+    EXPECT_EQ(form.ScanView, 1);
+    EXPECT_TRUE(form.Panel2.visible());
+    EXPECT_FALSE(form.Panel3.visible());
+}
+
+TEST_F(MainWindow, HighlightFollowsThePageButtonsAndSurvivesARepeatClick) {
+    form.SelectPageButton(1);
+    Click(form.Image5);
+    EXPECT_EQ(form.SelectedPage, 3);
+    EXPECT_FALSE(skin.Slots().flags(1).Selected);
+    EXPECT_TRUE(skin.Slots().flags(3).Selected);
+    EXPECT_TRUE(SameBitmap(form.Image5.picture(), skin.Faces(3).Face2));
+    EXPECT_TRUE(SameBitmap(form.Image3.picture(), skin.Faces(1).Face0));
+
+    Click(form.Image5);
+    EXPECT_TRUE(skin.Slots().flags(3).Selected);
+    EXPECT_TRUE(SameBitmap(form.Image5.picture(), skin.Faces(3).Face2));
+}
+
+TEST_F(MainWindow, HoverAndPressShowTheirFacesOnTheButton) {
+    HWND panel = form.Panel3.handle();
+    const Bounds& b = form.Image17.bounds();
+    SendMessageA(panel, WM_MOUSEMOVE, 0, test::Point(b.left + 5, b.top + 5));
+    EXPECT_TRUE(SameBitmap(form.Image17.picture(), skin.Faces(12).Face1));
+    SendMessageA(panel, WM_LBUTTONDOWN, MK_LBUTTON, test::Point(b.left + 5, b.top + 5));
+    EXPECT_TRUE(SameBitmap(form.Image17.picture(), skin.Faces(12).Face2));
+    SendMessageA(panel, WM_LBUTTONUP, 0, test::Point(b.left + 5, b.top + 5));
+    EXPECT_TRUE(SameBitmap(form.Image17.picture(), skin.Faces(12).Face1));
+    // Onto the background: the normal face again.
+    SendMessageA(panel, WM_MOUSEMOVE, 0, test::Point(600, 20));
+    EXPECT_TRUE(SameBitmap(form.Image17.picture(), skin.Faces(12).Face0));
+    EXPECT_EQ(skin.Slots().HoveredSlot(), SlotTable::None);
+}
+
+TEST_F(MainWindow, OptionsAndRightClickOpenTheCommandMenu) {
+    std::vector<std::string> opened;
+    form.PopupMenu1.chooser = [&](const std::vector<PopupMenu::Item>& items) {
+        opened.push_back(items.front().caption);
+        return 1;  // "Virus Database"
+    };
+    Click(form.Image8);
+    EXPECT_EQ(opened.size(), 1u);
+    EXPECT_EQ(form.CurrentPage, 4);
+
+    form.CurrentPage = 1;
+    form.ShowPage();
+    SendMessageA(form.Panel2.handle(), WM_RBUTTONDOWN, MK_RBUTTON, test::Point(100, 100));
+    SendMessageA(form.Panel2.handle(), WM_RBUTTONUP, 0, test::Point(100, 100));
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], "Start Scan");
+    EXPECT_EQ(form.PopupMenu1.items().size(), 8u);
+}
+
+TEST_F(MainWindow, CloseStopsAllSkinPaintingAndHidesTheWindow) {
+    form.show();
+    Click(form.Image10);
+    EXPECT_TRUE(skin.Slots().PaintingSuppressed());
+    EXPECT_FALSE(IsWindowVisible(form.handle()));
+    // Nothing repaints after the close, whatever the mouse does.
+    skin.Slots().Select(2, true);
+    EXPECT_TRUE(form.Image4.picture().empty() ||
+                !SameBitmap(form.Image4.picture(), skin.Faces(2).Face2));
+}
+
+TEST_F(MainWindow, ProgressBarDrawsFillThenTrackBetweenTheCaps) {
+    Bitmap& bar = form.Image15.picture();
+    const ProgressSkin& p = skin.Progress();
+    skin.SetProgressValue(100);
+    skin.PaintProgressBar(1);
+    ASSERT_EQ(bar.width(), 537);
+    const int middle = 537 / 2;
+    const COLORREF filled = bar.pixel(middle, 6);
+    skin.SetProgressValue(0);
+    skin.PaintProgressBar(1);
+    const COLORREF empty = bar.pixel(middle, 6);
+    EXPECT_NE(filled, empty);
+    EXPECT_EQ(empty, p.Track.pixel(p.Track.width() / 2, 6));
+    EXPECT_EQ(bar.pixel(0, 6), p.LeftCap.pixel(0, 6));
+    EXPECT_EQ(bar.pixel(536, 6), p.RightCap.pixel(p.RightCap.width() - 1, 6));
+
+    skin.SetProgressValue(50);
+    skin.PaintProgressBar(1);
+    EXPECT_NE(bar.pixel(20, 6), empty);   // the fill's half
+    EXPECT_EQ(bar.pixel(520, 6), empty);  // the track's half
+
+    skin.SetProgressValue(0);
+    skin.PaintProgressBar(2);  // only the one progress skin draws
+    EXPECT_NE(bar.pixel(520, 6), filled);
+}
+
+TEST(SkinFiles, AMissingStripStopsTheLoadNamingTheFile) {
+    fs::path folder = fs::temp_directory_path() / "tolvar-skin-missing";
+    fs::remove_all(folder);
+    fs::create_directories(folder / "bin" / "skin");
+    const std::string exe = ExecutableFolder();
+    for (int n = 1; n <= 4; ++n) {
+        fs::copy_file(fs::path(exe) / "bin" / "skin" / ("img" + std::to_string(n) + ".png"),
+                      folder / "bin" / "skin" / ("img" + std::to_string(n) + ".png"));
+    }
+    Skin skin;
+    try {
+        skin.LoadSkin(folder.string() + "\\");
+        FAIL() << "a skin without img5.png loaded";
+    } catch (const AppError& e) {
+        EXPECT_NE(std::string(e.what()).find("img5.png"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(skin.Faces(4).Face2.empty());  // the slots before it did load
+    EXPECT_TRUE(skin.Faces(5).Face0.empty());
+    fs::remove_all(folder);
+}
+
+TEST(SkinFiles, EveryStripOfTheProgramLoadsWithThreeEqualFaces) {
+    Skin skin;
+    skin.LoadSkin(ExecutableFolder());
+    for (int n = 1; n <= SlotTable::SlotCount; ++n) {
+        const SkinFaces& f = skin.Faces(n);
+        ASSERT_FALSE(f.Face0.empty()) << n;
+        EXPECT_EQ(f.Face0.width(), f.Face2.width()) << n;
+        EXPECT_EQ(f.Face0.height(), f.Face1.height()) << n;
+        EXPECT_FALSE(SameBitmap(f.Face0, f.Face1)) << "slot " << n << ": hover looks like normal";
+        EXPECT_FALSE(SameBitmap(f.Face0, f.Face2)) << "slot " << n << ": pressed looks like normal";
+    }
+}
+
+}  // namespace
+}  // namespace tolvar
