@@ -10,10 +10,12 @@ namespace tolvar {
 
 namespace {
 
-Image& MakePicture(WindowedControl& parent, int left, int top, int width, int height,
-                   const char* resource) {
-    Image& image = parent.add<Image>(left, top, width, height);
-    image.setPicture(LoadPictureResource(resource));
+// The control takes its picture's size: page backgrounds are drawn for the
+// largest size their page takes, wider than the design size of the panel.
+Image& MakePicture(WindowedControl& parent, int left, int top, const char* resource) {
+    Bitmap picture = LoadPictureResource(resource);
+    Image& image = parent.add<Image>(left, top, picture.width(), picture.height());
+    image.setPicture(std::move(picture));
     return image;
 }
 
@@ -29,8 +31,8 @@ Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string
 
 TForm1::TForm1()
     : Form("Tolvar AntiVirus", kClientWidth, kClientHeight),
-      Image1(MakePicture(*this, 0, 0, 792, 442, "FORM1_IMAGE1")),
-      Image2(MakePicture(*this, 0, 0, 185, 49, "FORM1_IMAGE2")),
+      Image1(MakePicture(*this, 0, 0, "FORM1_IMAGE1")),
+      Image2(MakePicture(*this, 0, 0, "FORM1_IMAGE2")),
       Image3(add<Image>(15, 72, 162, 89)),
       Image4(add<Image>(15, 160, 162, 89)),
       Image5(add<Image>(15, 248, 162, 89)),
@@ -40,26 +42,26 @@ TForm1::TForm1()
       Image10(add<Image>(757, 16, 18, 18)),
 
       Panel1(add<Panel>(184, 48, 809, 401)),
+      Panel1Backdrop(MakePicture(Panel1, 0, 0, "FORM1_PANEL1")),
       Panel2(Panel1.add<Panel>(0, 0, 609, 385)),
-      Image13(MakePicture(Panel2, 0, 0, 609, 385, "FORM1_IMAGE13")),
-      Image25(MakePicture(Panel2, layout::kTitleLeft, layout::kTitleTop, layout::kTitleWidth,
-                          layout::kTitleHeight, "FORM1_IMAGE25")),
-      Label2(MakeCaption(Panel2, 40, 80, "Date:")),
-      Label3(MakeCaption(Panel2, 40, 108, "Infections Found:")),
-      Label4(MakeCaption(Panel2, 40, 136, "Items Scanned:")),
-      Label5(MakeCaption(Panel2, 40, 164, "Infections Removed:")),
-      Label6(MakeCaption(Panel2, 220, 80, "", true)),
-      Label7(MakeCaption(Panel2, 220, 108, "", true)),
-      Label8(MakeCaption(Panel2, 220, 136, "", true)),
-      Label9(MakeCaption(Panel2, 220, 164, "", true)),
+      Image13(MakePicture(Panel2, 0, 0, "FORM1_IMAGE13")),
+      Image25(MakePicture(Panel2, layout::kTitleLeft, layout::kTitleTop, "FORM1_IMAGE25")),
+      Label2(MakeCaption(Panel2, layout::kCaptionLeft, 80, "Date:")),
+      Label3(MakeCaption(Panel2, layout::kCaptionLeft, 108, "Infections Found:")),
+      Label4(MakeCaption(Panel2, layout::kCaptionLeft, 136, "Items Scanned:")),
+      Label5(MakeCaption(Panel2, layout::kCaptionLeft, 164, "Infections Removed:")),
+      Label6(MakeCaption(Panel2, layout::kValueLeft, 80, "", true)),
+      Label7(MakeCaption(Panel2, layout::kValueLeft, 108, "", true)),
+      Label8(MakeCaption(Panel2, layout::kValueLeft, 136, "", true)),
+      Label9(MakeCaption(Panel2, layout::kValueLeft, 164, "", true)),
       Panel3(Panel1.add<Panel>(0, 0, 649, 373)),
-      Image14(MakePicture(Panel3, 0, 0, 649, 373, "FORM1_IMAGE14")),
+      Image14(MakePicture(Panel3, 0, 0, "FORM1_IMAGE14")),
       Label10(MakeCaption(Panel3, 16, 16, "Scanning:")),
-      Label11(MakeCaption(Panel3, 560, 40, "0%", true)),
-      Image15(Panel3.add<Image>(16, 42, 537, 13)),
-      Label40(MakeCaption(Panel3, 16, 64, "Items Scanned: 0")),
-      Label12(MakeCaption(Panel3, 300, 64, "Infections Found: 0")),
-      Image29(MakePicture(Panel3, 16, 88, 577, 25, "FORM1_IMAGE29")),
+      Label11(MakeCaption(Panel3, 453, 16, "0%", true)),
+      Image15(Panel3.add<Image>(16, 40, 537, 13)),
+      Label40(MakeCaption(Panel3, 16, 62, "Items Scanned: 0")),
+      Label12(MakeCaption(Panel3, 300, 62, "Infections Found: 0")),
+      Image29(MakePicture(Panel3, 16, 88, "FORM1_IMAGE29")),
       edtInfections(Panel3.add<ListBox>(16, 112, 573, 121, SelectionMode::Single, 13)),
       Image16(Panel3.add<Image>(layout::kCommandLeft, layout::kCommandTop, layout::kCommandWidth,
                                 layout::kCommandHeight)),
@@ -76,43 +78,43 @@ TForm1::TForm1()
                                 layout::kCommandHeight)),
 
       Panel4(add<Panel>(kClientWidth - 1, kClientHeight - 1, 649, 365)),
-      Image21(MakePicture(Panel4, 0, 0, 649, 365, "FORM1_IMAGE21")),
-      Image26(MakePicture(Panel4, layout::kTitleLeft, layout::kTitleTop, layout::kTitleWidth,
-                          layout::kTitleHeight, "FORM1_IMAGE26")),
-      Label14(MakeCaption(Panel4, 40, 56, "Date:")),
-      Label15(MakeCaption(Panel4, 40, 76, "Infections Found:")),
-      Label16(MakeCaption(Panel4, 40, 96, "Items Scaned:")),
-      Label17(MakeCaption(Panel4, 40, 116, "Infections Removed:")),
-      Label18(MakeCaption(Panel4, 220, 56, "", true)),
-      Label19(MakeCaption(Panel4, 220, 76, "", true)),
-      Label20(MakeCaption(Panel4, 220, 96, "", true)),
-      Label21(MakeCaption(Panel4, 220, 116, "", true)),
+      Image21(MakePicture(Panel4, 0, 0, "FORM1_IMAGE21")),
+      Image26(MakePicture(Panel4, layout::kTitleLeft, layout::kTitleTop, "FORM1_IMAGE26")),
+      Label14(MakeCaption(Panel4, layout::kCaptionLeft, 56, "Date:")),
+      Label15(MakeCaption(Panel4, layout::kCaptionLeft, 76, "Infections Found:")),
+      Label16(MakeCaption(Panel4, layout::kCaptionLeft, 96, "Items Scaned:")),
+      Label17(MakeCaption(Panel4, layout::kCaptionLeft, 116, "Infections Removed:")),
+      Label18(MakeCaption(Panel4, layout::kValueLeft, 56, "", true)),
+      Label19(MakeCaption(Panel4, layout::kValueLeft, 76, "", true)),
+      Label20(MakeCaption(Panel4, layout::kValueLeft, 96, "", true)),
+      Label21(MakeCaption(Panel4, layout::kValueLeft, 116, "", true)),
 
       Panel5(add<Panel>(kClientWidth - 1, kClientHeight - 1, 609, 377)),
-      Image22(MakePicture(Panel5, 0, 0, 609, 377, "FORM1_IMAGE22")),
-      Image27(MakePicture(Panel5, layout::kTitleLeft, layout::kTitleTop, layout::kTitleWidth,
-                          layout::kTitleHeight, "FORM1_IMAGE27")),
-      Image28(MakePicture(Panel5, layout::kTitleLeft, 164, layout::kTitleWidth,
-                          layout::kTitleHeight, "FORM1_IMAGE28")),
-      Label23(MakeCaption(Panel5, 40, 56, "Number of Scans:")),
-      Label24(MakeCaption(Panel5, 40, 80, "Total Number of Infections Found:")),
-      Label25(MakeCaption(Panel5, 40, 104, "Total Number of Scanned Items:")),
-      Label26(MakeCaption(Panel5, 40, 128, "Total Number of Infections Removed:")),
-      Label27(MakeCaption(Panel5, 40, 208, "Date:")),
-      Label28(MakeCaption(Panel5, 40, 232, "Infections Found:")),
-      Label29(MakeCaption(Panel5, 40, 256, "Items Scaned:")),
-      Label30(MakeCaption(Panel5, 40, 280, "Infections Removed:")),
-      Label32(MakeCaption(Panel5, 330, 56, "", true)),
-      Label33(MakeCaption(Panel5, 330, 80, "", true)),
-      Label34(MakeCaption(Panel5, 330, 104, "", true)),
-      Label35(MakeCaption(Panel5, 330, 128, "", true)),
-      Label36(MakeCaption(Panel5, 330, 208, "", true)),
-      Label37(MakeCaption(Panel5, 330, 232, "", true)),
-      Label38(MakeCaption(Panel5, 330, 256, "", true)),
-      Label39(MakeCaption(Panel5, 330, 280, "", true)),
+      Image22(MakePicture(Panel5, 0, 0, "FORM1_IMAGE22")),
+      Image27(MakePicture(Panel5, layout::kTitleLeft, layout::kTitleTop, "FORM1_IMAGE27")),
+      Image28(MakePicture(Panel5, layout::kTitleLeft, 164, "FORM1_IMAGE28")),
+      Label23(MakeCaption(Panel5, layout::kCaptionLeft, 56, "Number of Scans:")),
+      Label24(MakeCaption(Panel5, layout::kCaptionLeft, 80, "Total Number of Infections Found:")),
+      Label25(MakeCaption(Panel5, layout::kCaptionLeft, 104, "Total Number of Scanned Items:")),
+      Label26(
+          MakeCaption(Panel5, layout::kCaptionLeft, 128, "Total Number of Infections Removed:")),
+      Label27(MakeCaption(Panel5, layout::kCaptionLeft, 208, "Date:")),
+      Label28(MakeCaption(Panel5, layout::kCaptionLeft, 232, "Infections Found:")),
+      Label29(MakeCaption(Panel5, layout::kCaptionLeft, 256, "Items Scaned:")),
+      Label30(MakeCaption(Panel5, layout::kCaptionLeft, 280, "Infections Removed:")),
+      Label32(MakeCaption(Panel5, layout::kHistoryValueLeft, 56, "", true)),
+      Label33(MakeCaption(Panel5, layout::kHistoryValueLeft, 80, "", true)),
+      Label34(MakeCaption(Panel5, layout::kHistoryValueLeft, 104, "", true)),
+      Label35(MakeCaption(Panel5, layout::kHistoryValueLeft, 128, "", true)),
+      Label36(MakeCaption(Panel5, layout::kHistoryValueLeft, 208, "", true)),
+      Label37(MakeCaption(Panel5, layout::kHistoryValueLeft, 232, "", true)),
+      Label38(MakeCaption(Panel5, layout::kHistoryValueLeft, 256, "", true)),
+      Label39(MakeCaption(Panel5, layout::kHistoryValueLeft, 280, "", true)),
 
       Panel6(add<Panel>(kClientWidth - 1, kClientHeight - 1, 649, 377)),
-      Image23(MakePicture(Panel6, 0, 0, 649, 377, "FORM1_IMAGE23")),
+      Image23(MakePicture(Panel6, 0, 0, "FORM1_IMAGE23")),
+      Image32(MakePicture(Panel6, 32, 40, "FORM1_IMAGE32")),
+      Image33(MakePicture(Panel6, 32, 128, "FORM1_IMAGE33")),
 
       Image12(Panel2.add<Image>(8, 320, 185, 49)),
       Image11(Panel2.add<Image>(216, 320, 185, 49)),
@@ -122,6 +124,8 @@ TForm1::TForm1()
       Timer2(6000, true),
       Timer3(1000, true) {
     Panel5.hide();
+    Label11.setAlignment(TextAlign::Right);
+    Label11.setSize(100, 16);
     WireButtons();
     WireDragSurfaces();
     BuildCommandMenu();
@@ -194,8 +198,13 @@ void TForm1::WireDragSurfaces() {
         surface->onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
         surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }
-    Panel1.onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
-    Panel1.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    // Panel1 shows its backdrop picture below the shorter views; the
+    // picture is part of the panel's surface.
+    for (Control* panel1 :
+         {static_cast<Control*>(&Panel1), static_cast<Control*>(&Panel1Backdrop)}) {
+        panel1->onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
+        panel1->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    }
     edtInfections.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
 }
 

@@ -50,7 +50,8 @@ public:
 
     // Page 1, Scan, with its two views.
     Panel& Panel1;
-    Panel& Panel2;  // summary view
+    Image& Panel1Backdrop;  // below the views, which are shorter than the page
+    Panel& Panel2;          // summary view
     Image& Image13;
     Image& Image25;
     Label& Label2;
@@ -114,6 +115,8 @@ public:
     // Page 4, Virus Database.
     Panel& Panel6;
     Image& Image23;
+    Image& Image32;  // title of the database figures
+    Image& Image33;  // title of the quarantine vault
 
     // Footer buttons, moved onto whichever page or view is showing.
     Image& Image12;  // scan all fixed drives

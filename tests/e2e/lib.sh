@@ -63,3 +63,12 @@ screenshot() {
 pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
 }
+
+# Prints the colour of one pixel of the screen as "r,g,b".
+pixel_of_screen() {
+  local shot
+  shot=$(mktemp --suffix=.png)
+  import -window root -crop "1x1+$1+$2" +repage "$shot"
+  pixel "$shot" 0 0
+  rm -f "$shot"
+}

@@ -54,4 +54,14 @@ read -r nx ny _ _ < <(window_geometry "$win")
 [ "$nx" = $((x + 60)) ] && [ "$ny" = $((y + 40)) ] ||
   fail "dragging the background by (60, 40) moved the window from ($x, $y) to ($nx, $ny)"
 
-echo "PASS: main window 792x442, centred, rounded, dragged by its background"
+
+# The Close button ends the program.
+xdotool mousemove $((nx + 757 + 9)) $((ny + 16 + 9)) click 1
+for _ in $(seq 40); do
+  kill -0 "$program_pid" 2>/dev/null || break
+  sleep 0.25
+done
+! kill -0 "$program_pid" 2>/dev/null || fail "the program still runs after its Close button"
+program_pid=""
+
+echo "PASS: main window 792x442, centred, rounded, dragged by its background, closed by Close"

@@ -161,9 +161,29 @@ render_shield() {
 # crop SRC X Y W H OUT: cut a rectangle out of a lossless picture.
 crop() { convert "$1" -crop "${4}x${5}+${2}+${3}" +repage "$6"; }
 
-# render_backdrop OUT: the main window's background (navy, top bar, glow,
-# content card and footer band), BACKDROP_W pixels wide.
+# save_window_jpeg IN OUT: the window background as the program carries it.
+save_window_jpeg() {
+  convert "$1" -alpha off -strip -sampling-factor 1x1 -quality 92 "$2"
+}
+
+# render_backdrop OUT [JPEG]: the main window's background (navy, top bar,
+# glow, content card and footer band), BACKDROP_W pixels wide, with the part
+# inside the window exactly as the program decodes it from its JPEG (written
+# to JPEG when given). Everything laid over the background is cut from this,
+# so no seam of even one level shows in the dark navy.
 render_backdrop() {
+  local out=$1 jpeg=${2:-} tmp
+  tmp=$(mktemp -d)
+  draw_backdrop "$tmp/lossless.png"
+  [[ -n $jpeg ]] || jpeg=$tmp/window.jpg
+  convert "$tmp/lossless.png" -crop "${WINDOW_W}x${WINDOW_H}+0+0" +repage "$tmp/window.png"
+  save_window_jpeg "$tmp/window.png" "$jpeg"
+  convert "$tmp/lossless.png" "$jpeg" -geometry +0+0 -compose Over -composite -alpha off "$out"
+  rm -rf "$tmp"
+}
+
+# draw_backdrop OUT: the background before it is stored as JPEG.
+draw_backdrop() {
   local out=$1 w=$BACKDROP_W h=$WINDOW_H
   convert -size ${w}x${h} gradient:"$NAVY_TOP-$NAVY_BOTTOM" \
     \( -size 900x640 -define gradient:extent=minimum radial-gradient:'rgba(110,180,255,0.13)-rgba(110,180,255,0)' \) \

@@ -15,16 +15,11 @@ out=$root/res/pictures/form1
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-render_backdrop "$work/backdrop.png"
+render_backdrop "$work/backdrop.png" "$out/Image1.jpg"
 
-# Everything is PNG: the pictures are flat art and gradients that compress
-# well, and lossless pixels let the skin faces, cut from the same backdrop,
-# meet them without a one-level seam in the dark navy.
+# The background of the whole window, Image1.jpg, was written with the
+# backdrop; the other pictures are PNG, lossless over what they cover.
 save_png() { convert "$1" -alpha off -strip "PNG24:$2"; }
-
-# Background of the whole window.
-crop "$work/backdrop.png" 0 0 $WINDOW_W $WINDOW_H "$work/Image1.png"
-save_png "$work/Image1.png" "$out/Image1.png"
 
 # Logo: the program's shield beside a two-line wordmark, on the top bar.
 render_shield '#5fb2f6' '#1f6fb9' 34 "$work/shield.png"

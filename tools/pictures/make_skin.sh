@@ -19,14 +19,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 render_backdrop "$work/backdrop.png"
 
-# background SPEC W H OUT: what a button covers. "window:X,Y" and
+# background WHERE W H OUT: what a button covers. "window:X,Y" and
 # "panel:X,Y" are positions in the main window or on a page panel;
 # "dialog" is the plain body of a message window.
 background() {
-  local spec=$1 w=$2 h=$3 target=$4 x y
-  case $spec in
-    window:*) IFS=, read -r x y <<<"${spec#window:}" ;;
-    panel:*)  IFS=, read -r x y <<<"${spec#panel:}"; x=$((x + PANEL_X)); y=$((y + PANEL_Y)) ;;
+  local where=$1 w=$2 h=$3 target=$4 x y
+  case $where in
+    window:*) IFS=, read -r x y <<<"${where#window:}" ;;
+    panel:*)  IFS=, read -r x y <<<"${where#panel:}"; x=$((x + PANEL_X)); y=$((y + PANEL_Y)) ;;
     dialog)   convert -size "${w}x${h}" xc:"$DIALOG_BG" "$target"; return ;;
   esac
   crop "$work/backdrop.png" "$x" "$y" "$w" "$h" "$target"

@@ -77,7 +77,7 @@ window() {
   local panel=$1 ph=$2 selected=$3 target=$4
   shift 4
   convert "$panel" -crop "649x$ph+0+0" +repage "$@" "$work/panel.png"
-  local -a args=("$pics/Image1.png" "$pics/Image2.png" -geometry +0+0 -composite)
+  local -a args=("$pics/Image1.jpg" "$pics/Image2.png" -geometry +0+0 -composite)
   local slot state x y
   for slot in 1 2 3 4; do
     state=0
