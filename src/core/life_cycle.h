@@ -14,6 +14,9 @@ void StartUp(TForm1& mainForm);
 // Run once when the main window closes; never fails.
 void ShutDown(TForm1& mainForm);
 
+// Seeds the program's random source from the clock.
+void SeedRandom();
+
 // True on Windows versions with major version 6 or higher.
 bool IsNewWindowsVersion();
 

@@ -8,6 +8,7 @@
 #include "framework/app_error.h"
 #include "framework/application.h"
 #include "ui/main_form.h"
+#include "ui/program_windows.h"
 
 namespace {
 
@@ -37,6 +38,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
         // The windows, main window first: its creation runs StartUp.
         tolvar::TForm1 mainForm;
+        tolvar::TForm17 form17(mainForm.skin());
+        tolvar::ScanFailedForm scanFailed(mainForm.skin());
+        tolvar::Windows().Form17 = &form17;
+        tolvar::Windows().ScanFailed = &scanFailed;
 
         if (tolvar::IsNewWindowsVersion()) {
             // The hidden owner window keeps no taskbar button of its own.

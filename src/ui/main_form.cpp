@@ -3,6 +3,7 @@
 #include "core/life_cycle.h"
 #include "framework/app_error.h"
 #include "framework/application.h"
+#include "history/page_figures.h"
 #include "scan/scan_state.h"
 #include "ui/theme.h"
 
@@ -122,7 +123,8 @@ TForm1::TForm1()
 
       Timer1(100, false),
       Timer2(6000, true),
-      Timer3(1000, true) {
+      Timer3(1000, true),
+      scan_(*this) {
     Panel5.hide();
     Label11.setAlignment(TextAlign::Right);
     Label11.setSize(100, 16);
@@ -179,9 +181,11 @@ void TForm1::WireButtons() {
     Image8.onClick = [this] { Image8Click(); };
     Image9.onClick = [] { Application::instance().minimize(); };
     Image10.onClick = [this] { Image10Click(); };
-    Image16.onClick = [this] {
-        if (onStartScan) onStartScan();
+    Image16.onClick = [this] { Action1Execute(); };
+    Image12.onClick = [this] {
+        if (ScanState != "scanning") Action1Execute();
     };
+    edtInfections.onDrawItem = [this](HDC dc, const ListRow& row) { DrawInfectionRow(dc, row); };
 
     Timer1.onTimer = [this] { skin_.PaintProgressBar(1); };
     Timer3.onTimer = [this] {
@@ -206,12 +210,11 @@ void TForm1::WireDragSurfaces() {
         panel1->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }
     edtInfections.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    edtInfections.onMouseDown = [this](MouseButton, int, int) { edtInfections.invalidate(); };
 }
 
 void TForm1::BuildCommandMenu() {
-    PopupMenu1.add("Start Scan", [this] {
-        if (onStartScan) onStartScan();
-    });
+    PopupMenu1.add("Start Scan", [this] { Action1Execute(); });
     PopupMenu1.add("Virus Database", [this] { Image6Click(); });
     PopupMenu1.add("Virus Database Updates", [] {});
     PopupMenu1.add("Virus Database Settings", [] {});
@@ -234,6 +237,7 @@ void TForm1::FormCreate() {
     centreOnScreen();
     // An error here (a skin file missing, say) is reported and the window
     // still comes up, without the steps that did not run.
+    SeedRandom();
     try {
         StartUp(*this);
     } catch (...) {
@@ -243,6 +247,24 @@ void TForm1::FormCreate() {
 
 void TForm1::FormClose() {
     ShutDown(*this);
+}
+
+void TForm1::Action1Execute() {
+    scan_.StartScanCommand();
+}
+
+void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
+    const int r = row.index;
+    UniqueBrush brush(CreateSolidBrush(r % 2 ? RGB(255, 255, 255) : RGB(233, 233, 233)));
+    FillRect(dc, &row.rect, brush.get());
+    if (r < 0 || r >= static_cast<int>(kInfectionTableSlots)) return;
+    const InfectionRecord& record = scan_.Parser().Table()[r];
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(128, 128, 128));
+    const std::string name = record.VirusName.substr(0, 55);
+    const std::string path = record.FilePath.substr(0, 55);
+    TextOutA(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
+    TextOutA(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
 }
 
 void TForm1::Image3Click() {
@@ -295,6 +317,7 @@ void TForm1::ShowPage() {
             Panel6.hide();
             break;
         case 2:
+            FillResultsPage(*this);
             edtInfections.setParent(Panel4);
             Image29.setParent(Panel4);
             Image11.setParent(Panel4);
@@ -309,6 +332,7 @@ void TForm1::ShowPage() {
             Panel6.hide();
             break;
         case 3:
+            FillHistoryPage(*this);
             Panel5.setPosition(178, 47);
             Panel5.show();
             Panel1.hide();
@@ -340,6 +364,7 @@ void TForm1::ShowScanView() {
             Image7.setParent(Panel2);
             Image11.setParent(Panel2);
             Image12.setParent(Panel2);
+            FillScanSummaryPanel(*this);
             Panel2.setPosition(0, 0);
             Panel2.show();
             Panel3.hide();

@@ -11,6 +11,7 @@
 #include "framework/panel.h"
 #include "framework/popup_menu.h"
 #include "framework/timer.h"
+#include "scan/scan_session.h"
 #include "ui/skin.h"
 
 namespace tolvar {
@@ -33,6 +34,7 @@ public:
     void StartWindowDrag() { beginDrag(); }
 
     Skin& skin() { return skin_; }
+    ScanSession& scan() { return scan_; }
 
     // The skin is the first member: the controls bind to it as they are made.
     Skin skin_;
@@ -128,8 +130,10 @@ public:
     Timer Timer3;  // closes a lingering splash
     PopupMenu PopupMenu1;
 
+    // The scan shown on the Scan page; made after the controls it drives.
+    ScanSession scan_;
+
     // Command handlers that later parts of the program fill in.
-    std::function<void()> onStartScan;
     std::function<void()> onVirusDatabase;
 
 private:
@@ -142,6 +146,8 @@ private:
     void Image6Click();
     void Image8Click();
     void Image10Click();
+    void Action1Execute();
+    void DrawInfectionRow(HDC dc, const ListRow& row);
 };
 
 }  // namespace tolvar

@@ -314,3 +314,36 @@ stack_faces() {
   shift
   convert "$@" -append +repage -alpha off -strip "PNG24:$out"
 }
+
+# region_mask W H OUT: white where a W x H window whose shape is the rounded
+# rectangle (0, 0)-(W, H) with 16 x 16 corner ellipses shows, black where it
+# is cut. GDI leaves the last column and the last row out of such a region,
+# and steps its corners as below (Zingl's ellipse, as GDI draws it), so the
+# edge of a picture can be laid exactly on the pixels the window keeps.
+region_mask() {
+  local w=$1 h=$2 out=$3 draw
+  draw=$(awk -v W="$w" -v H="$h" -v E=16 '
+    BEGIN {
+      right = W - 1; bottom = H - 1
+      ew = (right < E) ? right : E; eh = (bottom < E) ? bottom : E
+      a = ew - 1; b = eh - 1
+      asq = 8 * a * a; bsq = 8 * b * b
+      dx = 4 * b * b * (1 - a); dy = 4 * a * a * (1 + b % 2)
+      err = dx + dy + a * a * (b % 2)
+      x = 0; y = int(eh / 2); l[y] = 0; r[y] = right
+      while (x <= int(ew / 2)) {
+        e2 = 2 * err
+        if (e2 >= dx) { x++; dx += bsq; err += dx }
+        if (e2 <= dy) { y++; dy += asq; err += dy; l[y] = x; r[y] = right - x }
+      }
+      # Each corner row: cut the whole row, then restore its span.
+      for (i = 0; i < eh; i++) {
+        row = (i < int(eh / 2)) ? i : bottom - eh + i
+        k = (i < int(eh / 2)) ? b - i : i
+        printf "fill black rectangle 0,%d %d,%d fill white rectangle %d,%d %d,%d ",
+          row, W - 1, row, l[k], row, r[k] - 1, row
+      }
+    }')
+  convert -size "${w}x${h}" xc:black -fill white -draw "rectangle 0,0 $((w - 2)),$((h - 2))" \
+    -draw "$draw" -alpha off "$out"
+}

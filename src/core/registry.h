@@ -1,0 +1,43 @@
+#pragma once
+
+// The program's registry storage: every item is a subkey of
+// HKEY_LOCAL_MACHINE\SOFTWARE\Mirebrook\AntiVirus\ whose default value holds
+// the data. Keys are opened in the 32-bit view, so a 64-bit build shares its
+// values with a 32-bit one, created when missing, and closed after each
+// access.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tolvar {
+
+inline constexpr const char* kRegistryKey = "SOFTWARE\\Mirebrook\\AntiVirus\\";
+
+// An open registry key, closed when it goes.
+class RegistryKey {
+public:
+    // Opens (or creates) the program's subkey with read and write access;
+    // throws AppError when it cannot.
+    explicit RegistryKey(const std::string& subkey);
+    ~RegistryKey();
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    // Reads the default value into the first bytes of a fixed record, by the
+    // rules for binary values: missing leaves it, a shorter or equal binary
+    // value replaces that many leading bytes, anything else is an error.
+    void ReadBinary(std::uint8_t* record, std::size_t size) const;
+    // Missing reads as "", a value not of a string type is an error.
+    std::string ReadText() const;
+    void WriteBinary(const std::uint8_t* data, std::size_t size) const;
+    void WriteText(const std::string& text) const;
+
+private:
+    HKEY key_ = nullptr;
+    std::string name_;
+};
+
+}  // namespace tolvar

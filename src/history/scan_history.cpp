@@ -1,0 +1,86 @@
+#include "history/scan_history.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "core/date_serial.h"
+#include "core/folders.h"
+#include "core/registry.h"
+#include "framework/app_error.h"
+#include "history/scan_dump.h"
+
+namespace tolvar {
+
+namespace {
+
+std::string DumpPath() {
+    return Folders().DataFolder + "db\\list.gav";
+}
+
+void StoreStatistics() {
+    RegistryKey("lsd").WriteBinary(Statistics().Bytes().data(), ScanStatistics::kSize);
+}
+
+}  // namespace
+
+ScanStatistics& Statistics() {
+    static ScanStatistics statistics = ScanStatistics::Defaults();
+    return statistics;
+}
+
+std::string TodayAsShortDate() {
+    char text[128] = "";
+    if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, sizeof text)) {
+        return "";
+    }
+    return text;
+}
+
+double TodaySerial() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return DateSerial(now.wYear, now.wMonth, now.wDay);
+}
+
+void RecordFinishedScan(std::int32_t infectionsFound, std::int32_t itemsScanned,
+                        const InfectionTable& table) {
+    RecordScan(Statistics(), infectionsFound, itemsScanned, TodayAsShortDate());
+    if (infectionsFound > 0) {
+        const std::vector<std::uint8_t> dump = DumpInfectionTable(table);
+        std::ofstream file(DumpPath(), std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(dump.data()),
+                   static_cast<std::streamsize>(dump.size()));
+        file.flush();
+        if (!file) throw AppError("Cannot write file " + DumpPath());
+    }
+    StoreStatistics();
+}
+
+void LoadScanHistory(InfectionTable& table) {
+    Statistics() = ScanStatistics::Defaults();
+    try {
+        RegistryKey("lsd").ReadBinary(Statistics().MutableBytes().data(), ScanStatistics::kSize);
+    } catch (const AppError&) {
+        // A damaged or foreign value: the defaults stay.
+    }
+    const ScanStatistics& s = Statistics();
+    if (s.LastInfectionsFound() > s.LastInfectionsRemoved()) {
+        std::ifstream file(DumpPath(), std::ios::binary);
+        if (file) {
+            std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(file)),
+                                           std::istreambuf_iterator<char>());
+            // A short file is read as far as it goes.
+            LoadInfectionTable(table, data.data(), data.size());
+        }
+    }
+}
+
+void AddRemovals(std::int32_t n) {
+    tolvar::AddRemovals(Statistics(), n);
+    StoreStatistics();
+}
+
+}  // namespace tolvar

@@ -1,0 +1,273 @@
+#include "scan/report_parser.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <functional>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "core/short_string.h"
+
+namespace tolvar {
+namespace {
+
+constexpr std::size_t kStatusTail = 64;
+constexpr std::size_t kFewestFolderSlots = 1024;
+constexpr std::uint32_t kDirectoryOnly = 0x10;
+
+// Counters are signed 32-bit like the history records that store them; a
+// scan long enough to reach the limit stays there instead of wrapping.
+void CountOne(std::int32_t& counter) {
+    if (counter < std::numeric_limits<std::int32_t>::max()) ++counter;
+}
+
+void AppendNumber(std::string& text, long long value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, result.ptr);
+}
+
+// The folder is kept without its closing backslash, except where dropping it
+// would change what it names: "C:\" is the root while "C:" is the drive's
+// current folder, and "\\" opens a network path.
+std::string_view FolderOf(std::string_view path) {
+    const std::size_t last = path.find_last_of("\\:");
+    if (last == std::string_view::npos) return {};
+    std::string_view folder = path.substr(0, last + 1);
+    if (path[last] == '\\' && last != 0 && path[last - 1] != '\\' && path[last - 1] != ':') {
+        folder.remove_suffix(1);
+    }
+    return folder;
+}
+
+std::size_t HashPath(std::string_view path) {
+    return std::hash<std::string_view>{}(path);
+}
+
+// The slot index comes from the low bits of the hash, so the tag takes the
+// high ones: a tag match then nearly always means the same path.
+std::uint32_t TagOf(std::size_t hash) {
+    return static_cast<std::uint32_t>(hash >> (std::numeric_limits<std::size_t>::digits - 32));
+}
+
+// Exact halves (12.5 is exact in binary) go to the even neighbour, as the
+// default floating-point rounding does; done by hand so that a rounding mode
+// changed by some loaded library cannot move the bar.
+int RoundHalfToEven(double x) {
+    const double whole = std::floor(x);
+    const double fraction = x - whole;
+    auto rounded = static_cast<long long>(whole);
+    if (fraction > 0.5 || (fraction == 0.5 && rounded % 2 != 0)) ++rounded;
+    return static_cast<int>(rounded);
+}
+
+}  // namespace
+
+std::string PercentText(double x, char decimalSeparator) {
+    // Four significant digits as "d.ddde±x": rounding them to hundredths is
+    // then done on exact decimal digits, so a half rounds up the same way on
+    // every C runtime.
+    char buffer[32];
+    const auto written =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::scientific, 3);
+    std::string_view text(buffer, static_cast<std::size_t>(written.ptr - buffer));
+    long long mantissa = 0;  // the four digits, 1000 to 9999 (0 for zero)
+    for (const char ch : text.substr(0, text.find('e'))) {
+        if (ch >= '0' && ch <= '9') mantissa = mantissa * 10 + (ch - '0');
+    }
+    int exponent = 0;
+    const std::string_view exponentText = text.substr(text.find('e') + 1);
+    std::from_chars(exponentText.data() + (exponentText.front() == '+' ? 1 : 0),
+                    exponentText.data() + exponentText.size(), exponent);
+
+    // The value is mantissa * 10^(exponent - 3); in hundredths that is
+    // mantissa * 10^(exponent - 1).
+    long long hundredths = mantissa;
+    if (exponent >= 1) {
+        for (int i = 1; i < exponent; ++i)
+            hundredths *= 10;
+    } else if (1 - exponent > 4) {
+        hundredths = 0;  // below 0.005: four digits cannot reach a hundredth
+    } else {
+        long long divisor = 1;
+        for (int i = exponent; i < 1; ++i)
+            divisor *= 10;
+        hundredths = mantissa / divisor;
+        if ((mantissa % divisor) * 2 >= divisor) ++hundredths;
+    }
+
+    std::string shown;
+    AppendNumber(shown, hundredths / 100);
+    shown += decimalSeparator;
+    shown += static_cast<char>('0' + hundredths % 100 / 10);
+    shown += static_cast<char>('0' + hundredths % 10);
+    return shown;
+}
+
+ReportParser::ReportParser(FolderLister& lister, ScanDisplay& display)
+    : lister_(lister), display_(display) {}
+
+void ReportParser::BeginScan(std::vector<std::string> targets) {
+    folderList_ = std::move(targets);
+    std::size_t slots = kFewestFolderSlots;
+    while (slots < 2 * folderList_.size())
+        slots *= 2;
+    RebuildFolderIndex(slots);
+    itemsScanned_ = 0;
+    lastErrorLine_.clear();
+    foldersVisited_ = 0;
+    currentFolder_.clear();
+    infectionCount_ = 0;
+}
+
+void ReportParser::AssembleLines(std::string& pending) {
+    const std::string_view text = pending;
+    const std::size_t length = text.size();
+    std::size_t consumed = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        ParseReportLine(text.substr(consumed, i - consumed));
+        consumed = i + 1;
+        // One line feed after a terminator belongs to it (CR LF, LF LF); a
+        // second carriage return does not, and ends an empty line.
+        if (consumed < length && text[consumed] == '\n') {
+            ++consumed;
+            ++i;
+        }
+    }
+    pending.erase(0, consumed);
+}
+
+void ReportParser::ParseReportLine(std::string_view line) {
+    // The scanner's own complaints, kept for the report of a scan that
+    // could not be done.
+    if (line.substr(0, 6) == "ERROR:") lastErrorLine_.assign(line.substr(0, 255));
+    const std::size_t separator = line.find(": ");
+    std::string_view path;
+    if (separator != std::string_view::npos) {
+        path = line.substr(0, std::min(separator, InfectionRecord::kFilePathCapacity));
+    }
+
+    const std::string_view folder = FolderOf(path);
+    if (folder != currentFolder_) {
+        currentFolder_.assign(folder);
+        AdvanceProgress();
+    }
+
+    if (separator != std::string_view::npos) {
+        const std::size_t nameStart = separator + 2;
+        const std::size_t found = line.find("FOUND", nameStart);
+        // The vault under the program's data folder holds infected copies on
+        // purpose; listing them would offer to remove what was removed.
+        if (found != std::string_view::npos &&
+            line.find("Mirebrook\\", 1) == std::string_view::npos) {
+            InfectionRecord record;
+            record.FilePath = CutToField(path, InfectionRecord::kFilePathCapacity);
+            record.VirusName = CutToField(line.substr(nameStart, found - nameStart),
+                                          InfectionRecord::kVirusNameCapacity);
+            AddInfection(record);
+        }
+        // ": OK" holds ": ", so it cannot occur before the first one.
+        if (line.find(": OK", separator) != std::string_view::npos) CountOne(itemsScanned_);
+    }
+
+    itemsText_.assign("Items Scanned: ");
+    AppendNumber(itemsText_, itemsScanned_);
+    display_.SetItemsText(itemsText_);
+
+    statusText_.assign("Scanning: ");
+    statusText_.append(path.substr(path.size() > kStatusTail ? path.size() - kStatusTail : 0));
+    display_.SetStatusText(statusText_);
+}
+
+void ReportParser::AdvanceProgress() {
+    CountOne(foldersVisited_);
+    // Listing the empty folder would list the working folder instead.
+    if (!currentFolder_.empty()) AddSubfolders(currentFolder_);
+
+    // The list can outgrow its guess: once the folders visited catch up with
+    // it, the estimate settles below the finish rather than claiming it.
+    double x = 100.0;
+    if (!folderList_.empty()) {
+        x = static_cast<double>(foldersVisited_) / static_cast<double>(folderList_.size()) * 100.0;
+    }
+    if (x >= 100.0) x = 73.01;
+
+    percentText_ = PercentText(x, decimalSeparator_);
+    percentText_ += '%';
+    display_.SetPercentText(percentText_);
+    display_.SetProgress(RoundHalfToEven(x));
+}
+
+void ReportParser::AddSubfolders(const std::string& folder) {
+    std::string base = folder;
+    if (!base.empty() && base.back() != '\\') base += '\\';
+    lister_.List(base + "*.*", [&](const FolderLister::Entry& entry) {
+        std::string path = base + entry.name;
+        if (entry.attributes == kDirectoryOnly) {
+            if (entry.name == "." || entry.name == "..") return;
+        } else {
+            // Any other attribute set, files included, is taken for a folder
+            // only when its name has no extension.
+            const std::size_t nameStart = path.find_last_of("\\:");
+            const std::size_t dot = path.rfind('.');
+            if (dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart)) {
+                return;
+            }
+        }
+        path += '\\';
+        AddFolder(path);
+    });
+}
+
+void ReportParser::AddFolder(const std::string& path) {
+    const std::size_t hash = HashPath(path);
+    FolderSlot& slot = folderIndex_[ProbeFolder(path, hash)];
+    if (slot.position != 0) return;
+    folderList_.push_back(path);
+    slot = {TagOf(hash), static_cast<std::uint32_t>(folderList_.size())};
+    if (2 * folderList_.size() > folderIndex_.size()) RebuildFolderIndex(2 * folderIndex_.size());
+}
+
+std::size_t ReportParser::ProbeFolder(std::string_view path, std::size_t hash) const {
+    const std::size_t mask = folderIndex_.size() - 1;
+    const std::uint32_t tag = TagOf(hash);
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const FolderSlot& slot = folderIndex_[i];
+        if (slot.position == 0) return i;
+        if (slot.tag == tag && folderList_[slot.position - 1] == path) return i;
+    }
+}
+
+void ReportParser::RebuildFolderIndex(std::size_t slots) {
+    folderIndex_.assign(slots, FolderSlot{0, 0});
+    for (std::size_t i = 0; i < folderList_.size(); ++i) {
+        const std::size_t hash = HashPath(folderList_[i]);
+        FolderSlot& slot = folderIndex_[ProbeFolder(folderList_[i], hash)];
+        // A target given twice keeps its first position; the lookup only
+        // needs to know the path is there.
+        if (slot.position == 0) slot = {TagOf(hash), static_cast<std::uint32_t>(i + 1)};
+    }
+}
+
+void ReportParser::AddInfection(const InfectionRecord& record) {
+    CountOne(infectionCount_);
+    // Beyond the table the detection is still counted (the label and the
+    // history show the true number) but neither stored nor listed.
+    if (static_cast<std::size_t>(infectionCount_) <= table_.size()) {
+        table_[static_cast<std::size_t>(infectionCount_) - 1] = record;
+        display_.AddInfectionItem(record.VirusName);
+    }
+    infectionsText_.assign("Infections Found: ");
+    AppendNumber(infectionsText_, infectionCount_);
+    display_.SetInfectionsText(infectionsText_);
+}
+
+int ReportParser::StoredInfections() const {
+    return static_cast<int>(std::min(static_cast<std::size_t>(infectionCount_), table_.size()));
+}
+
+}  // namespace tolvar

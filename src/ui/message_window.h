@@ -1,0 +1,38 @@
+#pragma once
+
+// The small borderless message windows: a background picture with a title
+// band, text, and skin buttons. They stay on top, open centred, have rounded
+// corners and are moved by pressing on their background or title.
+
+#include <string>
+
+#include "framework/form.h"
+#include "framework/image.h"
+#include "framework/label.h"
+#include "ui/skin.h"
+
+namespace tolvar {
+
+class MessageWindow : public Form {
+public:
+    // The pictures are the resources <picturePrefix>_IMAGE1 (background) and
+    // <picturePrefix>_IMAGE<titleNumber> (title band at the top).
+    MessageWindow(const std::string& caption, const std::string& picturePrefix, int titleNumber,
+                  Skin& skin);
+
+    Image& Background;
+    Image& Title;
+
+    // Shows the window without blocking, centred and on top.
+    void showCentred();
+
+protected:
+    // A text line of the body.
+    Label& AddText(int left, int top, int width, int height, const std::string& text);
+    // A skin button bound to its slot.
+    Image& AddButton(int slot, int left, int top);
+
+    Skin& skin_;
+};
+
+}  // namespace tolvar

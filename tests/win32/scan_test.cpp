@@ -1,0 +1,246 @@
+// Whole scans with the fake scanner installed as bin\snr\1\9\clamscan.exe
+// beside this test program: the live display, the end of a scan (exactly
+// once, after the last chunk), stops, failures and the scanner's arguments.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/folders.h"
+#include "core/registry.h"
+#include "core/settings_record.h"
+#include "history/scan_history.h"
+#include "scan/scan_state.h"
+#include "test_support.h"
+#include "ui/main_form.h"
+#include "ui/program_windows.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Scans : public testing::Test {
+protected:
+    Scans() : dir_(fs::temp_directory_path() / "tolvar-scan-test") {
+        fs::remove_all(dir_);
+        fs::create_directories(dir_ / "target");
+        ScanState = "idle";
+        Windows().Form17 = &form17;
+        Windows().ScanFailed = &failed;
+        Windows().InfectionsFound = [this] { ++infectionPrompts; };
+        form.scan().fixedDrives = [this] {
+            return std::vector<std::string>{(dir_ / "target").string() + "\\"};
+        };
+        scansBefore = Statistics().ScanCount();
+        foundBefore = Statistics().TotalInfectionsFound();
+    }
+    ~Scans() override {
+        Windows() = ProgramWindows{};
+        SetEnvironmentVariableA("TOLVAR_FAKE_SCANNER_SCRIPT", nullptr);
+        fs::remove_all(dir_);
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // The fake scanner follows these lines.
+    void script(const std::vector<std::string>& lines) {
+        std::ofstream out(path("script.txt"), std::ios::binary);
+        for (const std::string& line : lines)
+            out << line << "\n";
+        out.close();
+        SetEnvironmentVariableA("TOLVAR_FAKE_SCANNER_SCRIPT", path("script.txt").c_str());
+    }
+
+    bool waitIdle(DWORD ms = 15000) {
+        return test::PumpUntil(
+            [this] { return ScanState == "idle" && !form.scan().ScannerRunning(); }, ms);
+    }
+
+    std::vector<std::string> readLines(const std::string& name) {
+        std::ifstream in(path(name), std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    fs::path dir_;
+    TForm1 form;
+    TForm17 form17{form.skin()};
+    ScanFailedForm failed{form.skin()};
+    int infectionPrompts = 0;
+    int scansBefore = 0;
+    int foundBefore = 0;
+};
+
+TEST_F(Scans, DetectionsAndCleanItemsAreShownCountedAndRecorded) {
+    // The CR of one line ends one write and its LF starts the next.
+    script({"out C:\\\\t\\\\a.txt: OK\\r\\n", "out C:\\\\t\\\\b.exe: Eicar-Test-Signature FOUND\\r",
+            "out \\nC:\\\\t\\\\c.txt: OK\\n", "exit 1"});
+    form.scan().StartScanCommand();
+    EXPECT_EQ(ScanState, "scanning");
+    EXPECT_TRUE(form.Panel3.visible());   // the progress view
+    EXPECT_FALSE(form.Timer2.enabled());  // no update check once a scan ran
+    ASSERT_TRUE(waitIdle());
+
+    const ReportParser& p = form.scan().Parser();
+    EXPECT_EQ(p.ItemsScanned(), 2);
+    ASSERT_EQ(p.InfectionCount(), 1);
+    EXPECT_EQ(p.Table()[0].FilePath, "C:\\t\\b.exe");
+    EXPECT_EQ(p.Table()[0].VirusName, "Eicar-Test-Signature ");
+    EXPECT_EQ(form.edtInfections.count(), 1);
+    EXPECT_EQ(form.Label12.caption(), "Infections Found: 1");
+    EXPECT_EQ(form.Label10.caption(), "Scanning Complete");
+    EXPECT_EQ(form.Label11.caption(), "100%");
+    EXPECT_EQ(form.skin().Progress().ProgressValue, 100);
+    EXPECT_FALSE(form.Timer1.enabled());
+    EXPECT_EQ(infectionPrompts, 1);
+    EXPECT_FALSE(form17.visible());
+
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+    EXPECT_EQ(Statistics().TotalInfectionsFound(), foundBefore + 1);
+    EXPECT_EQ(Statistics().LastItemsScanned(), 2);
+    EXPECT_EQ(Statistics().LastInfectionsFound(), 1);
+    EXPECT_EQ(fs::file_size(Folders().DataFolder + "db\\list.gav"), 281500u);
+
+    // The registry holds the record byte for byte.
+    ScanStatistics stored;
+    RegistryKey("lsd").ReadBinary(stored.MutableBytes().data(), ScanStatistics::kSize);
+    EXPECT_EQ(stored.Bytes(), Statistics().Bytes());
+    SettingsRecord settings;
+    RegistryKey("sysdata").ReadBinary(settings.MutableBytes().data(), SettingsRecord::kSize);
+    EXPECT_NE(settings.LastUpdateDate(), 0.0);  // the first start's stale reset was stored
+}
+
+TEST_F(Scans, ACleanScanShowsTheNoInfectionsWindowAndASecondScanStartsFromZero) {
+    script({"out C:\\\\t\\\\b.exe: Worm FOUND\\n", "exit 1"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(waitIdle());
+    ASSERT_EQ(form.scan().Parser().InfectionCount(), 1);
+
+    script({"out C:\\\\t\\\\a.txt: OK\\n", "exit 0"});
+    form.scan().StartScanCommand();
+    EXPECT_EQ(form.edtInfections.count(), 0);  // emptied at the start
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(form.scan().Parser().InfectionCount(), 0);
+    EXPECT_EQ(form.scan().Parser().ItemsScanned(), 1);
+    EXPECT_TRUE(form17.visible());
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 2);
+    EXPECT_EQ(Statistics().LastItemsScanned(), 1);
+}
+
+TEST_F(Scans, ExitCodeTwoAfterRealWorkIsAnEndedScanNotAFailure) {
+    script({"out C:\\\\t\\\\a.txt: OK\\n", "err ERROR: one file could not be read\\n", "exit 2"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_FALSE(failed.visible());
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+}
+
+TEST_F(Scans, ADatabaseErrorIsReportedAsAFailedScanNotAsClean) {
+    script({"err LibClamAV Error: cli_loaddbdir(): No supported database files found\\n",
+            "err ERROR: Can't open file or directory\\n", "exit 2"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(form.Label10.caption(), "Scanning Failed");
+    EXPECT_TRUE(failed.visible());
+    EXPECT_FALSE(form17.visible());
+    EXPECT_EQ(failed.Label2.caption(), "ERROR: Can't open file or directory");
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore);  // not recorded as a clean scan
+}
+
+TEST_F(Scans, AMissingScannerIsReportedAsAFailedScan) {
+    const std::string realFolder = Folders().ProgramFolder;
+    Folders().ProgramFolder = path("target") + "\\";  // no scanner there
+    form.scan().StartScanCommand();
+    Folders().ProgramFolder = realFolder;
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(form.Label10.caption(), "Scanning Failed");
+    EXPECT_TRUE(failed.visible());
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore);
+}
+
+TEST_F(Scans, StopWhileRunningEndsTheScannerAndRecordsTheScanOnce) {
+    script({"out C:\\\\t\\\\a.txt: OK\\n", "hang"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 1; }));
+    form.scan().StopScan();
+    EXPECT_EQ(ScanState, "idle");
+    EXPECT_FALSE(form.scan().ScannerRunning());
+    EXPECT_EQ(form.Label10.caption(), "Scanning Stopped");
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+    EXPECT_EQ(Statistics().LastItemsScanned(), 1);
+    EXPECT_TRUE(form17.visible());
+    test::PumpUntil([] { return false; }, 300);  // nothing more arrives
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+}
+
+TEST_F(Scans, StopRacingTheScannersOwnExitEndsTheScanExactlyOnce) {
+    script({"out C:\\\\t\\\\a.txt: OK\\n", "touch " + path("started"), "sleep 300",
+            "out C:\\\\t\\\\late.exe: Late FOUND\\n", "exit 1"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(test::PumpUntil([this] { return fs::exists(path("started")); }));
+    form.scan().StopScan();  // the scanner ends inside the one-second wait
+    ASSERT_TRUE(waitIdle());
+    test::PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+    // The end came after the last chunk: the late detection counts.
+    EXPECT_EQ(Statistics().LastInfectionsFound(), 1);
+    EXPECT_EQ(infectionPrompts, 1);
+}
+
+TEST_F(Scans, EveryChunkWrittenBeforeTheExitIsCounted) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 300; ++i)
+        lines.push_back("out C:\\\\t\\\\f" + std::to_string(i) + ".txt: OK\\n");
+    lines.push_back("exit 0");
+    script(lines);
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(Statistics().LastItemsScanned(), 300);
+    EXPECT_EQ(form.Label40.caption(), "Items Scanned: 300");
+}
+
+TEST_F(Scans, TheScannerGetsExactlyItsArgumentsAndRunsInTheProgramFolder) {
+    const std::string blank = path("My Folder") + "\\";
+    const std::string plain = path("target") + "\\";
+    form.scan().fixedDrives = [&] { return std::vector<std::string>{blank, plain}; };
+    script({"args " + path("args.txt"), "record " + path("record.txt"), "exit 0"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(waitIdle());
+    const std::vector<std::string> args = readLines("args.txt");
+    ASSERT_GE(args.size(), 7u);
+    EXPECT_EQ(args[0], "--recursive");
+    EXPECT_EQ(args[1], "--memory");
+    EXPECT_EQ(args[2], "--unload");
+    EXPECT_EQ(args[3], "--kill");
+    EXPECT_EQ(args[4], "--database=" + Folders().DatabaseFolder + "main.cvd");
+    // A blank in a folder and its trailing backslash arrive intact, and the
+    // next argument stays separate.
+    EXPECT_EQ(args[args.size() - 2], blank);
+    EXPECT_EQ(args[args.size() - 1], plain);
+
+    const std::vector<std::string> record = readLines("record.txt");
+    ASSERT_EQ(record.size(), 2u);
+    std::string folder = Folders().ProgramFolder;
+    folder.pop_back();
+    EXPECT_EQ(_stricmp(record[1].c_str(), folder.c_str()), 0) << record[1];
+}
+
+TEST_F(Scans, TheDailyDatabaseIsPassedWhenItExists) {
+    const std::string daily = Folders().DatabaseFolder + "daily.cvd";
+    std::ofstream(daily, std::ios::binary) << "x";
+    script({"args " + path("args.txt"), "exit 0"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(waitIdle());
+    fs::remove(daily);
+    const std::vector<std::string> args = readLines("args.txt");
+    ASSERT_GE(args.size(), 6u);
+    EXPECT_EQ(args[5], "--database=" + daily);
+}
+
+}  // namespace
+}  // namespace tolvar

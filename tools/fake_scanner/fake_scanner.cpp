@@ -1,0 +1,111 @@
+// A stand-in for the scanner in tests. It follows a script whose path is in
+// the environment variable TOLVAR_FAKE_SCANNER_SCRIPT, one command a line:
+//
+//   record PATH      write the command line and the current folder to PATH
+//   args PATH        write each argument as the C runtime split it, one a line
+//   out TEXT         write TEXT to standard output at once (escapes: \r \n \t
+//                    \\ \xHH); one command is one write, so a script chooses
+//                    where the chunks of the report break
+//   err TEXT         the same on standard error
+//   sleep MS         wait
+//   wait-file PATH   wait until PATH exists (a test's signal to go on)
+//   touch PATH       create PATH (a signal to the test)
+//   hang             wait until killed
+//   exit CODE        end with CODE (the default end is exit 0)
+//
+// Without a script it reports an error and ends with 2, as the scanner does
+// when it cannot work.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        if (c == 'r') {
+            out += '\r';
+        } else if (c == 'n') {
+            out += '\n';
+        } else if (c == 't') {
+            out += '\t';
+        } else if (c == 'x' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void WriteAll(DWORD which, const std::string& bytes) {
+    HANDLE h = GetStdHandle(which);
+    DWORD written = 0;
+    if (h && h != INVALID_HANDLE_VALUE && !bytes.empty()) {
+        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        FlushFileBuffers(h);
+    }
+}
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    char script[MAX_PATH * 2];
+    DWORD n = GetEnvironmentVariableA("TOLVAR_FAKE_SCANNER_SCRIPT", script, sizeof script);
+    if (n == 0 || n >= sizeof script) {
+        WriteAll(STD_ERROR_HANDLE, "ERROR: no test script given\n");
+        return 2;
+    }
+    std::ifstream in(script, std::ios::binary);
+    if (!in) {
+        WriteAll(STD_ERROR_HANDLE, std::string("ERROR: cannot open ") + script + "\n");
+        return 2;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t space = line.find(' ');
+        const std::string command = line.substr(0, space);
+        const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
+        if (command == "record") {
+            char folder[MAX_PATH * 2] = "";
+            GetCurrentDirectoryA(sizeof folder, folder);
+            std::ofstream(rest, std::ios::binary) << GetCommandLineA() << "\n" << folder << "\n";
+        } else if (command == "args") {
+            std::ofstream out(rest, std::ios::binary);
+            for (int i = 1; i < argc; ++i)
+                out << argv[i] << "\n";
+        } else if (command == "out") {
+            WriteAll(STD_OUTPUT_HANDLE, Unescape(rest));
+        } else if (command == "err") {
+            WriteAll(STD_ERROR_HANDLE, Unescape(rest));
+        } else if (command == "sleep") {
+            Sleep(static_cast<DWORD>(std::stoul(rest)));
+        } else if (command == "wait-file") {
+            while (!Exists(rest))
+                Sleep(10);
+        } else if (command == "touch") {
+            std::ofstream(rest, std::ios::binary) << "";
+        } else if (command == "hang") {
+            for (;;)
+                Sleep(1000);
+        } else if (command == "exit") {
+            return std::stoi(rest);
+        }
+    }
+    return 0;
+}
