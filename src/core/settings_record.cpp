@@ -3,6 +3,7 @@
 #include <bit>
 #include <limits>
 
+#include "core/little_endian.h"
 #include "core/short_string.h"
 
 namespace tolvar {
@@ -25,28 +26,6 @@ constexpr std::size_t kVaultCount = 784;
 constexpr std::size_t kTotalUpdates = 788;
 constexpr std::size_t kLastUpdateDate = 792;
 constexpr std::size_t kLastUpdateSize = 800;
-
-std::uint64_t ReadLe(const std::uint8_t* at, int byteCount) {
-    std::uint64_t value = 0;
-    for (int i = byteCount - 1; i >= 0; --i)
-        value = (value << 8) | at[i];
-    return value;
-}
-
-void WriteLe(std::uint8_t* at, std::uint64_t value, int byteCount) {
-    for (int i = 0; i < byteCount; ++i) {
-        at[i] = static_cast<std::uint8_t>(value & 0xFF);
-        value >>= 8;
-    }
-}
-
-std::int32_t ReadInt32(const std::uint8_t* at) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ReadLe(at, 4)));
-}
-
-void WriteInt32(std::uint8_t* at, std::int32_t value) {
-    WriteLe(at, static_cast<std::uint32_t>(value), 4);
-}
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "core/little_endian.h"
 #include "core/short_string.h"
 
 namespace tolvar {
@@ -21,20 +22,6 @@ constexpr std::size_t kLastScanDate = 32;
 constexpr std::size_t kReserved2 = 56;
 constexpr std::size_t kLastInfectionsFound = 60;
 
-std::int32_t ReadInt32(const ScanStatistics::Storage& bytes, std::size_t at) {
-    const std::uint32_t value = static_cast<std::uint32_t>(bytes[at]) |
-                                (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-                                (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
-                                (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-    return static_cast<std::int32_t>(value);
-}
-
-void WriteInt32(ScanStatistics::Storage& bytes, std::size_t at, std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
-
 std::int32_t SaturatingAdd(std::int32_t total, std::int32_t amount) {
     const std::int64_t sum = std::int64_t{total} + amount;
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
@@ -50,59 +37,59 @@ ScanStatistics ScanStatistics::Defaults() {
 }
 
 std::int32_t ScanStatistics::ScanMarker() const {
-    return ReadInt32(bytes_, kScanMarker);
+    return ReadInt32(&bytes_[kScanMarker]);
 }
 void ScanStatistics::SetScanMarker(std::int32_t value) {
-    WriteInt32(bytes_, kScanMarker, value);
+    WriteInt32(&bytes_[kScanMarker], value);
 }
 
 std::int32_t ScanStatistics::TotalItemsScanned() const {
-    return ReadInt32(bytes_, kTotalItemsScanned);
+    return ReadInt32(&bytes_[kTotalItemsScanned]);
 }
 void ScanStatistics::SetTotalItemsScanned(std::int32_t value) {
-    WriteInt32(bytes_, kTotalItemsScanned, value);
+    WriteInt32(&bytes_[kTotalItemsScanned], value);
 }
 
 std::int32_t ScanStatistics::TotalInfectionsRemoved() const {
-    return ReadInt32(bytes_, kTotalInfectionsRemoved);
+    return ReadInt32(&bytes_[kTotalInfectionsRemoved]);
 }
 void ScanStatistics::SetTotalInfectionsRemoved(std::int32_t value) {
-    WriteInt32(bytes_, kTotalInfectionsRemoved, value);
+    WriteInt32(&bytes_[kTotalInfectionsRemoved], value);
 }
 
 std::int32_t ScanStatistics::ScanCount() const {
-    return ReadInt32(bytes_, kScanCount);
+    return ReadInt32(&bytes_[kScanCount]);
 }
 void ScanStatistics::SetScanCount(std::int32_t value) {
-    WriteInt32(bytes_, kScanCount, value);
+    WriteInt32(&bytes_[kScanCount], value);
 }
 
 std::int32_t ScanStatistics::TotalInfectionsFound() const {
-    return ReadInt32(bytes_, kTotalInfectionsFound);
+    return ReadInt32(&bytes_[kTotalInfectionsFound]);
 }
 void ScanStatistics::SetTotalInfectionsFound(std::int32_t value) {
-    WriteInt32(bytes_, kTotalInfectionsFound, value);
+    WriteInt32(&bytes_[kTotalInfectionsFound], value);
 }
 
 std::int32_t ScanStatistics::Reserved1() const {
-    return ReadInt32(bytes_, kReserved1);
+    return ReadInt32(&bytes_[kReserved1]);
 }
 void ScanStatistics::SetReserved1(std::int32_t value) {
-    WriteInt32(bytes_, kReserved1, value);
+    WriteInt32(&bytes_[kReserved1], value);
 }
 
 std::int32_t ScanStatistics::LastItemsScanned() const {
-    return ReadInt32(bytes_, kLastItemsScanned);
+    return ReadInt32(&bytes_[kLastItemsScanned]);
 }
 void ScanStatistics::SetLastItemsScanned(std::int32_t value) {
-    WriteInt32(bytes_, kLastItemsScanned, value);
+    WriteInt32(&bytes_[kLastItemsScanned], value);
 }
 
 std::int32_t ScanStatistics::LastInfectionsRemoved() const {
-    return ReadInt32(bytes_, kLastInfectionsRemoved);
+    return ReadInt32(&bytes_[kLastInfectionsRemoved]);
 }
 void ScanStatistics::SetLastInfectionsRemoved(std::int32_t value) {
-    WriteInt32(bytes_, kLastInfectionsRemoved, value);
+    WriteInt32(&bytes_[kLastInfectionsRemoved], value);
 }
 
 std::string ScanStatistics::LastScanDate() const {
@@ -113,17 +100,17 @@ void ScanStatistics::SetLastScanDate(std::string_view text) {
 }
 
 std::int32_t ScanStatistics::Reserved2() const {
-    return ReadInt32(bytes_, kReserved2);
+    return ReadInt32(&bytes_[kReserved2]);
 }
 void ScanStatistics::SetReserved2(std::int32_t value) {
-    WriteInt32(bytes_, kReserved2, value);
+    WriteInt32(&bytes_[kReserved2], value);
 }
 
 std::int32_t ScanStatistics::LastInfectionsFound() const {
-    return ReadInt32(bytes_, kLastInfectionsFound);
+    return ReadInt32(&bytes_[kLastInfectionsFound]);
 }
 void ScanStatistics::SetLastInfectionsFound(std::int32_t value) {
-    WriteInt32(bytes_, kLastInfectionsFound, value);
+    WriteInt32(&bytes_[kLastInfectionsFound], value);
 }
 
 void RecordScan(ScanStatistics& stats, std::int32_t infectionsFound, std::int32_t itemsScanned,

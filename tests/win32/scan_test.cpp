@@ -8,7 +8,12 @@
 #include <fstream>
 #include <sstream>
 
+#include <windows.h>
+
+#include <tlhelp32.h>
+
 #include "core/folders.h"
+#include "core/life_cycle.h"
 #include "core/registry.h"
 #include "core/settings_record.h"
 #include "history/scan_history.h"
@@ -176,6 +181,31 @@ TEST_F(Scans, StopWhileRunningEndsTheScannerAndRecordsTheScanOnce) {
     EXPECT_TRUE(form17.visible());
     test::PumpUntil([] { return false; }, 300);  // nothing more arrives
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+}
+
+int RunningScanners() {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int n = 0;
+    for (BOOL ok = Process32First(snapshot.get(), &entry); ok;
+         ok = Process32Next(snapshot.get(), &entry)) {
+        n += _stricmp(entry.szExeFile, "clamscan.exe") == 0 ? 1 : 0;
+    }
+    return n;
+}
+
+TEST_F(Scans, ShutDownWithAPausedScanLeavesNoScannerBehindAndRecordsNothing) {
+    script({"out C:\\\\t\\\\a.txt: OK\\n", "hang"});
+    form.scan().StartScanCommand();
+    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 1; }));
+    ASSERT_EQ(RunningScanners(), 1);
+    ScanState = "paused";
+    ShutDown(form);
+    EXPECT_FALSE(form.scan().ScannerRunning());
+    EXPECT_TRUE(test::PumpUntil([] { return RunningScanners() == 0; }, 3000));
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore);
+    ScanState = "idle";
 }
 
 TEST_F(Scans, StopRacingTheScannersOwnExitEndsTheScanExactlyOnce) {
