@@ -2,12 +2,12 @@
 
 namespace tolvar {
 
-UniqueFont CreateFontFrom(const FontSpec& spec) {
+UniqueFont CreateFontFrom(const FontSpec& font) {
     // A negative height asks for the character height, not the cell height.
-    return UniqueFont(CreateFontA(-spec.height, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE,
-                                  spec.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
+    return UniqueFont(CreateFontA(-font.height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                  font.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                  DEFAULT_PITCH | FF_DONTCARE, spec.name.c_str()));
+                                  DEFAULT_PITCH | FF_DONTCARE, font.name.c_str()));
 }
 
 namespace {

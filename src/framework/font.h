@@ -19,7 +19,7 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
-UniqueFont CreateFontFrom(const FontSpec& spec);
+UniqueFont CreateFontFrom(const FontSpec& font);
 
 // Whether the system has a font of this face name.
 bool FontExists(const std::string& name);

@@ -12,6 +12,7 @@
 #include "scan/scanner_command.h"
 #include "ui/main_form.h"
 #include "ui/program_windows.h"
+#include "updates/database_files.h"
 
 namespace tolvar {
 
@@ -121,10 +122,7 @@ void ScanSession::BeginScan(std::vector<std::string> folders) {
     parser_.BeginScan(std::move(folders));
     lastError_.clear();
 
-    // Leftover download files of an interrupted update.
-    for (const char* name : {"main2.cvd", "daily2.cvd"}) {
-        DeleteFileA((Folders().DatabaseFolder + name).c_str());
-    }
+    RemoveStaleDownloads();
     LaunchScanner();
 }
 
@@ -186,11 +184,11 @@ void ScanSession::LaunchScanner() {
 
     HANDLE pipe = outputRead_.get();
     HANDLE process = process_.get();
-    reader_ = std::make_unique<Thread>([this, pipe](Thread& self) { ReaderBody(self, pipe); });
+    reader_ = std::make_unique<TProcessor>([this, pipe](Thread& self) { ReaderBody(self, pipe); });
     // The waiter needs the reader's handle, so the reader starts first.
     reader_->start();
     HANDLE reader = reader_->handle();
-    waiter_ = std::make_unique<Thread>(
+    waiter_ = std::make_unique<TClientWaitThread>(
         [this, process, reader](Thread& self) { WaiterBody(self, process, reader); });
     waiter_->start();
 }

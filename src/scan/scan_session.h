@@ -18,6 +18,18 @@ namespace tolvar {
 
 class TForm1;
 
+// The reader: hands each chunk of the scanner's output to the parser.
+class TProcessor : public Thread {
+public:
+    using Thread::Thread;
+};
+
+// The waiter: hands the scanner's end over once its output is drained.
+class TClientWaitThread : public Thread {
+public:
+    using Thread::Thread;
+};
+
 class ScanSession : private ScanDisplay {
 public:
     explicit ScanSession(TForm1& form);
@@ -76,8 +88,8 @@ private:
     UniqueHandle process_;
     UniqueHandle outputRead_;
     UniqueHandle inputWrite_;
-    std::unique_ptr<Thread> waiter_;
-    std::unique_ptr<Thread> reader_;
+    std::unique_ptr<TClientWaitThread> waiter_;
+    std::unique_ptr<TProcessor> reader_;
     bool stopRequested_ = false;
     bool launchFailed_ = false;
     DWORD exitCode_ = 0;
