@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "core/life_cycle.h"
 #include "framework/app_error.h"
@@ -29,7 +30,26 @@ void FirstPaint(tolvar::TForm1& mainForm) {
 
 }  // namespace
 
+namespace {
+
+// COM for the shell's folder picker, for the whole run.
+class ComApartment {
+public:
+    ComApartment() : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComApartment() {
+        if (ok_) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool ok_;
+};
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     try {
@@ -38,10 +58,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
         // The windows, main window first: its creation runs StartUp.
         tolvar::TForm1 mainForm;
+        tolvar::TForm3 form3(mainForm.skin(), mainForm.scan());
+        tolvar::TForm16 form16(mainForm.skin(), mainForm.scan());
         tolvar::TForm17 form17(mainForm.skin());
         tolvar::ScanFailedForm scanFailed(mainForm.skin());
-        tolvar::Windows().Form17 = &form17;
-        tolvar::Windows().ScanFailed = &scanFailed;
+        tolvar::ProgramWindows& windows = tolvar::Windows();
+        windows.Form3 = &form3;
+        windows.Form16 = &form16;
+        windows.Form17 = &form17;
+        windows.ScanFailed = &scanFailed;
 
         if (tolvar::IsNewWindowsVersion()) {
             // The hidden owner window keeps no taskbar button of its own.

@@ -236,7 +236,12 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
                 RECT client;
                 GetClientRect(hwnd_, &client);
                 POINT p{x, y};
-                if (pressed && button == MouseButton::Left && PtInRect(&client, p)) click();
+                // Standard controls report their own clicks (a button's
+                // BN_CLICKED), also from the keyboard.
+                if (pressed && button == MouseButton::Left && PtInRect(&client, p) &&
+                    !originalProc_) {
+                    click();
+                }
             }
             return true;
         }

@@ -236,7 +236,7 @@ void ScanSession::ScannerExited(DWORD exitCode) {
     EndScan(false);
 }
 
-void ScanSession::EndScan(bool stopped) {
+void ScanSession::EndScan(bool stopped, bool showResult) {
     Skin& skin = form_.skin();
     const bool failed =
         !stopped && (launchFailed_ || (exitCode_ == kScannerError && parser_.ItemsScanned() == 0 &&
@@ -267,7 +267,7 @@ void ScanSession::EndScan(bool stopped) {
         recordError = std::current_exception();
     }
     ScanState = "idle";
-    ShowResult();
+    if (showResult) ShowResult();
     if (recordError) Application::instance().reportException(recordError);
 }
 
@@ -295,6 +295,44 @@ void ScanSession::StopScan() {
     JoinWorkers();
     form_.Label10.setCaption("Scanning Stopped");
     EndScan(true);
+}
+
+void ScanSession::PauseScan() {
+    if (ScanState != "scanning") return;
+    ScanState = "paused";
+    // The workers halt at their gate, never inside a hand-over: a thread
+    // suspended there would freeze the UI thread waiting on it.
+    ResetEvent(running_.get());
+    MoveLitImage(12);
+}
+
+void ScanSession::ResumeScan() {
+    if (ScanState != "paused") return;
+    ScanState = "scanning";
+    SetEvent(running_.get());
+    MoveLitImage(13);
+}
+
+void ScanSession::StopCommand() {
+    StopScan();
+    MoveLitImage(14);
+}
+
+void ScanSession::StartChosenScan(std::vector<std::string> folders) {
+    if (ScanState == "paused") {
+        // The paused scanner ends here and its scan counts as stopped.
+        stopRequested_ = true;
+        form_.Label10.setCaption("Scanning Stopped");
+        TerminateScanner();
+        SetEvent(running_.get());
+        JoinWorkers();
+        EndScan(true, false);
+    }
+    form_.CurrentPage = 1;
+    form_.ShowPage();
+    form_.ScanView = 2;
+    form_.ShowScanView();
+    BeginScan(std::move(folders));
 }
 
 void ScanSession::TerminateScanner() {

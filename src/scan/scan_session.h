@@ -47,6 +47,13 @@ public:
     void BeginScan(std::vector<std::string> folders);
     // Ends a running scan at the user's or the program's request.
     void StopScan();
+    // The scan page's commands.
+    void PauseScan();
+    void ResumeScan();
+    void StopCommand();
+    // The folder chooser's start: a paused scan is ended (and recorded as
+    // stopped) first, so that two scanners never run at once.
+    void StartChosenScan(std::vector<std::string> folders);
     // Ends whatever scanner still runs, without recording anything: for a
     // paused scan at shut-down.
     void Abandon();
@@ -76,7 +83,7 @@ private:
     void ReaderBody(Thread& self, HANDLE pipe);
     void WaiterBody(Thread& self, HANDLE process, HANDLE reader);
     void ScannerExited(DWORD exitCode);
-    void EndScan(bool stopped);
+    void EndScan(bool stopped, bool showResult = true);
     void CloseScannerHandles();
     void JoinWorkers();
     void ShowResult();

@@ -5,6 +5,7 @@
 #include "framework/application.h"
 #include "history/page_figures.h"
 #include "scan/scan_state.h"
+#include "ui/program_windows.h"
 #include "ui/theme.h"
 
 namespace tolvar {
@@ -182,6 +183,11 @@ void TForm1::WireButtons() {
     Image9.onClick = [] { Application::instance().minimize(); };
     Image10.onClick = [this] { Image10Click(); };
     Image16.onClick = [this] { Action1Execute(); };
+    Image17.onClick = [this] { scan_.PauseScan(); };
+    Image18.onClick = [this] { scan_.ResumeScan(); };
+    Image19.onClick = [this] { scan_.StopCommand(); };
+    Image20.onClick = [this] { Image20Click(); };
+    Image11.onClick = [this] { Image11Click(); };
     Image12.onClick = [this] {
         if (ScanState != "scanning") Action1Execute();
     };
@@ -251,6 +257,19 @@ void TForm1::FormClose() {
 
 void TForm1::Action1Execute() {
     scan_.StartScanCommand();
+}
+
+void TForm1::Image11Click() {
+    if (ScanState == "scanning" || !Windows().Form16) return;
+    Windows().Form16->showModal();
+    Timer2.setEnabled(false);
+}
+
+void TForm1::Image20Click() {
+    // A running scan with findings is stopped first, after asking.
+    if (edtInfections.count() > 0 && ScanState == "scanning" && Windows().Form3) {
+        Windows().Form3->showModal();
+    }
 }
 
 void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {

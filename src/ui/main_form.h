@@ -147,6 +147,8 @@ private:
     void Image8Click();
     void Image10Click();
     void Action1Execute();
+    void Image11Click();
+    void Image20Click();
     void DrawInfectionRow(HDC dc, const ListRow& row);
 };
 

@@ -6,10 +6,13 @@
 #include <functional>
 
 #include "ui/result_windows.h"
+#include "ui/scan_windows.h"
 
 namespace tolvar {
 
 struct ProgramWindows {
+    TForm3* Form3 = nullptr;
+    TForm16* Form16 = nullptr;
     TForm17* Form17 = nullptr;
     ScanFailedForm* ScanFailed = nullptr;
     // The infections-found prompt; until the quarantine provides it, nothing.

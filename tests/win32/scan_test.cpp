@@ -18,6 +18,7 @@
 #include "core/settings_record.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
+#include "scan_fixture.h"
 #include "test_support.h"
 #include "ui/main_form.h"
 #include "ui/program_windows.h"
@@ -26,60 +27,7 @@ namespace tolvar {
 namespace {
 
 namespace fs = std::filesystem;
-
-class Scans : public testing::Test {
-protected:
-    Scans() : dir_(fs::temp_directory_path() / "tolvar-scan-test") {
-        fs::remove_all(dir_);
-        fs::create_directories(dir_ / "target");
-        ScanState = "idle";
-        Windows().Form17 = &form17;
-        Windows().ScanFailed = &failed;
-        Windows().InfectionsFound = [this] { ++infectionPrompts; };
-        form.scan().fixedDrives = [this] {
-            return std::vector<std::string>{(dir_ / "target").string() + "\\"};
-        };
-        scansBefore = Statistics().ScanCount();
-        foundBefore = Statistics().TotalInfectionsFound();
-    }
-    ~Scans() override {
-        Windows() = ProgramWindows{};
-        SetEnvironmentVariableA("TOLVAR_FAKE_SCANNER_SCRIPT", nullptr);
-        fs::remove_all(dir_);
-    }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-    // The fake scanner follows these lines.
-    void script(const std::vector<std::string>& lines) {
-        std::ofstream out(path("script.txt"), std::ios::binary);
-        for (const std::string& line : lines)
-            out << line << "\n";
-        out.close();
-        SetEnvironmentVariableA("TOLVAR_FAKE_SCANNER_SCRIPT", path("script.txt").c_str());
-    }
-
-    bool waitIdle(DWORD ms = 15000) {
-        return test::PumpUntil(
-            [this] { return ScanState == "idle" && !form.scan().ScannerRunning(); }, ms);
-    }
-
-    std::vector<std::string> readLines(const std::string& name) {
-        std::ifstream in(path(name), std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
-    fs::path dir_;
-    TForm1 form;
-    TForm17 form17{form.skin()};
-    ScanFailedForm failed{form.skin()};
-    int infectionPrompts = 0;
-    int scansBefore = 0;
-    int foundBefore = 0;
-};
+using test::Scans;
 
 TEST_F(Scans, DetectionsAndCleanItemsAreShownCountedAndRecorded) {
     // The CR of one line ends one write and its LF starts the next.
