@@ -12,6 +12,7 @@
 #include "core/settings.h"
 #include "framework/app_error.h"
 #include "history/scan_history.h"
+#include "quarantine/vault.h"
 #include "scan/scan_session.h"
 #include "scan/scan_state.h"
 #include "ui/main_form.h"
@@ -111,12 +112,22 @@ void StartUp(TForm1& form) {
         // The zero defaults stand.
     }
     LoadScanHistory(form.scan().Parser().MutableTable());
+    try {
+        LoadVault();
+    } catch (const AppError&) {
+        // An unreadable records file leaves the vault list empty; the copies
+        // stay in the vault folder.
+        Vault().SetCount(0);
+    }
 
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {
         ApplyStaleUpdateReset(Settings(), today);
         SaveSettings();
     }
+
+    form.edtVirusDB.clear();
+    for (int k = 1; k <= Vault().Count(); ++k) form.edtVirusDB.addItem(std::to_string(k));
 
     form.skin().LoadSkin(Folders().ProgramFolder);
     form.ShowPage();

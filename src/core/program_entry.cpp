@@ -8,6 +8,7 @@
 #include "core/life_cycle.h"
 #include "framework/app_error.h"
 #include "framework/application.h"
+#include "quarantine/removal.h"
 #include "ui/main_form.h"
 #include "ui/program_windows.h"
 
@@ -59,11 +60,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         // The windows, main window first: its creation runs StartUp.
         tolvar::TForm1 mainForm;
         tolvar::TForm3 form3(mainForm.skin(), mainForm.scan());
+        tolvar::TForm6 form6(mainForm.skin());
+        tolvar::TForm7 form7(mainForm.skin());
+        tolvar::TForm11 form11(mainForm.skin());
         tolvar::TForm16 form16(mainForm.skin(), mainForm.scan());
         tolvar::TForm17 form17(mainForm.skin());
         tolvar::ScanFailedForm scanFailed(mainForm.skin());
         tolvar::ProgramWindows& windows = tolvar::Windows();
         windows.Form3 = &form3;
+        windows.Form6 = &form6;
+        windows.Form7 = &form7;
+        windows.InfectionsFound = [&] {
+            form11.ShowPrompt(mainForm.scan().Parser().InfectionCount(),
+                              [&] { tolvar::StartRemoval(mainForm); });
+        };
         windows.Form16 = &form16;
         windows.Form17 = &form17;
         windows.ScanFailed = &scanFailed;

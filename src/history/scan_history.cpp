@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/date_serial.h"
 #include "core/folders.h"
 #include "core/registry.h"
@@ -48,14 +49,8 @@ double TodaySerial() {
 void RecordFinishedScan(std::int32_t infectionsFound, std::int32_t itemsScanned,
                         const InfectionTable& table) {
     RecordScan(Statistics(), infectionsFound, itemsScanned, TodayAsShortDate());
-    if (infectionsFound > 0) {
-        const std::vector<std::uint8_t> dump = DumpInfectionTable(table);
-        std::ofstream file(DumpPath(), std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(dump.data()),
-                   static_cast<std::streamsize>(dump.size()));
-        file.flush();
-        if (!file) throw AppError("Cannot write file " + DumpPath());
-    }
+    // Written beside and then put in place: a crash leaves the old dump whole.
+    if (infectionsFound > 0) WriteFileAtomically(DumpPath(), DumpInfectionTable(table));
     StoreStatistics();
 }
 

@@ -4,6 +4,10 @@
 #include "framework/app_error.h"
 #include "framework/application.h"
 #include "history/page_figures.h"
+#include "quarantine/removal.h"
+#include "quarantine/restore.h"
+#include "quarantine/vault.h"
+#include "scan/choose_folder.h"
 #include "scan/scan_state.h"
 #include "ui/program_windows.h"
 #include "ui/theme.h"
@@ -117,6 +121,10 @@ TForm1::TForm1()
       Image23(MakePicture(Panel6, 0, 0, "FORM1_IMAGE23")),
       Image32(MakePicture(Panel6, 32, 40, "FORM1_IMAGE32")),
       Image33(MakePicture(Panel6, 32, 128, "FORM1_IMAGE33")),
+      Image30(MakePicture(Panel6, 24, 160, "FORM1_IMAGE30")),
+      edtVirusDB(Panel6.add<ListBox>(24, 186, 573, 63, SelectionMode::Single, 16)),
+      Image34(Panel6.add<Image>(24, 264, 89, 25)),
+      Image35(Panel6.add<Image>(120, 264, 89, 25)),
 
       Image12(Panel2.add<Image>(8, 320, 185, 49)),
       Image11(Panel2.add<Image>(216, 320, 185, 49)),
@@ -160,6 +168,8 @@ void TForm1::WireButtons() {
         {13, Image18, "Resume Scanning"},
         {14, Image19, "Stop Scanning"},
         {15, Image20, "Remove Found Infections"},
+        {27, Image34, "Restore file to original location"},
+        {28, Image35, "Restore file to a seleteced location"},
     };
     for (const auto& b : buttons) {
         skin_.Bind(b.slot, b.control);
@@ -186,7 +196,14 @@ void TForm1::WireButtons() {
     Image17.onClick = [this] { scan_.PauseScan(); };
     Image18.onClick = [this] { scan_.ResumeScan(); };
     Image19.onClick = [this] { scan_.StopCommand(); };
-    Image20.onClick = [this] { Image20Click(); };
+    Image20.onClick = [this] { RemoveCommand(*this); };
+    Image34.onClick = [this] { RestoreToOriginal(*this); };
+    Image35.onClick = [this] { RestoreToFolder(*this); };
+    chooseFolder = [] { return ChooseFolder("Select a Folder", 1); };
+    messageBox = [this](const std::string& text, unsigned flags) {
+        return MessageBoxA(handle(), text.c_str(), "Tolvar Antivirus", flags);
+    };
+    edtVirusDB.onDrawItem = [this](HDC dc, const ListRow& row) { DrawVaultRow(dc, row); };
     Image11.onClick = [this] { Image11Click(); };
     Image12.onClick = [this] {
         if (ScanState != "scanning") Action1Execute();
@@ -204,7 +221,7 @@ void TForm1::WireDragSurfaces() {
     // Pressing these surfaces moves the window; moving over them clears the
     // hover of the button the mouse left.
     for (Image* surface :
-         {&Image1, &Image2, &Image13, &Image14, &Image21, &Image22, &Image23, &Image29}) {
+         {&Image1, &Image2, &Image13, &Image14, &Image21, &Image22, &Image23, &Image29, &Image30}) {
         surface->onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
         surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }
@@ -217,6 +234,7 @@ void TForm1::WireDragSurfaces() {
     }
     edtInfections.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     edtInfections.onMouseDown = [this](MouseButton, int, int) { edtInfections.invalidate(); };
+    edtVirusDB.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
 }
 
 void TForm1::BuildCommandMenu() {
@@ -265,25 +283,32 @@ void TForm1::Image11Click() {
     Timer2.setEnabled(false);
 }
 
-void TForm1::Image20Click() {
-    // A running scan with findings is stopped first, after asking.
-    if (edtInfections.count() > 0 && ScanState == "scanning" && Windows().Form3) {
-        Windows().Form3->showModal();
-    }
-}
+namespace {
 
-void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
+// Rows alternate light grey and white; the detection name, then the path.
+void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record) {
     const int r = row.index;
     UniqueBrush brush(CreateSolidBrush(r % 2 ? RGB(255, 255, 255) : RGB(233, 233, 233)));
     FillRect(dc, &row.rect, brush.get());
-    if (r < 0 || r >= static_cast<int>(kInfectionTableSlots)) return;
-    const InfectionRecord& record = scan_.Parser().Table()[r];
+    if (!record) return;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(128, 128, 128));
-    const std::string name = record.VirusName.substr(0, 55);
-    const std::string path = record.FilePath.substr(0, 55);
+    const std::string name = record->VirusName.substr(0, 55);
+    const std::string path = record->FilePath.substr(0, 55);
     TextOutA(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
     TextOutA(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
+}
+
+}  // namespace
+
+void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
+    const bool inTable = row.index >= 0 && row.index < static_cast<int>(kInfectionTableSlots);
+    DrawRecordRow(dc, row, inTable ? &scan_.Parser().Table()[row.index] : nullptr);
+}
+
+void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
+    const bool valid = row.index >= 0 && row.index < Vault().Count();
+    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr);
 }
 
 void TForm1::Image3Click() {
@@ -298,6 +323,7 @@ void TForm1::Image6Click() {
         onVirusDatabase();
         return;
     }
+    RebuildVaultList(edtVirusDB);
     CurrentPage = 4;
     ShowPage();
     SelectPageButton(4);

@@ -119,6 +119,10 @@ public:
     Image& Image23;
     Image& Image32;  // title of the database figures
     Image& Image33;  // title of the quarantine vault
+    Image& Image30;  // vault list header
+    ListBox& edtVirusDB;
+    Image& Image34;  // "Restore file to original location"
+    Image& Image35;  // "Restore file to a seleteced location"
 
     // Footer buttons, moved onto whichever page or view is showing.
     Image& Image12;  // scan all fixed drives
@@ -135,6 +139,10 @@ public:
 
     // Command handlers that later parts of the program fill in.
     std::function<void()> onVirusDatabase;
+    // The folder picker of the restore command; tests replace it.
+    std::function<std::string()> chooseFolder;
+    // A question or notice in a message box; tests replace it.
+    std::function<int(const std::string& text, unsigned flags)> messageBox;
 
 private:
     void FormCreate();
@@ -148,8 +156,8 @@ private:
     void Image10Click();
     void Action1Execute();
     void Image11Click();
-    void Image20Click();
     void DrawInfectionRow(HDC dc, const ListRow& row);
+    void DrawVaultRow(HDC dc, const ListRow& row);
 };
 
 }  // namespace tolvar

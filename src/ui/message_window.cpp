@@ -27,13 +27,16 @@ MessageWindow::MessageWindow(const std::string& caption, const std::string& pict
                              int titleNumber, Skin& skin)
     : Form(caption, BackgroundWidth(picturePrefix), BackgroundHeight(picturePrefix)),
       Background(PictureControl(*this, picturePrefix + "_IMAGE1")),
-      Title(PictureControl(*this, picturePrefix + "_IMAGE" + std::to_string(titleNumber))),
       skin_(skin) {
+    if (titleNumber > 0) {
+        Title = &PictureControl(*this, picturePrefix + "_IMAGE" + std::to_string(titleNumber));
+    }
     setColor(theme::kPageBackground);
     setRounded(true);
     setStayOnTop(true);
     centreOnScreen();
-    for (Image* surface : {&Background, &Title}) {
+    for (Image* surface : {&Background, Title}) {
+        if (!surface) continue;
         surface->onMouseDown = [this](MouseButton, int, int) { beginDrag(); };
         surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }

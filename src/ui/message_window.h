@@ -16,12 +16,13 @@ namespace tolvar {
 class MessageWindow : public Form {
 public:
     // The pictures are the resources <picturePrefix>_IMAGE1 (background) and
-    // <picturePrefix>_IMAGE<titleNumber> (title band at the top).
+    // <picturePrefix>_IMAGE<titleNumber> (title band at the top; 0 for none,
+    // when the background carries the title).
     MessageWindow(const std::string& caption, const std::string& picturePrefix, int titleNumber,
                   Skin& skin);
 
     Image& Background;
-    Image& Title;
+    Image* Title = nullptr;
 
     // Shows the window without blocking, centred and on top.
     void showCentred();

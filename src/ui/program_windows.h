@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "ui/removal_windows.h"
 #include "ui/result_windows.h"
 #include "ui/scan_windows.h"
 
@@ -12,10 +13,12 @@ namespace tolvar {
 
 struct ProgramWindows {
     TForm3* Form3 = nullptr;
+    TForm6* Form6 = nullptr;
+    TForm7* Form7 = nullptr;
     TForm16* Form16 = nullptr;
     TForm17* Form17 = nullptr;
     ScanFailedForm* ScanFailed = nullptr;
-    // The infections-found prompt; until the quarantine provides it, nothing.
+    // The infections-found prompt after a scan.
     std::function<void()> InfectionsFound;
 };
 

@@ -142,6 +142,7 @@ scanfailed 400 160 danger  Image3 Scan_Failed            cross  22  60 -
 form3      301 142 danger  Image4 Stop_Scan              -       0   0 -
 form6      367 160 success -      Removal_Complete       check  20  56 -
 form11     367 160 danger  -      Infections_Found       alert  20  56 -
+form7      367 130 accent  -      Removing_Infections    -       0   0 -
 form8      367 237 accent  Image4 Virus_Database_Update  -       0   0 171
 form14     367 237 danger  Image4 Download_Failed        -       0   0 171
 form15     367 237 accent  Image4 Update_Available       -       0   0 171

@@ -1,0 +1,209 @@
+// Removal and restore on real files: nothing is deleted before its copy in
+// the vault is whole, counts tell the truth, vault names never clash, and a
+// restore puts back exactly what was taken.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "core/atomic_file.h"
+#include "core/folders.h"
+#include "core/settings.h"
+#include "framework/app_error.h"
+#include "quarantine/removal.h"
+#include "quarantine/restore.h"
+#include "quarantine/vault.h"
+#include "scan_fixture.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Quarantine : public test::Scans {
+protected:
+    Quarantine() {
+        fs::remove_all(VaultFolder());
+        fs::create_directories(VaultFolder());
+        Vault().SetCount(0);
+        form.messageBox = [this](const std::string& text, unsigned) {
+            messages.push_back(text);
+            return answer;
+        };
+    }
+    ~Quarantine() override {
+        Vault().SetCount(0);
+        Settings().SetVaultCount(0);
+    }
+
+    // Makes the files and a scan that finds each of them.
+    void scanFinding(const std::vector<std::string>& names) {
+        std::vector<std::string> lines;
+        for (const std::string& name : names) {
+            const std::string file = path("target") + "\\" + name;
+            std::ofstream(file, std::ios::binary) << "infected:" << name;
+            std::string escaped;
+            for (char c : file)
+                escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+            lines.push_back("out " + escaped + ": Worm." + name + " FOUND\\n");
+        }
+        lines.push_back("exit 1");
+        script(lines);
+        form.scan().StartScanCommand();
+        ASSERT_TRUE(waitIdle());
+        ASSERT_EQ(form.scan().Parser().InfectionCount(), static_cast<int>(names.size()));
+    }
+
+    std::string target(const std::string& name) { return path("target") + "\\" + name; }
+    static std::string content(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::vector<std::string> messages;
+    int answer = IDYES;
+};
+
+TEST_F(Quarantine, EachFileIsCopiedWholeIntoTheVaultThenDeletedLastFirst) {
+    scanFinding({"a.exe", "b.exe", "c.exe"});
+    StartRemoval(form);
+    for (const char* name : {"a.exe", "b.exe", "c.exe"}) {
+        EXPECT_FALSE(fs::exists(target(name))) << name;
+        EXPECT_EQ(content(VaultFolder() + name), std::string("infected:") + name);
+    }
+    ASSERT_EQ(Vault().Count(), 3);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("c.exe"));  // handled third, second, first
+    EXPECT_EQ(Vault().Record(3).FilePath, target("a.exe"));
+    EXPECT_EQ(Vault().Record(1).VaultPath, VaultFolder() + "c.exe");
+    EXPECT_EQ(fs::file_size(VaultFolder() + "records.gav"), 563000u);
+    EXPECT_EQ(Settings().VaultCount(), 3);
+    EXPECT_EQ(form.Label10.caption(), "3 Infections Removed");
+    EXPECT_EQ(form.Label12.caption(), "Infections Found: 0");
+    EXPECT_EQ(form.edtInfections.count(), 0);
+    EXPECT_EQ(form.scan().Parser().InfectionCount(), 0);
+    EXPECT_EQ(Statistics().LastInfectionsRemoved(), 3);
+}
+
+TEST_F(Quarantine, WithoutAVaultFolderNothingIsDeletedAndNothingCountsAsRemoved) {
+    scanFinding({"a.exe", "b.exe"});
+    fs::remove_all(VaultFolder());
+    EXPECT_THROW(StartRemoval(form), AppError);  // the records file cannot be written either
+    EXPECT_TRUE(fs::exists(target("a.exe")));
+    EXPECT_TRUE(fs::exists(target("b.exe")));
+    EXPECT_EQ(Vault().Count(), 0);
+    EXPECT_EQ(form.Label10.caption(), "Scanning Complete");
+}
+
+TEST_F(Quarantine, ALockedFileStaysListedAndTheOthersAreRemoved) {
+    scanFinding({"a.exe", "locked.exe"});
+    HANDLE lock = CreateFileA(target("locked.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    StartRemoval(form);
+    CloseHandle(lock);
+    EXPECT_TRUE(fs::exists(target("locked.exe")));
+    EXPECT_EQ(content(target("locked.exe")), "infected:locked.exe");
+    EXPECT_FALSE(fs::exists(target("a.exe")));
+    EXPECT_EQ(Vault().Count(), 1);
+    EXPECT_EQ(form.Label10.caption(), "1 Infections Removed");
+    // The one left is listed for another try.
+    EXPECT_EQ(form.edtInfections.count(), 1);
+    EXPECT_EQ(form.scan().Parser().InfectionCount(), 1);
+    EXPECT_EQ(form.scan().Parser().Table()[0].FilePath, target("locked.exe"));
+    EXPECT_EQ(Statistics().LastInfectionsRemoved(), 1);
+}
+
+TEST_F(Quarantine, AVaultFileOfTheSameNameIsNeverReplaced) {
+    std::ofstream(VaultFolder() + "a.exe", std::ios::binary) << "older";
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    EXPECT_EQ(content(VaultFolder() + "a.exe"), "older");
+    ASSERT_EQ(Vault().Count(), 1);
+    const std::string vaultPath = Vault().Record(1).VaultPath;
+    EXPECT_NE(vaultPath, VaultFolder() + "a.exe");
+    EXPECT_EQ(vaultPath.substr(vaultPath.size() - 5), "a.exe");
+    EXPECT_EQ(content(vaultPath), "infected:a.exe");
+}
+
+TEST_F(Quarantine, RestoringRecordTwoOfThreeBringsTheFileBackAndKeepsTheOrder) {
+    scanFinding({"a.exe", "b.exe", "c.exe"});
+    StartRemoval(form);
+    RebuildVaultList(form.edtVirusDB);
+    form.edtVirusDB.setItemIndex(1);  // record 2: b.exe
+    RestoreToOriginal(form);
+    EXPECT_EQ(content(target("b.exe")), "infected:b.exe");
+    EXPECT_FALSE(fs::exists(VaultFolder() + "b.exe"));
+    ASSERT_EQ(Vault().Count(), 2);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("c.exe"));
+    EXPECT_EQ(Vault().Record(2).FilePath, target("a.exe"));
+    EXPECT_EQ(form.edtVirusDB.count(), 2);
+    EXPECT_EQ(Settings().VaultCount(), 2);
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(Quarantine, RestoreAsksBeforeReplacingAndKeepsTheRecordOnNo) {
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    std::ofstream(target("a.exe"), std::ios::binary) << "new file";
+    RebuildVaultList(form.edtVirusDB);
+    form.edtVirusDB.setItemIndex(0);
+    answer = IDNO;
+    RestoreToOriginal(form);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(content(target("a.exe")), "new file");
+    EXPECT_EQ(Vault().Count(), 1);
+}
+
+TEST_F(Quarantine, RestoreToAFolderAndToADriveRoot) {
+    scanFinding({"a.exe", "b.exe"});
+    StartRemoval(form);
+    RebuildVaultList(form.edtVirusDB);
+    fs::create_directories(path("elsewhere"));
+    form.chooseFolder = [this] { return path("elsewhere"); };
+    form.edtVirusDB.setItemIndex(0);  // b.exe
+    RestoreToFolder(form);
+    EXPECT_EQ(content(path("elsewhere") + "\\b.exe"), "infected:b.exe");
+
+    form.chooseFolder = [] { return std::string("C:\\"); };
+    form.edtVirusDB.setItemIndex(0);  // a.exe
+    RestoreToFolder(form);
+    EXPECT_EQ(content("C:\\a.exe"), "infected:a.exe");
+    fs::remove("C:\\a.exe");
+    EXPECT_EQ(Vault().Count(), 0);
+}
+
+TEST_F(Quarantine, NoRowSelectedDoesNothingAndAPlantedRecordIsRefused) {
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    RebuildVaultList(form.edtVirusDB);
+    form.edtVirusDB.setItemIndex(-1);
+    RestoreToOriginal(form);
+    EXPECT_EQ(Vault().Count(), 1);
+
+    const std::string secret = path("secret.txt");
+    std::ofstream(secret, std::ios::binary) << "not yours";
+    InfectionRecord planted{secret, path("stolen.txt"), "Planted "};
+    ASSERT_TRUE(Vault().Append(planted));
+    RebuildVaultList(form.edtVirusDB);
+    form.edtVirusDB.setItemIndex(1);
+    RestoreToOriginal(form);
+    EXPECT_FALSE(fs::exists(path("stolen.txt")));
+    EXPECT_EQ(Vault().Count(), 2);
+    ASSERT_EQ(messages.size(), 1u);
+}
+
+TEST_F(Quarantine, AWriteThatCannotFinishLeavesTheOldRecordsFileWhole) {
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    const std::string records = VaultFolder() + "records.gav";
+    const std::string before = content(records);
+    // The temporary file cannot be made: a folder stands where it would go.
+    fs::create_directories(records + ".new");
+    Vault().WithdrawLast();
+    EXPECT_THROW(SaveVault(), AppError);
+    EXPECT_EQ(content(records), before);
+    fs::remove_all(records + ".new");
+}
+
+}  // namespace
+}  // namespace tolvar
