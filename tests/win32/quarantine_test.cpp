@@ -14,6 +14,7 @@
 #include "quarantine/restore.h"
 #include "quarantine/vault.h"
 #include "scan_fixture.h"
+#include "ui/removal_windows.h"
 
 namespace tolvar {
 namespace {
@@ -203,6 +204,58 @@ TEST_F(Quarantine, AWriteThatCannotFinishLeavesTheOldRecordsFileWhole) {
     EXPECT_THROW(SaveVault(), AppError);
     EXPECT_EQ(content(records), before);
     fs::remove_all(records + ".new");
+}
+
+TEST_F(Quarantine, AFullVaultTakesNothingMoreAndTheFileStays) {
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(Vault().Append(
+            InfectionRecord{VaultFolder() + "x", "C:\\x" + std::to_string(i), "X "}));
+    }
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    EXPECT_TRUE(fs::exists(target("a.exe")));
+    EXPECT_EQ(Vault().Count(), 1000);
+    EXPECT_EQ(form.Label10.caption(), "0 Infections Removed");
+    EXPECT_EQ(form.edtInfections.count(), 1);
+}
+
+TEST_F(Quarantine, AFileAlreadyRecordedIsVaultedAgainWithoutASecondRecord) {
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    ASSERT_EQ(Vault().Count(), 1);
+    scanFinding({"a.exe"});
+    StartRemoval(form);
+    EXPECT_FALSE(fs::exists(target("a.exe")));
+    EXPECT_EQ(Vault().Count(), 1);
+    int copies = 0;
+    for (const auto& entry : fs::directory_iterator(VaultFolder())) {
+        const std::string name = entry.path().filename().string();
+        copies += name.size() >= 5 && name.substr(name.size() - 5) == "a.exe" ? 1 : 0;
+    }
+    EXPECT_EQ(copies, 2);  // the second copy is kept too, under its own name
+}
+
+TEST_F(Quarantine, TheProgressAndDoneWindowsRunTheRemovalOneItemPerTick) {
+    TForm7 progress(form.skin());
+    TForm6 done(form.skin());
+    progress.Timer1.setInterval(20);
+    Windows().Form7 = &progress;
+    Windows().Form6 = &done;
+    scanFinding({"a.exe", "b.exe"});
+    std::string shownDone;
+    Timer closer(50);
+    closer.onTimer = [&] {
+        if (!done.visible()) return;
+        shownDone = done.Label1.caption();
+        done.Image3.click();
+    };
+    StartRemoval(form);
+    EXPECT_EQ(shownDone, "2");
+    EXPECT_EQ(progress.Label2.caption(), "1");  // the count done before the last item
+    EXPECT_FALSE(progress.visible());
+    EXPECT_FALSE(fs::exists(target("a.exe")));
+    Windows().Form7 = nullptr;
+    Windows().Form6 = nullptr;
 }
 
 }  // namespace
