@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "framework/system_error.h"
 #include "framework/win_handles.h"
 
 namespace tolvar {
@@ -11,17 +12,7 @@ namespace tolvar {
 namespace {
 
 std::string LastErrorText() {
-    char* text = nullptr;
-    const DWORD code = GetLastError();
-    FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!result.empty() &&
-           (result.back() == '\n' || result.back() == '\r' || result.back() == ' '))
-        result.pop_back();
-    return result;
+    return SystemErrorText(GetLastError());
 }
 
 }  // namespace

@@ -4,9 +4,11 @@
 
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/folders.h"
 #include "framework/app_error.h"
 #include "framework/application.h"
+#include "framework/system_error.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_command.h"
@@ -25,26 +27,10 @@ constexpr DWORD kScannerError = 2;
 // before its read is cancelled (a grandchild could hold the pipe open).
 constexpr DWORD kDrainTimeoutMs = 5000;
 
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 char UserDecimalSeparator() {
     char text[8] = ".";
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, sizeof text);
     return text[0] ? text[0] : '.';
-}
-
-std::string SystemErrorText(DWORD code) {
-    char* text = nullptr;
-    FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
-        result.pop_back();
-    return result;
 }
 
 }  // namespace
