@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program, lays out its folder and starts
-# it under Wine: on your display when DISPLAY is set; otherwise on a private
-# Xvfb display, where it saves a screenshot, prints its path and ends the
-# program.
+# The demo. Installs what is missing, builds the program, installs it into a
+# Wine prefix of its own (build/run/) whose fixed drives are C: and a D:
+# holding a sample folder with the EICAR test file, with the scanner bridge
+# running Debian's clamscan, and starts it:
+# - with DISPLAY set, on your display, for you to use;
+# - without DISPLAY, on a private Xvfb display, where it runs a full scan
+#   itself, removes what was found, saves screenshots to
+#   build/run/screenshots/, prints the figures the program recorded and ends
+#   the program.
 set -euo pipefail
 cd "$(dirname "$0")"
+repo_root=$PWD
 source scripts/build.sh
 source scripts/wine-session.sh
 source tests/e2e/lib.sh
+source tests/e2e/demo_lib.sh
 cleanup() {
   stop_program
   stop_session
@@ -17,24 +24,29 @@ trap cleanup EXIT
 ensure_dependencies
 echo "== building (Windows)"
 build_windows
-program="$PWD/build/win/program"
-prefix="$PWD/build/run/wineprefix"
 
 if [ -n "${DISPLAY:-}" ]; then
-  prepare_prefix "$prefix"
-  echo "== starting $program/AntiVirus.exe"
-  wine "$program/AntiVirus.exe"
+  prepare_demo "$PWD/build/run"
+  echo "== starting Tolvar AntiVirus (samples on drive D:)"
+  wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe"
   exit 0
 fi
 
 start_display
-prepare_prefix "$prefix"
-start_program wine "$program/AntiVirus.exe"
-win=$(wait_for_window "^Tolvar AntiVirus\$" 60) || fail "the main window did not appear"
-sleep 2
-read -r x y w h < <(window_geometry "$win")
-shot="$PWD/build/run/screenshot.png"
-mkdir -p "$(dirname "$shot")"
-# The window with a margin of desktop around it, so the rounded corners show.
-import -window root -crop "$((w + 40))x$((h + 40))+$((x - 20))+$((y - 20))" +repage "$shot"
-echo "== screenshot of the main window ($w by $h): $shot"
+prepare_demo "$PWD/build/run"
+shots="$PWD/build/run/screenshots"
+rm -rf "$shots"
+echo "== scanning drives C: and D: with Debian's clamscan (this takes a minute)"
+run_headless_demo "$shots"
+
+dump="$(data_folder)/db/list.gav"
+echo "== what the program recorded"
+echo "items scanned:     $(history_int 24)"
+echo "infections found:  $(history_int 60)"
+echo "infections removed: $(history_int 28)"
+if [ -f "$dump" ]; then
+  echo "infection:         $(dump_text "$dump" 256)"
+  echo "detection name:    $(dump_text "$dump" 512)"
+fi
+echo "== screenshots in $shots:"
+ls -1 "$shots"

@@ -1,0 +1,121 @@
+# The demo's world, shared by ./run.sh and the end-to-end tests: a Wine
+# prefix whose fixed drives are its own C: and a D: holding the sample
+# folder (Z:, the whole Linux file system, is marked a network drive, so
+# "all fixed drives" stays small; it must stay, since Wine starts Linux
+# programs such as clamscan through it), the program installed
+# under C:\Program Files with the scanner bridge as its clamscan.exe, and a
+# signature set made from the EICAR test file.
+# Needs: lib.sh, wine-session.sh (sourced), DISPLAY, and a built build/win.
+
+demo_root=""
+demo_program=""
+
+# prepare_demo ROOT [BIGTREE_FILES]: data, prefix and program under ROOT.
+prepare_demo() {
+  local root=$1 big=${2:-}
+  demo_root=$root
+  mkdir -p "$root"
+  bash "$repo_root/tools/demo/make_demo_data.sh" "$root/data" $big >/dev/null
+  prepare_prefix "$root/wineprefix" fresh
+  local devices="$root/wineprefix/dosdevices"
+  rm -f "$devices/d:"
+  ln -s "$root/data" "$devices/d:"
+  wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1
+  # The drive types are read when Wine's services start.
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  wineserver -p
+  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  demo_program="$root/wineprefix/drive_c/Program Files/Tolvar AntiVirus"
+  rm -rf "$demo_program"
+  mkdir -p "$demo_program"
+  cp -r "$repo_root/build/win/program/." "$demo_program/"
+  cp "$repo_root/build/win/tools/scanner_bridge.exe" "$demo_program/bin/snr/1/9/clamscan.exe"
+  export TOLVAR_DEMO_SIGNATURES="$root/data/signatures"
+}
+
+# Starts the installed program; prints the main window's id.
+start_demo_program() {
+  start_program wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe"
+  local win="" id mw mh
+  for _ in $(seq 240); do
+    for id in $(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" 2>/dev/null || true); do
+      read -r _ _ mw mh < <(window_geometry "$id")
+      if [ "$mw" = 792 ] && [ "$mh" = 442 ]; then win=$id; fi
+    done
+    [ -n "$win" ] && break
+    sleep 0.25
+  done
+  [ -n "$win" ] || return 1
+  echo "$win"
+}
+
+# Waits until a visible window whose name matches appears; prints its id.
+wait_for_named_window() {
+  wait_for_window "$1" "$2"
+}
+
+# The registry value of the scan history as hex bytes, one per line.
+history_bytes() {
+  wine reg query 'HKLM\Software\Mirebrook\AntiVirus\lsd' /ve /reg:32 2>/dev/null |
+    sed -n 's/.*REG_BINARY[[:space:]]*//p' | tr -d '\r' | fold -w2
+}
+
+# A signed 32-bit little-endian field of the history at a byte offset.
+history_int() {
+  local offset=$1
+  local bytes
+  mapfile -t bytes < <(history_bytes)
+  [ "${#bytes[@]}" -ge $((offset + 4)) ] || { echo "?"; return; }
+  echo $(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
+}
+
+# A short string of the first record of db\list.gav: offset and capacity.
+dump_text() {
+  local file=$1 offset=$2
+  local length
+  length=$(od -An -tu1 -j "$offset" -N1 "$file" | tr -d ' ')
+  dd if="$file" bs=1 skip=$((offset + 1)) count="$length" 2>/dev/null
+}
+
+data_folder() {
+  echo "$demo_root/wineprefix/drive_c/users/$(id -un)/AppData/Roaming/Mirebrook"
+}
+
+# Clicks at (x, y) of a window.
+click_in() {
+  local win=$1 x=$2 y=$3 wx wy
+  read -r wx wy _ _ < <(window_geometry "$win")
+  xdotool mousemove $((wx + x)) $((wy + y)) click 1
+}
+
+shoot() {
+  local win=$1 file=$2 x y w h
+  read -r x y w h < <(window_geometry "$win")
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$file"
+}
+
+# The whole headless flow: a full scan, its result, the removal, the
+# Results page. Screenshots go to OUT; the figures are printed.
+run_headless_demo() {
+  local out=$1 win prompt done
+  mkdir -p "$out"
+  win=$(start_demo_program) || fail "the main window did not appear"
+  sleep 1
+  click_in "$win" $((178 + 8 + 90)) $((47 + 320 + 25))  # Full Scan
+  sleep 2
+  shoot "$win" "$out/1_scanning.png"
+  prompt=$(wait_for_window "^Infections Found\$" 600) || fail "the scan found nothing"
+  sleep 0.5
+  shoot "$prompt" "$out/2_infections_found.png"
+  shoot "$win" "$out/3_scan_finished.png"
+  click_in "$prompt" $((72 + 50)) $((112 + 16))  # Remove
+  done=$(wait_for_window "^Removal Complete\$" 60) || fail "the removal did not finish"
+  sleep 0.5
+  shoot "$done" "$out/4_removal_done.png"
+  click_in "$done" $((130 + 50)) $((112 + 16))  # OK
+  sleep 0.5
+  click_in "$win" $((15 + 80)) $((160 + 44))  # Results
+  sleep 0.7
+  shoot "$win" "$out/5_results_page.png"
+}

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Makes the demonstration data for running the program under Wine with the
+# scanner bridge: a harmless EICAR test file, a one-signature set that detects
+# it (so no real database download is needed), and sample folders to scan.
+#
+#   make_demo_data.sh DIR [N]
+#
+#   DIR/eicar.com               the EICAR test file (68 bytes, no newline)
+#   DIR/signatures/demo.hdb     its MD5 signature, made with sigtool; the
+#                               bridge loads every file in the folder named
+#                               by TOLVAR_DEMO_SIGNATURES
+#   DIR/samples/                clean files in nested folders (one name with
+#                               a blank, one named FOUND.000) and
+#                               downloads/eicar.com
+#   DIR/bigtree/                with N: N clean files in nested folders, a
+#                               scan that lasts long enough to be stopped
+#
+# Running it again rewrites the same content, so it can run before every test.
+set -euo pipefail
+
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 DIR [NUMBER-OF-FILES-IN-BIGTREE]" >&2
+  exit 2
+fi
+dir=$1
+count=${2:-}
+if [ -n "$count" ] && ! [[ $count =~ ^[0-9]+$ ]]; then
+  echo "$0: the number of files must be a whole number, not '$count'" >&2
+  exit 2
+fi
+command -v sigtool >/dev/null || {
+  echo "$0: sigtool (Debian package clamav) is needed" >&2
+  exit 2
+}
+
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+
+# The published EICAR string; printf '%s' keeps every character as it is and
+# adds no newline, so the file has the 68 bytes scanners know.
+eicar='X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*'
+printf '%s' "$eicar" >"$dir/eicar.com"
+if [ "$(wc -c <"$dir/eicar.com")" -ne 68 ]; then
+  echo "$0: the EICAR file came out with the wrong size" >&2
+  exit 1
+fi
+
+# sigtool prints "MD5:SIZE:NAME" with the file's name as NAME; that is the
+# .hdb line clamscan loads. The name is replaced by the one the official
+# databases use, so the demo reports what a real scan would (clamscan adds
+# ".UNOFFICIAL" for any set it did not get signed from ClamAV).
+mkdir -p "$dir/signatures"
+line=$(cd "$dir" && sigtool --md5 eicar.com)
+if ! [[ $line =~ ^[0-9a-f]{32}:68:eicar\.com$ ]]; then
+  echo "$0: unexpected sigtool output: $line" >&2
+  exit 1
+fi
+printf '%s\n' "${line%:*}:Eicar-Test-Signature" >"$dir/signatures/demo.hdb.tmp"
+mv -f "$dir/signatures/demo.hdb.tmp" "$dir/signatures/demo.hdb"
+
+# The samples: a tree as a user's folders might look, with names that need
+# quoting (a blank) and one that looks like a scanner's own output (FOUND.000).
+samples=$dir/samples
+mkdir -p "$samples/My Documents/Letters" "$samples/My Documents/Notes" \
+  "$samples/FOUND.000" "$samples/downloads" "$samples/Pictures/2024"
+printf 'Tolvar AntiVirus demonstration folder.\r\nEvery file here is harmless.\r\n' \
+  >"$samples/readme.txt"
+printf 'Dear Anna,\r\nthe meeting moves to Thursday.\r\nBest, Tom\r\n' \
+  >"$samples/My Documents/Letters/meeting.txt"
+printf 'Invoice 2024-117\r\nTotal: 420.00 EUR\r\n' >"$samples/My Documents/Letters/invoice.txt"
+printf -- '- buy milk\n- call the garage\n- back up the laptop\n' \
+  >"$samples/My Documents/Notes/todo.txt"
+printf 'recovered cluster chain, 512 bytes of zeros follow\n' >"$samples/FOUND.000/FILE0000.CHK"
+head -c 512 /dev/zero >>"$samples/FOUND.000/FILE0000.CHK"
+printf 'setup notes: run the installer, then restart\n' >"$samples/downloads/setup-notes.txt"
+printf 'P3\n2 1\n255\n255 0 0  0 0 255\n' >"$samples/Pictures/2024/tiny.ppm"
+cp -f "$dir/eicar.com" "$samples/downloads/eicar.com"
+
+# The big tree: COUNT files, 100 to a folder, 10 folders to a parent folder.
+# Made again only when COUNT changed (the count is kept beside the tree, not
+# in it, so it is not scanned), since writing many files takes time.
+if [ -n "$count" ]; then
+  big=$dir/bigtree
+  marker=$dir/.bigtree-count
+  if [ ! -d "$big" ] || [ "$(cat "$marker" 2>/dev/null || true)" != "$count" ]; then
+    rm -rf "$big"
+    for ((i = 0; i < count; i++)); do
+      sub=$big/part$((i / 1000))/folder$((i / 100 % 10))
+      if ((i % 100 == 0)); then mkdir -p "$sub"; fi
+      printf 'clean demonstration file number %d\n' "$i" >"$sub/file$i.txt"
+    done
+    mkdir -p "$big"
+    printf '%s\n' "$count" >"$marker"
+  fi
+fi
+
+echo "demo data in $dir (signatures: $dir/signatures)"
