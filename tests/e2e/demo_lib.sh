@@ -70,9 +70,10 @@ history_int() {
   echo $(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
 }
 
-# A short string of the first record of db\list.gav: offset and capacity.
+# A short string of a record of db\list.gav: FILE OFFSET [RECORD], the
+# offset within the 563-byte record (256 the path, 512 the name).
 dump_text() {
-  local file=$1 offset=$2
+  local file=$1 offset=$(( $2 + 563 * ${3:-0} ))
   local length
   length=$(od -An -tu1 -j "$offset" -N1 "$file" | tr -d ' ')
   dd if="$file" bs=1 skip=$((offset + 1)) count="$length" 2>/dev/null
@@ -87,6 +88,21 @@ click_in() {
   local win=$1 x=$2 y=$3 wx wy
   read -r wx wy _ _ < <(window_geometry "$win")
   xdotool mousemove $((wx + x)) $((wy + y)) click 1
+}
+
+# Clicks a button of a message window until the window has gone (a first
+# click can be taken for activating the window).
+click_until_gone() {
+  local win=$1 x=$2 y=$3 wx wy
+  read -r wx wy _ _ < <(window_geometry "$win")
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool mousemove $((wx + x)) $((wy + y))
+    sleep 0.3
+    xdotool click 1
+    sleep 0.7
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$win" || return 0
+  done
+  return 1
 }
 
 shoot() {
@@ -109,12 +125,11 @@ run_headless_demo() {
   sleep 0.5
   shoot "$prompt" "$out/2_infections_found.png"
   shoot "$win" "$out/3_scan_finished.png"
-  click_in "$prompt" $((72 + 50)) $((112 + 16))  # Remove
+  click_until_gone "$prompt" $((72 + 50)) $((112 + 16)) || fail "Remove did not close the prompt"
   done=$(wait_for_window "^Removal Complete\$" 60) || fail "the removal did not finish"
   sleep 0.5
   shoot "$done" "$out/4_removal_done.png"
-  click_in "$done" $((130 + 50)) $((112 + 16))  # OK
-  sleep 0.5
+  click_until_gone "$done" $((130 + 50)) $((112 + 16)) || fail "OK did not close the done window"
   click_in "$win" $((15 + 80)) $((160 + 44))  # Results
   sleep 0.7
   shoot "$win" "$out/5_results_page.png"

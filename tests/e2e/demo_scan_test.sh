@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The demo's whole flow with Debian's clamscan behind the scanner bridge:
+# a full scan of C: and D: finds the EICAR file, the program records what
+# clamscan reported, removes the file into the vault; and a Stop in the
+# middle of a large tree records a stopped scan and leaves no clamscan
+# behind.
+# Usage: demo_scan_test.sh REPO_ROOT WORK_DIR ARTIFACT_DIR
+set -euo pipefail
+repo_root=$1
+work=$2
+artifacts=$3
+source "$repo_root/tests/e2e/lib.sh"
+source "$repo_root/tests/e2e/demo_lib.sh"
+source "$repo_root/scripts/wine-session.sh"
+own_prefix=""
+cleanup() {
+  stop_program
+  [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# The demo runs in its own prefix; the test run's server stays as it is.
+saved_prefix=${WINEPREFIX:-}
+session_prefix=""
+prepare_demo "$work" 20000
+own_prefix=$WINEPREFIX
+export TOLVAR_BRIDGE_KEEP_REPORT="$work/report.txt"
+rm -f "$work/report.txt"
+
+run_headless_demo "$artifacts/demo"
+
+# What clamscan itself reported to the program: the bridge keeps a copy of
+# its raw report when asked.
+expected=$(grep -c ': OK$' "$work/report.txt" || true)
+items=$(history_int 24)
+found=$(history_int 60)
+removed=$(history_int 28)
+echo "clamscan reported $expected clean items; the program recorded $items, $found found, $removed removed"
+[ "$items" = "$expected" ] || fail "items scanned $items, clamscan reported $expected clean items"
+# The EICAR file twice: the copy the signatures were made from, and the
+# one in the samples' downloads.
+[ "$found" = 2 ] || fail "infections found $found, expected 2"
+[ "$removed" = 2 ] || fail "infections removed $removed, expected 2"
+
+dump="$(data_folder)/db/list.gav"
+[ "$(stat -c %s "$dump")" = 281500 ] || fail "db\\list.gav is not 281500 bytes"
+paths=$( (dump_text "$dump" 256 0; echo; dump_text "$dump" 256 1; echo) | sort | tr '\n' ' ')
+name=$(dump_text "$dump" 512 0)
+echo "recorded infections: $paths($name)"
+[ "$paths" = 'D:\eicar.com D:\samples\downloads\eicar.com ' ] || fail "recorded paths '$paths'"
+case "$name" in
+  Eicar-Test-Signature*) ;;
+  *) fail "recorded detection name '$name'" ;;
+esac
+[ ! -e "$work/data/samples/downloads/eicar.com" ] || fail "the EICAR file is still in the sample folder"
+ls "$(data_folder)/virus_vault/" | grep -q 'eicar.com$' || fail "no copy of the EICAR file in the vault"
+
+# Restore the first vault record to where it was found.
+win=$(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" | head -n 1)
+click_in "$win" $((5 + 86)) $((336 + 48))  # Virus Database page
+sleep 0.7
+click_in "$win" $((178 + 24 + 40)) $((47 + 186 + 8))  # first vault row
+sleep 0.3
+click_in "$win" $((178 + 24 + 44)) $((47 + 264 + 12))  # restore to original location
+sleep 1.5
+shoot "$win" "$artifacts/demo/6_restored.png"
+restored=""
+for f in "$work/data/eicar.com" "$work/data/samples/downloads/eicar.com"; do
+  [ -e "$f" ] && restored=$f
+done
+[ -n "$restored" ] || fail "the restore brought no file back"
+cmp -s "$restored" <(printf '%s' 'X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*') ||
+  fail "the restored $restored is not the EICAR file byte for byte"
+echo "restored byte-identical: $restored"
+stop_program
+
+# A Stop in the middle of the large tree (D: holds 20000 more files).
+unset TOLVAR_BRIDGE_KEEP_REPORT
+scans_before=$(history_int 12)
+win=$(start_demo_program) || fail "the main window did not appear again"
+sleep 1
+click_in "$win" $((178 + 8 + 90)) $((47 + 320 + 25))  # Full Scan
+sleep 4
+click_in "$win" $((178 + 16 + 3 * 118 + 50)) $((47 + 250 + 16))  # Stop
+sleep 3
+shoot "$win" "$artifacts/demo/7_stopped.png"
+scans_after=$(history_int 12)
+stopped_items=$(history_int 24)
+echo "stopped scan: $stopped_items items of $expected"
+[ "$scans_after" = $((scans_before + 1)) ] || fail "the stopped scan was not recorded once ($scans_before -> $scans_after)"
+[ "$stopped_items" -lt "$expected" ] || fail "the scan ended before the Stop; the test proves nothing"
+left=$(pgrep -x clamscan | wc -l || true)
+echo "clamscan processes after the stop: $left"
+[ "$left" = 0 ] || fail "$left clamscan process(es) outlived the stop"
+echo "PASS: real detection recorded and removed; stop leaves no clamscan"
