@@ -237,26 +237,11 @@ std::optional<std::string> ReadSmallFile(const std::wstring& path) {
     return std::string(buffer, got);
 }
 
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE h) : h_(h) {}
-    ~FindHandle() {
-        if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
-
 // The plain files of a folder, sorted so the databases load in a fixed order.
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> files;
     WIN32_FIND_DATAW found;
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    tolvar::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
     if (!find.valid()) return files;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
