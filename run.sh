@@ -5,7 +5,8 @@
 # running Debian's clamscan, and starts it:
 # - with DISPLAY set, on your display, for you to use;
 # - without DISPLAY, on a private Xvfb display, where it runs a full scan
-#   itself, removes what was found, saves screenshots to
+#   itself, removes what was found, restores one file from the vault, saves
+#   screenshots to
 #   build/run/screenshots/, prints the figures the program recorded and ends
 #   the program.
 set -euo pipefail

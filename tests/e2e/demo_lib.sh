@@ -112,7 +112,7 @@ shoot() {
 }
 
 # The whole headless flow: a full scan, its result, the removal, the
-# Results page. Screenshots go to OUT; the figures are printed.
+# Results page, a restore from the vault. Screenshots go to OUT.
 run_headless_demo() {
   local out=$1 win prompt done
   mkdir -p "$out"
@@ -133,4 +133,13 @@ run_headless_demo() {
   click_in "$win" $((15 + 80)) $((160 + 44))  # Results
   sleep 0.7
   shoot "$win" "$out/5_results_page.png"
+  # The vault: restore its first record to where it was found.
+  click_in "$win" $((5 + 86)) $((336 + 48))  # Virus Database
+  sleep 0.7
+  shoot "$win" "$out/6_vault.png"
+  click_in "$win" $((178 + 24 + 40)) $((47 + 186 + 8))  # first vault row
+  sleep 0.3
+  click_in "$win" $((178 + 24 + 44)) $((47 + 264 + 12))  # restore to original location
+  sleep 1.5
+  shoot "$win" "$out/7_restored.png"
 }
