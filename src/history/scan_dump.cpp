@@ -21,11 +21,15 @@ void LoadInfectionTable(InfectionTable& table, const std::uint8_t* data, std::si
             table[slot] = InfectionRecord::ReadFrom(data + start);
         } else if (start < available) {
             // ReadFrom needs a whole record; the part the file lacks reads as
-            // zero bytes, so a text cut by the end of the file keeps its stored
-            // length with zero characters where the file ran out.
+            // zero bytes, and a text cut by the end of the file ends where the
+            // file did (no zero characters inside a path).
             std::array<std::uint8_t, InfectionRecord::kSize> partial{};
             std::copy(data + start, data + available, partial.begin());
-            table[slot] = InfectionRecord::ReadFrom(partial.data());
+            InfectionRecord record = InfectionRecord::ReadFrom(partial.data());
+            for (std::string* text : {&record.VaultPath, &record.FilePath, &record.VirusName}) {
+                text->erase(std::min(text->find('\0'), text->size()));
+            }
+            table[slot] = record;
         } else {
             table[slot] = InfectionRecord{};
         }
