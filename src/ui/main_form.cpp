@@ -319,10 +319,6 @@ void TForm1::Image3Click() {
 }
 
 void TForm1::Image6Click() {
-    if (onVirusDatabase) {
-        onVirusDatabase();
-        return;
-    }
     RebuildVaultList(edtVirusDB);
     CurrentPage = 4;
     ShowPage();

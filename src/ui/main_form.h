@@ -137,8 +137,6 @@ public:
     // The scan shown on the Scan page; made after the controls it drives.
     ScanSession scan_;
 
-    // Command handlers that later parts of the program fill in.
-    std::function<void()> onVirusDatabase;
     // The folder picker of the restore command; tests replace it.
     std::function<std::string()> chooseFolder;
     // A question or notice in a message box; tests replace it.

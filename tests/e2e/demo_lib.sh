@@ -37,22 +37,7 @@ prepare_demo() {
 # Starts the installed program; prints the main window's id.
 start_demo_program() {
   start_program wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe"
-  local win="" id mw mh
-  for _ in $(seq 240); do
-    for id in $(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" 2>/dev/null || true); do
-      read -r _ _ mw mh < <(window_geometry "$id")
-      if [ "$mw" = 792 ] && [ "$mh" = 442 ]; then win=$id; fi
-    done
-    [ -n "$win" ] && break
-    sleep 0.25
-  done
-  [ -n "$win" ] || return 1
-  echo "$win"
-}
-
-# Waits until a visible window whose name matches appears; prints its id.
-wait_for_named_window() {
-  wait_for_window "$1" "$2"
+  wait_for_main_window 60
 }
 
 # The registry value of the scan history as hex bytes, one per line.

@@ -43,6 +43,24 @@ wait_for_window() {
   return 1
 }
 
+# Prints the id of the main window, waiting up to the given seconds. Window
+# names match without regard to case, so the main window ("Tolvar
+# AntiVirus") is told from a message box ("Tolvar Antivirus") by its size.
+wait_for_main_window() {
+  local seconds=$1 id mw mh
+  for _ in $(seq $((seconds * 4))); do
+    for id in $(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" 2>/dev/null || true); do
+      read -r _ _ mw mh < <(window_geometry "$id")
+      if [ "$mw" = 792 ] && [ "$mh" = 442 ]; then
+        echo "$id"
+        return 0
+      fi
+    done
+    sleep 0.25
+  done
+  return 1
+}
+
 # Prints "x y width height" of a window.
 window_geometry() {
   local x y w h

@@ -28,17 +28,6 @@ import -window root -crop "${bw}x${bh}+${bx}+${by}" +repage "$artifacts/missing_
 echo "error report: $artifacts/missing_skin_report.png"
 # OK sits centred at the bottom of the box.
 xdotool mousemove $((bx + bw / 2)) $((by + bh - 18)) click 1
-# Window names match without regard to case, so the main window is told
-# from the box by its size.
-main=""
-for _ in $(seq 120); do
-  for id in $(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" 2>/dev/null || true); do
-    read -r _ _ mw mh < <(window_geometry "$id")
-    if [ "$mw" = 792 ] && [ "$mh" = 442 ]; then main=$id; fi
-  done
-  [ -n "$main" ] && break
-  sleep 0.25
-done
-[ -n "$main" ] || fail "the main window did not follow the report"
+wait_for_main_window 30 >/dev/null || fail "the main window did not follow the report"
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended after the report"
 echo "PASS: missing strip reported, program still running"

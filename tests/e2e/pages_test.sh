@@ -12,7 +12,7 @@ source "$here/lib.sh"
 mkdir -p "$artifacts"
 start_program "$wine_run" "$program_dir/AntiVirus.exe"
 trap stop_program EXIT
-win=$(wait_for_window "^Tolvar AntiVirus\$" 60) || fail "the main window did not appear"
+win=$(wait_for_main_window 60) || fail "the main window did not appear"
 sleep 1
 read -r x y w h < <(window_geometry "$win")
 
