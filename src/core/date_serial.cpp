@@ -28,6 +28,21 @@ long long DaysFromCivil(long long year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+// The inverse of DaysFromCivil.
+CivilDate CivilFromDays(long long days) {
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const long long dayOfEra = days - era * 146097;
+    const long long yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long long mp = (5 * dayOfYear + 2) / 153;
+    const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    return CivilDate{static_cast<int>(year), month, day};
+}
+
 constexpr long long kSerialZeroFromEpoch = -25569;  // 1899-12-30
 
 constexpr double kStaleAfterDays = 355.0;
@@ -42,6 +57,14 @@ double DateSerial(int year, int month, int day) {
         throw AppError("The date is not valid.");
     }
     return static_cast<double>(DaysFromCivil(year, month, day) - kSerialZeroFromEpoch);
+}
+
+std::optional<CivilDate> CivilFromSerial(double serial) {
+    // 1601-01-01 and 9999-12-31 as serials.
+    constexpr double kFirst = -109205.0;
+    constexpr double kLast = 2958465.0;
+    if (!std::isfinite(serial) || serial < kFirst || serial >= kLast + 1.0) return std::nullopt;
+    return CivilFromDays(static_cast<long long>(std::floor(serial)) + kSerialZeroFromEpoch);
 }
 
 bool NeedsStaleUpdateReset(double today, double lastUpdateDate) {

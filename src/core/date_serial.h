@@ -4,6 +4,7 @@
 // time of day), the start-up reset of an update date that is too old, and the
 // rule that accepts a stored data folder.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,17 @@ namespace tolvar {
 // midnight: 1899-12-30 is 0.0, 1900-01-01 is 2.0. Throws AppError for a month
 // outside 1..12 or a day that the month does not have.
 double DateSerial(int year, int month, int day);
+
+struct CivilDate {
+    int year;
+    int month;
+    int day;
+};
+
+// The calendar date of a serial (its time of day dropped); nothing for a
+// value that is not finite or lies outside the years 1601 to 9999, which
+// the system's date functions cannot show.
+std::optional<CivilDate> CivilFromSerial(double serial);
 
 // True when the last update lies more than 355 days before today. A stored
 // date that is not a finite number (a damaged record) also counts as stale,
