@@ -194,4 +194,19 @@ private:
     HMENU h_;
 };
 
+// A loaded DLL, freed when it goes.
+class UniqueModule {
+public:
+    explicit UniqueModule(HMODULE h = nullptr) : h_(h) {}
+    ~UniqueModule() {
+        if (h_) FreeLibrary(h_);
+    }
+    UniqueModule(const UniqueModule&) = delete;
+    UniqueModule& operator=(const UniqueModule&) = delete;
+    HMODULE get() const { return h_; }
+
+private:
+    HMODULE h_;
+};
+
 }  // namespace tolvar

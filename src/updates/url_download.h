@@ -1,0 +1,55 @@
+#pragma once
+
+// One blocking HTTP transfer into a file through the system's download
+// library (URLMON), with progress, cancellation, the mirror's status and
+// headers, and the proxy's login. Runs on a worker thread.
+
+#include <windows.h>
+
+#include <urlmon.h>
+
+#include <functional>
+#include <string>
+
+#include "framework/win_handles.h"
+#include "updates/download_outcome.h"
+
+namespace tolvar {
+
+struct ProxySettings {
+    bool use = false;
+    std::string server;  // host name or address
+    std::string port;
+    std::string user;
+    std::string password;
+};
+
+// URLMON.DLL, loaded from the system folder only: the program runs
+// elevated, and a DLL of that name planted beside it or in the current
+// folder must never be loaded.
+class UrlmonLibrary {
+public:
+    UrlmonLibrary();
+    bool loaded() const { return download_ != nullptr; }
+    HRESULT Download(const std::string& url, const std::string& file,
+                     IBindStatusCallback* callback) const;
+
+private:
+    UniqueModule module_;
+    using DownloadFn = HRESULT(WINAPI*)(IUnknown*, const char*, const char*, DWORD,
+                                        IBindStatusCallback*);
+    DownloadFn download_ = nullptr;
+};
+
+// Called with the bytes done and expected; false stops the transfer.
+using ProgressFn = std::function<bool(unsigned long done, unsigned long expected)>;
+
+// Fetches url into file, through the proxy when one is set (the system's
+// connection settings apply otherwise). The outcome says whether the library was there,
+// the call's result, the mirror's status and Retry-After, and the size it
+// announced; the file's own fields are left for the caller to fill.
+TransferOutcome DownloadToFile(const UrlmonLibrary& library, const std::string& url,
+                               const std::string& file, const ProxySettings& proxy,
+                               const ProgressFn& progress);
+
+}  // namespace tolvar

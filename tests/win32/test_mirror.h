@@ -1,0 +1,66 @@
+#pragma once
+
+// The test mirror started around the Win32 tests (tests/support/
+// with_test_mirror.sh): its address, the files it serves, how it answers,
+// and the requests it saw.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace tolvar::test {
+
+class Mirror {
+public:
+    Mirror() {
+        const char* address = std::getenv("TOLVAR_TEST_MIRROR");
+        const char* root = std::getenv("TOLVAR_TEST_MIRROR_ROOT");
+        if (address && root) {
+            address_ = address;
+            root_ = root;
+            setMode("good");
+            std::filesystem::remove(root_ / "requests.log");
+        }
+    }
+    bool available() const { return !address_.empty(); }
+    const std::string& address() const { return address_; }
+
+    void setMode(const std::string& mode) const {
+        std::ofstream(root_ / "mode", std::ios::binary) << mode << "\n";
+    }
+
+    // A database file as the mirror publishes it: the 512-byte header, then
+    // bodyBytes bytes of the given filler.
+    static std::string Database(int version, std::size_t bodyBytes, char filler = 'x') {
+        std::string header = "ClamAV-VDB:07 Dec 2026 06-00 +0000:" + std::to_string(version) +
+                             ":1234:90:0123456789abcdef0123456789abcdef:testsig:tolvar-test:"
+                             "1796623200";
+        header.resize(512, ' ');
+        return header + std::string(bodyBytes, filler);
+    }
+
+    void put(const std::string& name, const std::string& content) const {
+        std::ofstream(root_ / "files" / name, std::ios::binary) << content;
+    }
+
+    std::vector<std::string> requests() const {
+        std::ifstream in(root_ / "requests.log", std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+private:
+    std::string address_;
+    std::filesystem::path root_;
+};
+
+#define TOLVAR_NEEDS_MIRROR(mirror) \
+    if (!(mirror).available()) GTEST_SKIP() << "no test mirror (run through with_test_mirror.sh)"
+
+}  // namespace tolvar::test
