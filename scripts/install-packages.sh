@@ -14,6 +14,7 @@ packages=(
   wine wine64 fonts-wine fonts-liberation fonts-dejavu-core
   xvfb xauth xdotool imagemagick
   clamav
+  python3
 )
 
 missing=()

@@ -11,6 +11,9 @@
 #include "quarantine/removal.h"
 #include "ui/main_form.h"
 #include "ui/program_windows.h"
+#include "updates/download_window.h"
+#include "updates/failure_notice.h"
+#include "updates/update_prompt.h"
 
 namespace {
 
@@ -66,6 +69,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         tolvar::TForm16 form16(mainForm.skin(), mainForm.scan());
         tolvar::TForm17 form17(mainForm.skin());
         tolvar::ScanFailedForm scanFailed(mainForm.skin());
+        tolvar::TForm14 form14(mainForm.skin());
+        tolvar::TForm8 form8(mainForm.skin(), form14);
+        tolvar::TForm15 form15(mainForm.skin());
         tolvar::ProgramWindows& windows = tolvar::Windows();
         windows.Form3 = &form3;
         windows.Form6 = &form6;
@@ -77,6 +83,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         windows.Form16 = &form16;
         windows.Form17 = &form17;
         windows.ScanFailed = &scanFailed;
+        windows.Form8 = &form8;
+        windows.Form14 = &form14;
+        windows.Form15 = &form15;
+        form8.stopUpdateCheck = [&] { mainForm.Timer2.setEnabled(false); };
+        form14.openSettings = [&] { mainForm.OpenDatabaseSettings(); };
+        form15.openDownload = [&] { form8.showModal(); };
 
         if (tolvar::IsNewWindowsVersion()) {
             // The hidden owner window keeps no taskbar button of its own.

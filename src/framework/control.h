@@ -55,6 +55,10 @@ public:
     const std::string& hint() const { return hint_; }
     void setHint(const std::string& hint) { hint_ = hint; }
 
+    // The system cursor shown over a graphic control (IDC_HAND for a link);
+    // null for the window's own.
+    LPCSTR cursor = nullptr;
+
     virtual bool isWindowed() const = 0;
 
     // Repaints the control's area of its window.

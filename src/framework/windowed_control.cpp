@@ -153,6 +153,18 @@ LRESULT WindowedControl::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 }
             }
             break;
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wp) == hwnd_ && LOWORD(lp) == HTCLIENT) {
+                POINT at;
+                GetCursorPos(&at);
+                ScreenToClient(hwnd_, &at);
+                const GraphicControl* under = graphicChildAt(at.x, at.y);
+                if (under && under->cursor) {
+                    SetCursor(LoadCursorA(nullptr, under->cursor));
+                    return TRUE;
+                }
+            }
+            break;
         case WM_CAPTURECHANGED:
             mouseTarget_ = nullptr;
             selfPressed_ = false;

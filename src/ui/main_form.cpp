@@ -11,6 +11,9 @@
 #include "scan/scan_state.h"
 #include "ui/program_windows.h"
 #include "ui/theme.h"
+#include "updates/database_page.h"
+#include "updates/download_window.h"
+#include "updates/update_check.h"
 
 namespace tolvar {
 
@@ -121,6 +124,14 @@ TForm1::TForm1()
       Image23(MakePicture(Panel6, 0, 0, "FORM1_IMAGE23")),
       Image32(MakePicture(Panel6, 32, 40, "FORM1_IMAGE32")),
       Image33(MakePicture(Panel6, 32, 128, "FORM1_IMAGE33")),
+      Label13(MakeCaption(Panel6, 40, 72, "Last Update:")),
+      lblUpdate(MakeCaption(Panel6, 136, 72, "", true)),
+      Label22(MakeCaption(Panel6, 40, 104, "Update Size:")),
+      lblSize(MakeCaption(Panel6, 136, 104, "", true)),
+      Label41(MakeCaption(Panel6, 272, 72, "Total Updates")),
+      lblUpdates(MakeCaption(Panel6, 368, 72, "", true)),
+      Image36(Panel6.add<Image>(488, 64, 105, 25)),
+      Image37(Panel6.add<Image>(488, 96, 105, 25)),
       Image30(MakePicture(Panel6, 24, 160, "FORM1_IMAGE30")),
       edtVirusDB(Panel6.add<ListBox>(24, 186, 573, 63, SelectionMode::Single, 16)),
       Image34(Panel6.add<Image>(24, 264, 89, 25)),
@@ -170,6 +181,8 @@ void TForm1::WireButtons() {
         {15, Image20, "Remove Found Infections"},
         {27, Image34, "Restore file to original location"},
         {28, Image35, "Restore file to a seleteced location"},
+        {29, Image36, "Check Now for updates"},
+        {30, Image37, "Virus Database Settings"},
     };
     for (const auto& b : buttons) {
         skin_.Bind(b.slot, b.control);
@@ -188,7 +201,9 @@ void TForm1::WireButtons() {
         ShowPage();
         SelectPageButton(3);
     };
-    Image6.onClick = [this] { Image6Click(); };
+    Image6.onClick = [this] { Action2Execute(); };
+    Image36.onClick = [this] { OpenDatabaseUpdates(); };
+    Image37.onClick = [this] { OpenDatabaseSettings(); };
     Image8.onClick = [this] { Image8Click(); };
     Image9.onClick = [] { Application::instance().minimize(); };
     Image10.onClick = [this] { Image10Click(); };
@@ -211,6 +226,7 @@ void TForm1::WireButtons() {
     edtInfections.onDrawItem = [this](HDC dc, const ListRow& row) { DrawInfectionRow(dc, row); };
 
     Timer1.onTimer = [this] { skin_.PaintProgressBar(1); };
+    Timer2.onTimer = [this] { CheckForUpdates(*this); };
     Timer3.onTimer = [this] {
         // The splash, if one lingers, is closed here; then this timer is done.
         Timer3.setEnabled(false);
@@ -239,9 +255,9 @@ void TForm1::WireDragSurfaces() {
 
 void TForm1::BuildCommandMenu() {
     PopupMenu1.add("Start Scan", [this] { Action1Execute(); });
-    PopupMenu1.add("Virus Database", [this] { Image6Click(); });
-    PopupMenu1.add("Virus Database Updates", [] {});
-    PopupMenu1.add("Virus Database Settings", [] {});
+    PopupMenu1.add("Virus Database", [this] { Action2Execute(); });
+    PopupMenu1.add("Virus Database Updates", [this] { OpenDatabaseUpdates(); });
+    PopupMenu1.add("Virus Database Settings", [this] { OpenDatabaseSettings(); });
     PopupMenu1.addSeparator();
     PopupMenu1.add("Minimize to System Tray", [] {});
     PopupMenu1.addSeparator();
@@ -286,7 +302,8 @@ void TForm1::Image11Click() {
 namespace {
 
 // Rows alternate light grey and white; the detection name, then the path.
-void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record) {
+void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record,
+                   std::size_t pathChars) {
     const int r = row.index;
     UniqueBrush brush(CreateSolidBrush(r % 2 ? RGB(255, 255, 255) : RGB(233, 233, 233)));
     FillRect(dc, &row.rect, brush.get());
@@ -294,7 +311,7 @@ void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(128, 128, 128));
     const std::string name = record->VirusName.substr(0, 55);
-    const std::string path = record->FilePath.substr(0, 55);
+    const std::string path = record->FilePath.substr(0, pathChars);
     TextOutA(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
     TextOutA(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
 }
@@ -303,12 +320,12 @@ void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record) {
 
 void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
     const bool inTable = row.index >= 0 && row.index < static_cast<int>(kInfectionTableSlots);
-    DrawRecordRow(dc, row, inTable ? &scan_.Parser().Table()[row.index] : nullptr);
+    DrawRecordRow(dc, row, inTable ? &scan_.Parser().Table()[row.index] : nullptr, 55);
 }
 
 void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
     const bool valid = row.index >= 0 && row.index < Vault().Count();
-    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr);
+    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr, 75);
 }
 
 void TForm1::Image3Click() {
@@ -318,7 +335,17 @@ void TForm1::Image3Click() {
     SelectPageButton(1);
 }
 
-void TForm1::Image6Click() {
+void TForm1::OpenDatabaseUpdates() {
+    if (ScanState != "idle" || !Windows().Form8) return;
+    Windows().Form8->showModal();
+}
+
+void TForm1::OpenDatabaseSettings() {
+    if (Windows().OpenUpdateSettings) Windows().OpenUpdateSettings();
+}
+
+void TForm1::Action2Execute() {
+    FillDatabasePage(*this);
     RebuildVaultList(edtVirusDB);
     CurrentPage = 4;
     ShowPage();

@@ -33,6 +33,12 @@ public:
     void SelectPageButton(int n);
     void StartWindowDrag() { beginDrag(); }
 
+    // Shows and fills the Virus Database page.
+    void Action2Execute();
+    // Opens the download window modally, only while no scan runs.
+    void OpenDatabaseUpdates();
+    void OpenDatabaseSettings();
+
     Skin& skin() { return skin_; }
     ScanSession& scan() { return scan_; }
 
@@ -119,6 +125,14 @@ public:
     Image& Image23;
     Image& Image32;  // title of the database figures
     Image& Image33;  // title of the quarantine vault
+    Label& Label13;  // "Last Update:"
+    Label& lblUpdate;
+    Label& Label22;  // "Update Size:"
+    Label& lblSize;
+    Label& Label41;  // "Total Updates"
+    Label& lblUpdates;
+    Image& Image36;  // "Check Now for updates"
+    Image& Image37;  // "Virus Database Settings"
     Image& Image30;  // vault list header
     ListBox& edtVirusDB;
     Image& Image34;  // "Restore file to original location"
@@ -149,7 +163,6 @@ private:
     void WireButtons();
     void WireDragSurfaces();
     void Image3Click();
-    void Image6Click();
     void Image8Click();
     void Image10Click();
     void Action1Execute();

@@ -11,6 +11,10 @@
 
 namespace tolvar {
 
+class TForm8;
+class TForm14;
+class TForm15;
+
 struct ProgramWindows {
     TForm3* Form3 = nullptr;
     TForm6* Form6 = nullptr;
@@ -18,6 +22,11 @@ struct ProgramWindows {
     TForm16* Form16 = nullptr;
     TForm17* Form17 = nullptr;
     ScanFailedForm* ScanFailed = nullptr;
+    TForm8* Form8 = nullptr;    // database download
+    TForm14* Form14 = nullptr;  // download failure notice
+    TForm15* Form15 = nullptr;  // update prompt
+    // Opens the update settings window, not modally.
+    std::function<void()> OpenUpdateSettings;
     // The infections-found prompt after a scan.
     std::function<void()> InfectionsFound;
 };

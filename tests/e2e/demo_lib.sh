@@ -36,6 +36,7 @@ prepare_demo() {
 
 # Starts the installed program; prints the main window's id.
 start_demo_program() {
+  quiet_update_check
   start_program wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe"
   wait_for_main_window 60
 }

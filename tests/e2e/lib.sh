@@ -90,3 +90,35 @@ pixel_of_screen() {
   pixel "$shot" 0 0
   rm -f "$shot"
 }
+
+# The serial of today's date (days since 30 December 1899).
+today_serial() {
+  echo $(( $(date +%s) / 86400 + 25569 ))
+}
+
+# Stores a settings record whose update schedule is "Never Check" and whose
+# last update was yesterday, so the scheduled update prompt stays away from
+# a test that is about something else. Needs WINEPREFIX and a running
+# wineserver.
+quiet_update_check() {
+  local hex
+  hex=$(python3 - "$(today_serial)" <<'PY'
+import struct, sys
+record = bytearray(808)
+record[781] = 4                                    # Never Check
+record[792:800] = struct.pack('<d', float(sys.argv[1]) - 1)
+print(record.hex())
+PY
+)
+  wine reg add 'HKLM\Software\Mirebrook\AntiVirus\sysdata' /ve /t REG_BINARY /d "$hex" \
+    /reg:32 /f >/dev/null 2>&1
+}
+
+# A signed 32-bit little-endian field of the stored settings record.
+settings_int() {
+  local offset=$1 bytes
+  mapfile -t bytes < <(wine reg query 'HKLM\Software\Mirebrook\AntiVirus\sysdata' /ve /reg:32 \
+    2>/dev/null | sed -n 's/.*REG_BINARY[[:space:]]*//p' | tr -d '\r' | fold -w2)
+  [ "${#bytes[@]}" -ge $((offset + 4)) ] || { echo "?"; return; }
+  echo $(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
+}

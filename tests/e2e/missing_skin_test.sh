@@ -15,6 +15,7 @@ mkdir -p "$artifacts"
 cp -r "$program_dir" "$broken"
 rm "$broken/bin/skin/img5.png"
 
+quiet_update_check
 start_program "$wine_run" "$broken/AntiVirus.exe"
 trap 'stop_program; rm -rf "$broken"' EXIT
 

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# A database update as the user does it, against the test mirror: the first
+# start offers the update (declined here), then "Check Now for updates" on
+# the Virus Database page downloads the full database, installs it, and the
+# page shows the new figures once it is shown again.
+# Usage (inside with_test_mirror.sh): update_test.sh WINE_RUN PROGRAM_DIR ARTIFACT_DIR
+set -euo pipefail
+wine_run=$1
+program_dir=$2
+artifacts=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+mkdir -p "$artifacts"
+
+mirror_root=${TOLVAR_TEST_MIRROR_ROOT#Z:}
+mirror_root=${mirror_root//\\//}
+bash "$here/../../tools/test_mirror/make_database.sh" "$mirror_root/files/main.cvd" main 27 60000
+echo good >"$mirror_root/mode"
+
+# A first start: no settings stored, so the update is due.
+wine reg delete 'HKLM\Software\Mirebrook\AntiVirus\sysdata' /f /reg:32 >/dev/null 2>&1 || true
+wine reg add 'HKLM\Software\Mirebrook\AntiVirus\mirror' /ve /d "$TOLVAR_TEST_MIRROR" /reg:32 /f \
+  >/dev/null 2>&1
+db="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Mirebrook/db"
+mkdir -p "$db"
+echo "the old live database" >"$db/main.cvd"
+
+cleanup() {
+  stop_program
+  wine reg delete 'HKLM\Software\Mirebrook\AntiVirus\mirror' /f /reg:32 >/dev/null 2>&1 || true
+}
+start_program "$wine_run" "$program_dir/AntiVirus.exe"
+trap cleanup EXIT
+win=$(wait_for_main_window 60) || fail "the main window did not appear"
+read -r x y _ _ < <(window_geometry "$win")
+
+click_window() {
+  local id=$1 cx=$2 cy=$3 wx wy
+  read -r wx wy _ _ < <(window_geometry "$id")
+  xdotool mousemove $((wx + cx)) $((wy + cy)) click 1
+}
+
+# The scheduled check offers the update a few seconds after start.
+prompt=$(wait_for_window "^Update Available\$" 30) || fail "no update prompt after start"
+import -window root "$artifacts/update_prompt.png"
+for _ in 1 2 3; do
+  click_window "$prompt" $((189 + 52)) $((186 + 16))
+  sleep 0.7
+  xdotool search --onlyvisible --name "^Update Available\$" >/dev/null 2>&1 || break
+done
+! xdotool search --onlyvisible --name "^Update Available\$" >/dev/null 2>&1 ||
+  fail "the prompt did not close"
+
+# The Virus Database page before the download.
+figures() {
+  import -window root -crop "340x48+$((x + 178 + 130))+$((y + 47 + 66))" +repage "$1"
+}
+xdotool mousemove $((x + 5 + 86)) $((y + 336 + 48)) click 1
+sleep 1
+figures "$artifacts/update_figures_before.png"
+
+# Check Now for updates.
+xdotool mousemove $((x + 178 + 488 + 52)) $((y + 47 + 64 + 12)) click 1
+download=$(wait_for_window "^Virus Database Update\$" 20) || fail "no download window"
+# The run is complete when the bytes are in place.
+for _ in $(seq 60); do
+  [ "$(head -c 11 "$db/main.cvd")" = "ClamAV-VDB:" ] && break
+  sleep 0.5
+done
+cmp -s "$db/main.cvd" "$mirror_root/files/main.cvd" || fail "the new database was not installed"
+[ ! -e "$db/main2.cvd" ] || fail "the download file was left behind"
+sleep 0.5
+import -window root "$artifacts/update_done.png"
+for _ in 1 2 3; do
+  click_window "$download" $((72 + 52)) $((186 + 16))
+  sleep 0.7
+  xdotool search --onlyvisible --name "^Virus Database Update\$" >/dev/null 2>&1 || break
+done
+
+# The figures change only when the page is shown again.
+figures "$artifacts/update_figures_still.png"
+[ "$(compare -metric AE "$artifacts/update_figures_before.png" "$artifacts/update_figures_still.png" null: 2>&1 || true)" = 0 ] ||
+  fail "the page changed its figures while on screen"
+xdotool mousemove $((x + 15 + 81)) $((y + 248 + 44)) click 1
+sleep 0.7
+xdotool mousemove $((x + 5 + 86)) $((y + 336 + 48)) click 1
+sleep 1
+figures "$artifacts/update_figures_after.png"
+[ "$(compare -metric AE "$artifacts/update_figures_before.png" "$artifacts/update_figures_after.png" null: 2>&1 || true)" != 0 ] ||
+  fail "the page shows the old figures after the update"
+
+[ "$(settings_int 788)" = 1 ] || fail "Total Updates is $(settings_int 788), not 1"
+[ "$(settings_int 800)" = "$(stat -c %s "$mirror_root/files/main.cvd")" ] ||
+  fail "Update Size is $(settings_int 800)"
+echo "PASS: prompt declined, Check Now installed the database, the page shows the new figures"

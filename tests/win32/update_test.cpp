@@ -1,0 +1,294 @@
+// Database updates through the windows against the test mirror: a good
+// run installs and counts; every failure leaves the live database and the
+// counts alone and says why; Cancel and Close behave; the proxy gets its
+// login; the schedule offers an update only when one is due.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/folders.h"
+#include "core/registry.h"
+#include "core/settings.h"
+#include "history/scan_history.h"
+#include "scan/scan_state.h"
+#include "test_mirror.h"
+#include "test_support.h"
+#include "ui/main_form.h"
+#include "ui/program_windows.h"
+#include "updates/database_page.h"
+#include "updates/download_window.h"
+#include "updates/failure_notice.h"
+#include "updates/update_check.h"
+#include "updates/update_prompt.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Content(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void Click(Control& control) {
+    const Bounds& b = control.bounds();
+    test::ClickAt(control.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
+}
+
+// Runs act once, from the message loop, shortly after: the way to answer a
+// window that a call under test shows modally.
+class Later {
+public:
+    explicit Later(std::function<void()> act) : timer_(50, true) {
+        timer_.onTimer = [this, act] {
+            timer_.setEnabled(false);
+            act();
+        };
+    }
+
+private:
+    Timer timer_;
+};
+
+class Updates : public testing::Test {
+protected:
+    Updates() {
+        ScanState = "idle";
+        saved_ = Settings();
+        Windows().Form8 = &form8;
+        Windows().Form14 = &notice;
+        Windows().Form15 = &prompt;
+        form8.Timer1.setInterval(10);
+        form8.stopUpdateCheck = [this] { form.Timer2.setEnabled(false); };
+        prompt.openDownload = [this] { form8.showModal(); };
+        if (mirror.available()) RegistryKey("mirror").WriteText(mirror.address());
+        for (const char* name : {"main.cvd", "daily.cvd", "main2.cvd", "daily2.cvd"})
+            fs::remove(db(name));
+        std::ofstream(db("main.cvd"), std::ios::binary) << kLive;
+        std::ofstream(db("daily.cvd"), std::ios::binary) << kLiveDaily;
+        Settings().SetLastUpdateDate(TodaySerial() - 100);
+        Settings().SetTotalUpdates(3);
+        Settings().SetLastUpdateSize(777);
+        Settings().SetUseProxy(false);
+    }
+    ~Updates() override {
+        if (form8.visible()) form8.close();
+        form8.Timer2.setEnabled(false);
+        RegistryKey("mirror").WriteText("");
+        Settings() = saved_;
+        Windows() = ProgramWindows{};
+    }
+
+    static std::string db(const std::string& name) { return Folders().DatabaseFolder + name; }
+
+    // Opens the download window as the page's button does, and waits until
+    // the run has come to its end (or to the given condition).
+    void run(const std::function<bool()>& until = nullptr) {
+        form8.show();
+        ASSERT_TRUE(test::PumpUntil(
+            until ? until : [this] { return !form8.Downloading() && !form8.Timer1.enabled(); },
+            20000));
+    }
+
+    void expectNothingChanged() {
+        EXPECT_EQ(Content(db("main.cvd")), kLive);
+        EXPECT_EQ(Content(db("daily.cvd")), kLiveDaily);
+        EXPECT_EQ(Settings().TotalUpdates(), 3);
+        EXPECT_EQ(Settings().LastUpdateSize(), 777);
+        EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial() - 100);
+        EXPECT_FALSE(fs::exists(db("main2.cvd")));
+    }
+
+    const std::string kLive = "live main database";
+    const std::string kLiveDaily = "live daily database";
+    SettingsRecord saved_;
+    test::Mirror mirror;
+    TForm1 form;
+    TForm14 notice{form.skin()};
+    TForm8 form8{form.skin(), notice};
+    TForm15 prompt{form.skin()};
+};
+
+TEST_F(Updates, AGoodRunInstallsTheFullDatabaseAndCountsIt) {
+    TOLVAR_NEEDS_MIRROR(mirror);
+    const std::string database = test::Mirror::Database(7, 30000);
+    mirror.put("main.cvd", database);
+    run();
+    EXPECT_TRUE(form8.visible());
+    EXPECT_TRUE(form8.Label2.visible());
+    EXPECT_FALSE(form8.Gauge1.visible());
+    EXPECT_EQ(Content(db("main.cvd")), database);
+    EXPECT_FALSE(fs::exists(db("main2.cvd")));
+    EXPECT_EQ(Content(db("daily.cvd")), kLiveDaily);
+    EXPECT_EQ(Settings().TotalUpdates(), 4);
+    EXPECT_EQ(Settings().LastUpdateSize(), static_cast<int>(database.size()));
+    EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial());
+    EXPECT_FALSE(notice.visible());
+    EXPECT_EQ(mirror.requests().back(), "GET /main.cvd proxy=no proxy-authorization=-");
+
+    // Close ends the window once the run is complete.
+    Click(form8.Image2);
+    EXPECT_FALSE(form8.visible());
+
+    // The page shows the new figures when it is shown again.
+    form.Action2Execute();
+    EXPECT_EQ(form.lblUpdates.caption(), "4");
+    EXPECT_EQ(form.lblSize.caption(), std::to_string(database.size()) + " bytes");
+    EXPECT_EQ(form.lblUpdate.caption(), ShortDateOf(TodaySerial()));
+    EXPECT_TRUE(form.Panel6.visible());
+
+    // The next run the same day fetches only the daily file.
+    const std::string daily = test::Mirror::Database(8, 2000, 'd');
+    mirror.put("daily.cvd", daily);
+    run();
+    EXPECT_EQ(Content(db("daily.cvd")), daily);
+    EXPECT_EQ(Content(db("main.cvd")), database);
+    EXPECT_EQ(Settings().TotalUpdates(), 5);
+}
+
+TEST_F(Updates, AFailedRunChangesNothingAndSaysWhy) {
+    TOLVAR_NEEDS_MIRROR(mirror);
+    mirror.put("main.cvd", test::Mirror::Database(7, 30000));
+    const struct {
+        const char* mode;
+        const char* reason;
+    } cases[] = {
+        {"404", "(HTTP 404)"},
+        {"403", "set a mirror you may use"},
+        {"429 120", "(HTTP 429); try again in 2 minutes"},
+        {"html", "not a signature database"},
+        {"short", "cut short"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        mirror.setMode(c.mode);
+        run();
+        EXPECT_FALSE(form8.visible());
+        EXPECT_TRUE(notice.visible());
+        EXPECT_NE(notice.Label8.caption().find(c.reason), std::string::npos)
+            << notice.Label8.caption();
+        EXPECT_FALSE(form8.Timer2.enabled());
+        expectNothingChanged();
+        notice.close();
+    }
+    // The notice names this product.
+    EXPECT_EQ(notice.Label4.caption(),
+              "- If you're using a firewall, make sure Tolvar AntiVirus is allowed");
+}
+
+TEST_F(Updates, CancelDuringASlowTransferCountsNothingAndLeavesNoFile) {
+    TOLVAR_NEEDS_MIRROR(mirror);
+    mirror.put("main.cvd", test::Mirror::Database(7, 400000));
+    mirror.setMode("slow 50");
+    run([this] { return form8.Gauge1.progress() > 0; });
+    // Close does nothing while the transfer runs.
+    Click(form8.Image2);
+    EXPECT_TRUE(form8.visible());
+    Click(form8.Image3);
+    EXPECT_FALSE(form8.visible());
+    ASSERT_TRUE(test::PumpUntil([this] { return !form8.Downloading(); }, 20000));
+    expectNothingChanged();
+    EXPECT_FALSE(notice.visible());
+}
+
+TEST_F(Updates, ThroughTheProxyWithItsLogin) {
+    TOLVAR_NEEDS_MIRROR(mirror);
+    const std::string database = test::Mirror::Database(9, 5000);
+    mirror.put("main.cvd", database);
+    mirror.setMode("proxy-auth");
+    const std::string address = mirror.address();
+    RegistryKey("mirror").WriteText("mirror.invalid");
+    Settings().SetUseProxy(true);
+    Settings().SetProxyServer(address.substr(0, address.find(':')));
+    Settings().SetProxyPort(address.substr(address.find(':') + 1));
+    Settings().SetProxyUser("a");
+    Settings().SetProxyPassword("b");
+    run();
+    EXPECT_EQ(Content(db("main.cvd")), database);
+    ASSERT_FALSE(mirror.requests().empty());
+    EXPECT_NE(mirror.requests().back().find("mirror.invalid"), std::string::npos);
+    EXPECT_NE(mirror.requests().back().find("proxy-authorization=Basic YTpi"), std::string::npos);
+}
+
+TEST_F(Updates, ARefusedInstallKeepsTheLiveFileAndIsRetried) {
+    TOLVAR_NEEDS_MIRROR(mirror);
+    const std::string database = test::Mirror::Database(7, 3000);
+    mirror.put("main.cvd", database);
+    {
+        // The scanner holds the live file, as it may during a scan.
+        UniqueHandle held(CreateFileA(db("main.cvd").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        run();
+        EXPECT_EQ(Content(db("main.cvd")), kLive);
+        EXPECT_TRUE(form8.Timer2.enabled());
+        EXPECT_EQ(Content(db("main2.cvd")), database);
+    }
+    ASSERT_TRUE(test::PumpUntil([this] { return !form8.Timer2.enabled(); }));
+    EXPECT_EQ(Content(db("main.cvd")), database);
+    EXPECT_FALSE(fs::exists(db("main2.cvd")));
+}
+
+TEST_F(Updates, CheckNowDoesNothingDuringAScan) {
+    ScanState = "scanning";
+    form.OpenDatabaseUpdates();  // would block in its modal loop otherwise
+    EXPECT_FALSE(form8.visible());
+    ScanState = "idle";
+}
+
+TEST_F(Updates, TheScheduleOffersAnUpdateOnlyWhenDue) {
+    Settings().SetCheckSchedule(UpdateSchedule::NeverCheck);
+    form.Timer2.setEnabled(true);
+    CheckForUpdates(form);
+    EXPECT_TRUE(form.Timer2.enabled()) << "a later saved schedule still takes effect";
+
+    Settings().SetCheckSchedule(UpdateSchedule::Weekly);
+    Settings().SetLastUpdateDate(TodaySerial() - 6);
+    ScanState = "scanning";
+    CheckForUpdates(form);
+    EXPECT_TRUE(form.Timer2.enabled()) << "waits while a scan runs";
+    ScanState = "idle";
+    CheckForUpdates(form);
+    EXPECT_FALSE(form.Timer2.enabled());
+    EXPECT_FALSE(prompt.visible());
+
+    // Seven days: the prompt comes; declining ends the offer for this run.
+    Settings().SetLastUpdateDate(TodaySerial() - 7);
+    form.Timer2.setEnabled(true);
+    bool prompted = false;
+    Later decline([&] {
+        prompted = prompt.visible();
+        Click(prompt.Image3);
+    });
+    CheckForUpdates(form);
+    EXPECT_TRUE(prompted);
+    EXPECT_FALSE(prompt.visible());
+    EXPECT_FALSE(form.Timer2.enabled());
+}
+
+TEST_F(Updates, AutomaticDownloadOpensTheWindowWithoutThePrompt) {
+    Settings().SetCheckSchedule(UpdateSchedule::Daily);
+    Settings().SetFoundAction(FoundUpdateAction::DownloadAutomatically);
+    Settings().SetLastUpdateDate(TodaySerial() - 1);
+    form.Timer2.setEnabled(true);
+    bool downloading = false;
+    Later cancel([&] {
+        downloading = form8.visible() && !prompt.visible();
+        Click(form8.Image3);
+    });
+    CheckForUpdates(form);
+    EXPECT_TRUE(downloading);
+    EXPECT_FALSE(form.Timer2.enabled());
+    Settings().SetFoundAction(FoundUpdateAction::AskToDownload);
+}
+
+}  // namespace
+}  // namespace tolvar
