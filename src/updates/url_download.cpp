@@ -117,9 +117,9 @@ private:
 }  // namespace
 
 UrlmonLibrary::UrlmonLibrary() : module_(LoadFromSystemFolder("urlmon.dll")) {
-    if (!module_.get()) return;
+    if (!module_) return;
     download_ = reinterpret_cast<DownloadFn>(
-        reinterpret_cast<void*>(GetProcAddress(module_.get(), "URLDownloadToFileA")));
+        reinterpret_cast<void*>(GetProcAddress(module_, "URLDownloadToFileA")));
 }
 
 HRESULT UrlmonLibrary::Download(const std::string& url, const std::string& file,

@@ -31,11 +31,16 @@ class UrlmonLibrary {
 public:
     UrlmonLibrary();
     bool loaded() const { return download_ != nullptr; }
+    HMODULE module() const { return module_; }
     HRESULT Download(const std::string& url, const std::string& file,
                      IBindStatusCallback* callback) const;
 
 private:
-    UniqueModule module_;
+    // Never freed: the library's own threads and the internet layer's
+    // callbacks can still run code of it after a cancelled transfer has
+    // returned, and would crash the program if it were unloaded. It stays
+    // for the process's life, as an imported library would.
+    HMODULE module_ = nullptr;
     using DownloadFn = HRESULT(WINAPI*)(IUnknown*, const char*, const char*, DWORD,
                                         IBindStatusCallback*);
     DownloadFn download_ = nullptr;

@@ -47,6 +47,25 @@ protected:
     unsigned long lastExpected = 0;
 };
 
+TEST(DownloadLibrary, ComesFromTheSystemFolderOnly) {
+    // A DLL of that name planted beside the program or in the current
+    // folder is no download library; the program runs elevated.
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::filesystem::path planted = std::filesystem::path(exe).parent_path() / "urlmon.dll";
+    std::ofstream(planted, std::ios::binary) << "MZ planted, not a library";
+    UrlmonLibrary library;
+    std::filesystem::remove(planted);
+    ASSERT_TRUE(library.loaded());
+    char path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(library.module(), path, MAX_PATH), 0u);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    CharUpperA(path);
+    CharUpperA(system);
+    EXPECT_EQ(std::string(path).rfind(std::string(system) + "\\", 0), 0u) << path;
+}
+
 TEST_F(Transfers, AWholeFileWithItsStatusAndSize) {
     TOLVAR_NEEDS_MIRROR(mirror);
     ASSERT_TRUE(library_.loaded());
