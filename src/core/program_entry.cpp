@@ -59,6 +59,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     try {
         tolvar::Application app(instance);
         app.setTitle("Tolvar Antivirus");
+        // The splash, modal before any other window exists: it closes itself
+        // after its 100 ticks and stays, hidden, for the rest of the run. (The
+        // application object above is already initialised.)
+        tolvar::TForm10 splash;
+        tolvar::Windows().Form10 = &splash;
+        splash.showModal();
 
         // The windows, main window first: its creation runs StartUp.
         tolvar::TForm1 mainForm;

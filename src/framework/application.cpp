@@ -127,6 +127,7 @@ void Application::terminate() {
 
 void Application::minimize() {
     if (mainForm_) ShowWindow(mainForm_->handle(), SW_MINIMIZE);
+    if (minimizeHandler_) minimizeHandler_();
 }
 
 void Application::setErrorReport(std::function<void(const std::string&)> report) {

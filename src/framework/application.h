@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace tolvar {
 
@@ -49,6 +50,12 @@ public:
     // message box unless a test replaced it) and lets the program go on.
     void reportException(std::exception_ptr e) noexcept;
     void setErrorReport(std::function<void(const std::string&)> report);
+    // Runs at the end of minimize(), after the program has been minimised;
+    // null for none.
+    void setMinimizeHandler(std::function<void()> handler) {
+        minimizeHandler_ = std::move(handler);
+    }
+    const std::function<void()>& minimizeHandler() const { return minimizeHandler_; }
 
     // Runs fn on the UI thread and returns once it has run there. An
     // exception from fn comes out here, in the caller's thread.
@@ -73,6 +80,7 @@ private:
     Form* mainForm_ = nullptr;
     bool terminated_ = false;
     std::function<void(const std::string&)> errorReport_;
+    std::function<void()> minimizeHandler_;
     std::map<UINT_PTR, Timer*> timers_;
     UINT_PTR nextTimerId_ = 1;
 };

@@ -229,6 +229,7 @@ void TForm1::WireButtons() {
     Timer2.onTimer = [this] { CheckForUpdates(*this); };
     Timer3.onTimer = [this] {
         // The splash, if one lingers, is closed here; then this timer is done.
+        if (TForm10* splash = Windows().Form10; splash && splash->visible()) splash->close();
         Timer3.setEnabled(false);
     };
 }

@@ -8,6 +8,7 @@
 #include "ui/removal_windows.h"
 #include "ui/result_windows.h"
 #include "ui/scan_windows.h"
+#include "ui/splash_window.h"
 
 namespace tolvar {
 
@@ -19,6 +20,7 @@ struct ProgramWindows {
     TForm3* Form3 = nullptr;
     TForm6* Form6 = nullptr;
     TForm7* Form7 = nullptr;
+    TForm10* Form10 = nullptr;  // the splash, hidden after program entry
     TForm16* Form16 = nullptr;
     TForm17* Form17 = nullptr;
     ScanFailedForm* ScanFailed = nullptr;

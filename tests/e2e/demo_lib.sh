@@ -34,11 +34,15 @@ prepare_demo() {
   export TOLVAR_DEMO_SIGNATURES="$root/data/signatures"
 }
 
-# Starts the installed program; prints the main window's id.
+# Starts the installed program; prints the main window's id. The window of
+# a program stopped just before may still be up for a while: the new
+# program's window is another one (it comes after the splash).
 start_demo_program() {
   quiet_update_check
+  local stale
+  stale=$(xdotool search --name "^Tolvar AntiVirus\$" 2>/dev/null | tr '\n' ' ' || true)
   start_program wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe"
-  wait_for_main_window 60
+  wait_for_main_window 60 "$stale"
 }
 
 # The registry value of the scan history as hex bytes, one per line.

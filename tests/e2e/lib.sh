@@ -46,10 +46,13 @@ wait_for_window() {
 # Prints the id of the main window, waiting up to the given seconds. Window
 # names match without regard to case, so the main window ("Tolvar
 # AntiVirus") is told from a message box ("Tolvar Antivirus") by its size.
+# Windows whose ids the optional second argument lists (a stopped program's
+# window can linger for some seconds) are passed over.
 wait_for_main_window() {
-  local seconds=$1 id mw mh
+  local seconds=$1 skip=" ${2:-} " id mw mh
   for _ in $(seq $((seconds * 4))); do
     for id in $(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" 2>/dev/null || true); do
+      [[ $skip == *" $id "* ]] && continue
       read -r _ _ mw mh < <(window_geometry "$id")
       if [ "$mw" = 792 ] && [ "$mh" = 442 ]; then
         echo "$id"
