@@ -8,8 +8,7 @@ Button::Button(WindowedControl& parent, int left, int top, int width, int height
     bounds_ = Bounds{left, top, width, height};
     createHandle(0, "BUTTON", caption.c_str(), WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
                  parent.handle(), true);
-    SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
+    useControlFont();
 }
 
 void Button::command(WORD notification) {

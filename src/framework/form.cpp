@@ -59,6 +59,17 @@ private:
     std::vector<HWND> windows_;
 };
 
+// Hands a font to every standard control below parent; the program's own
+// windows ignore the message and pick the font up when they paint.
+void SendFont(const WindowedControl& parent, HFONT font) {
+    for (const auto& child : parent.children()) {
+        if (!child->isWindowed()) continue;
+        const auto& windowed = static_cast<const WindowedControl&>(*child);
+        SendMessageA(windowed.handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SendFont(windowed, font);
+    }
+}
+
 }  // namespace
 
 Form::Form(const std::string& caption, int clientWidth, int clientHeight, BorderStyle border)
@@ -76,6 +87,13 @@ Form::Form(const std::string& caption, int clientWidth, int clientHeight, Border
 }
 
 Form::~Form() = default;
+
+SIZE Form::ClientSizeFor(int windowWidth, int windowHeight, BorderStyle border) {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, StyleFor(border), FALSE, ExStyleFor(border));
+    return SIZE{windowWidth - (frame.right - frame.left),
+                windowHeight - (frame.bottom - frame.top)};
+}
 
 HWND Form::tooltip() {
     if (!tooltip_) {
@@ -124,6 +142,14 @@ void Form::centreOnScreen() {
     int sw = GetSystemMetrics(SM_CXSCREEN);
     int sh = GetSystemMetrics(SM_CYSCREEN);
     setPosition((sw - bounds_.width) / 2, (sh - bounds_.height) / 2);
+}
+
+void Form::setFont(const FontSpec& font) {
+    // The controls let go of the old font before it is deleted.
+    UniqueFont made = CreateFontFrom(font);
+    SendFont(*this, made.get());
+    font_ = std::move(made);
+    RedrawWindow(handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void Form::boundsChanged(const Bounds& old) {

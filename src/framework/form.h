@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "framework/font.h"
 #include "framework/windowed_control.h"
 
 namespace tolvar {
@@ -27,6 +28,9 @@ public:
          BorderStyle border = BorderStyle::None);
     ~Form() override;
 
+    // The client size of a window of this outer size with this border.
+    static SIZE ClientSizeFor(int windowWidth, int windowHeight, BorderStyle border);
+
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& caption);
     BorderStyle borderStyle() const { return border_; }
@@ -40,6 +44,12 @@ public:
     // Gives the form a taskbar button of its own.
     void setAppWindow(bool appWindow);
     void centreOnScreen();
+
+    // The font of the standard controls on the form (edits, buttons, check
+    // boxes, group captions), also those made before it was set. Until one is
+    // set they use the system's GUI font.
+    void setFont(const FontSpec& font);
+    HFONT font() const { return font_.get(); }
 
     void close();
     int showModal();
@@ -77,6 +87,7 @@ private:
     bool modal_ = false;
     int modalResult_ = mrNone;
     UniqueWindow tooltip_;
+    UniqueFont font_;
 };
 
 }  // namespace tolvar

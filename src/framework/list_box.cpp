@@ -13,8 +13,7 @@ ListBox::ListBox(WindowedControl& parent, int left, int top, int width, int heig
     // The row height is asked for while the window is created, before the
     // list is tied to this object; set it now.
     setItemHeight(itemHeight);
-    SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-                 FALSE);
+    useControlFont();
 }
 
 void ListBox::addItem(const std::string& text) {

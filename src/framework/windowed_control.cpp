@@ -335,6 +335,19 @@ Form* WindowedControl::form() {
     return dynamic_cast<Form*>(c);
 }
 
+HFONT WindowedControl::controlFont() const {
+    const WindowedControl* top = this;
+    while (top->parent())
+        top = top->parent();
+    const auto* owner = dynamic_cast<const Form*>(top);
+    if (owner && owner->font()) return owner->font();
+    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void WindowedControl::useControlFont() {
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont()), FALSE);
+}
+
 void WindowedControl::updateHint(const Control* under) {
     if (under == hinted_) return;
     Form* top = form();

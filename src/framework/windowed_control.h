@@ -66,6 +66,11 @@ protected:
     void createHandle(DWORD exStyle, const char* className, const char* caption, DWORD style,
                       HWND parentOrOwner, bool subclass);
 
+    // The font of this control's text: its form's, or the system's GUI font.
+    HFONT controlFont() const;
+    // Gives a standard control's window the font of its form.
+    void useControlFont();
+
     virtual LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp);
     LRESULT defaultHandling(UINT msg, WPARAM wp, LPARAM lp);
     virtual void paintBackground(HDC dc) const;
