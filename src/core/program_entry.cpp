@@ -68,6 +68,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
         // The windows, main window first: its creation runs StartUp.
         tolvar::TForm1 mainForm;
+        tolvar::TForm2 form2;
         tolvar::TForm3 form3(mainForm.skin(), mainForm.scan());
         tolvar::TForm6 form6(mainForm.skin());
         tolvar::TForm7 form7(mainForm.skin());
@@ -79,6 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         tolvar::TForm8 form8(mainForm.skin(), form14);
         tolvar::TForm15 form15(mainForm.skin());
         tolvar::ProgramWindows& windows = tolvar::Windows();
+        windows.Form2 = &form2;
         windows.Form3 = &form3;
         windows.Form6 = &form6;
         windows.Form7 = &form7;

@@ -58,8 +58,7 @@ void Application::registerClasses() {
     wc.cbSize = sizeof wc;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
-    if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    wc.hIcon = icon();
 
     // Forms and panels paint themselves whole, so no background brush.
     wc.lpfnWndProc = &WindowedControl::WindowProc;
@@ -77,6 +76,12 @@ void Application::registerClasses() {
     wc.lpfnWndProc = &Application::DispatcherProc;
     wc.lpszClassName = window_class::kDispatcher;
     RegisterClassExA(&wc);
+}
+
+HICON Application::icon() const {
+    // The program's icon is its resource 1; a test program has none.
+    HICON icon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
+    return icon ? icon : LoadIcon(nullptr, IDI_APPLICATION);
 }
 
 void Application::setTitle(const std::string& title) {
@@ -128,6 +133,14 @@ void Application::terminate() {
 void Application::minimize() {
     if (mainForm_) ShowWindow(mainForm_->handle(), SW_MINIMIZE);
     if (minimizeHandler_) minimizeHandler_();
+}
+
+void Application::restore() {
+    if (!mainForm_) return;
+    mainForm_->show();
+    HWND main = mainForm_->handle();
+    ShowWindow(main, SW_RESTORE);
+    SetForegroundWindow(main);
 }
 
 void Application::setErrorReport(std::function<void(const std::string&)> report) {

@@ -31,6 +31,8 @@ public:
     static Application* current() noexcept;
 
     HINSTANCE hinstance() const { return instance_; }
+    // The program's icon (shared: never destroyed).
+    HICON icon() const;
     const std::string& title() const { return title_; }
     void setTitle(const std::string& title);
     // Hidden top-level window that owns every form.
@@ -39,11 +41,16 @@ public:
     // Shows the main form and runs the message loop until terminate().
     void run(Form& mainForm);
     Form* mainForm() const { return mainForm_; }
+    // The form whose closing ends the program and that minimize() and
+    // restore() act on; run() sets it. Null for none.
+    void setMainForm(Form* form) { mainForm_ = form; }
     // Handles every message waiting in the queue, then returns.
     void processMessages();
     void terminate();
     // Minimises the program: its main form goes to the taskbar.
     void minimize();
+    // The inverse: the main form is shown in its normal size and activated.
+    void restore();
     bool terminated() const { return terminated_; }
 
     // The general error report: shows the text of the exception e (a

@@ -5,6 +5,7 @@
 #include "framework/app_error.h"
 #include "framework/jpeg_decoder.h"
 #include "framework/png_decoder.h"
+#include "framework/resource_data.h"
 
 namespace tolvar {
 
@@ -80,13 +81,10 @@ Bitmap LoadPngAsBitmap(const std::string& path, Rgb background) {
 }
 
 Bitmap LoadPictureResource(const std::string& name, Rgb background) {
-    HMODULE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceA(module, name.c_str(), MAKEINTRESOURCEA(10));  // RT_RCDATA
-    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    const DWORD size = found ? SizeofResource(module, found) : 0;
-    if (!data || size < 4) throw AppError("Cannot read picture resource " + name);
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    const std::span<const std::uint8_t> data = ResourceData(name, "picture");
+    if (data.size() < 4) throw AppError("Cannot read picture resource " + name);
+    const std::uint8_t* bytes = data.data();
+    const std::size_t size = data.size();
     const std::string label = "resource " + name;
     // PNG files begin with 0x89 'P' 'N' 'G'; anything else is taken for JPEG.
     if (bytes[0] == 0x89 && bytes[1] == 'P') {

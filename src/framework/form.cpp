@@ -86,7 +86,11 @@ Form::Form(const std::string& caption, int clientWidth, int clientHeight, Border
                  Application::instance().ownerWindow(), false);
 }
 
-Form::~Form() = default;
+Form::~Form() {
+    // The application must not act on a form that is gone.
+    Application* app = Application::current();
+    if (app && app->mainForm() == this) app->setMainForm(nullptr);
+}
 
 SIZE Form::ClientSizeFor(int windowWidth, int windowHeight, BorderStyle border) {
     RECT frame{0, 0, 0, 0};

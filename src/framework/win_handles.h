@@ -40,6 +40,34 @@ private:
     HANDLE h_ = nullptr;
 };
 
+// A library the program loaded itself, freed with its owner.
+class UniqueModule {
+public:
+    UniqueModule() = default;
+    explicit UniqueModule(HMODULE h) : h_(h) {}
+    ~UniqueModule() { reset(); }
+    UniqueModule(UniqueModule&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    UniqueModule& operator=(UniqueModule&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+    UniqueModule(const UniqueModule&) = delete;
+    UniqueModule& operator=(const UniqueModule&) = delete;
+
+    HMODULE get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void reset(HMODULE h = nullptr) {
+        if (h_) FreeLibrary(h_);
+        h_ = h;
+    }
+
+private:
+    HMODULE h_ = nullptr;
+};
+
 // A GDI object (bitmap, font, brush, pen, region) made by the program.
 template <typename T>
 class GdiObject {
@@ -192,21 +220,6 @@ public:
 
 private:
     HMENU h_;
-};
-
-// A loaded DLL, freed when it goes.
-class UniqueModule {
-public:
-    explicit UniqueModule(HMODULE h = nullptr) : h_(h) {}
-    ~UniqueModule() {
-        if (h_) FreeLibrary(h_);
-    }
-    UniqueModule(const UniqueModule&) = delete;
-    UniqueModule& operator=(const UniqueModule&) = delete;
-    HMODULE get() const { return h_; }
-
-private:
-    HMODULE h_;
 };
 
 }  // namespace tolvar

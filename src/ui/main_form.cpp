@@ -223,6 +223,7 @@ void TForm1::WireButtons() {
     Image12.onClick = [this] {
         if (ScanState != "scanning") Action1Execute();
     };
+    Image7.onClick = [this] { ShowAbout(); };
     edtInfections.onDrawItem = [this](HDC dc, const ListRow& row) { DrawInfectionRow(dc, row); };
 
     Timer1.onTimer = [this] { skin_.PaintProgressBar(1); };
@@ -235,18 +236,24 @@ void TForm1::WireButtons() {
 }
 
 void TForm1::WireDragSurfaces() {
-    // Pressing these surfaces moves the window; moving over them clears the
-    // hover of the button the mouse left.
+    // Pressing these surfaces with the left button moves the window (the
+    // right button opens the command menu; a move started by it would follow
+    // the mouse after the menu closed); moving over them clears the hover of
+    // the button the mouse left.
     for (Image* surface :
          {&Image1, &Image2, &Image13, &Image14, &Image21, &Image22, &Image23, &Image29, &Image30}) {
-        surface->onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
+        surface->onMouseDown = [this](MouseButton button, int, int) {
+            if (button == MouseButton::Left) StartWindowDrag();
+        };
         surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }
     // Panel1 shows its backdrop picture below the shorter views; the
     // picture is part of the panel's surface.
     for (Control* panel1 :
          {static_cast<Control*>(&Panel1), static_cast<Control*>(&Panel1Backdrop)}) {
-        panel1->onMouseDown = [this](MouseButton, int, int) { StartWindowDrag(); };
+        panel1->onMouseDown = [this](MouseButton button, int, int) {
+            if (button == MouseButton::Left) StartWindowDrag();
+        };
         panel1->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }
     edtInfections.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
@@ -260,9 +267,9 @@ void TForm1::BuildCommandMenu() {
     PopupMenu1.add("Virus Database Updates", [this] { OpenDatabaseUpdates(); });
     PopupMenu1.add("Virus Database Settings", [this] { OpenDatabaseSettings(); });
     PopupMenu1.addSeparator();
-    PopupMenu1.add("Minimize to System Tray", [] {});
+    PopupMenu1.add("Minimize to System Tray", [this] { MinimizeToTray(); });
     PopupMenu1.addSeparator();
-    PopupMenu1.add("About", [] {});
+    PopupMenu1.add("About", [this] { ShowAbout(); });
 }
 
 void TForm1::FormCreate() {
@@ -298,6 +305,49 @@ void TForm1::Image11Click() {
     if (ScanState == "scanning" || !Windows().Form16) return;
     Windows().Form16->showModal();
     Timer2.setEnabled(false);
+}
+
+void TForm1::ShowAbout() {
+    if (Windows().Form2) Windows().Form2->showModal();
+}
+
+void TForm1::MinimizeToTray() {
+    Application::instance().minimize();
+    SysMin();
+}
+
+void TForm1::SysMin() {
+    Application& app = Application::instance();
+    HWND owner = app.ownerWindow();
+    if (!tray_.isUp()) trayHidOwner_ = IsWindowVisible(owner) != FALSE;
+    if (!tray_.add(handle(), app.icon(), app.title())) {
+        // Without an icon nothing would lead back to hidden windows: the
+        // program stays on the taskbar, minimised.
+        show();
+        if (trayHidOwner_) ShowWindow(owner, SW_SHOW);
+        return;
+    }
+    ShowWindow(owner, SW_HIDE);
+    // This window has a taskbar button of its own, which must go too: only
+    // the tray icon stands for the program now.
+    hide();
+}
+
+LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == TrayCallbackMessage) {
+        TrayEvent(lp);
+        return 0;
+    }
+    return Form::handleMessage(msg, wp, lp);
+}
+
+void TForm1::TrayEvent(LPARAM mouseEvent) {
+    if (mouseEvent != WM_LBUTTONDOWN && mouseEvent != WM_RBUTTONDOWN) return;
+    const bool fromTray = tray_.isUp();
+    show();
+    tray_.remove();
+    if (fromTray && trayHidOwner_) ShowWindow(Application::instance().ownerWindow(), SW_SHOW);
+    Application::instance().restore();
 }
 
 namespace {

@@ -13,6 +13,7 @@
 #include "framework/timer.h"
 #include "scan/scan_session.h"
 #include "ui/skin.h"
+#include "ui/tray_icon.h"
 
 namespace tolvar {
 
@@ -38,6 +39,13 @@ public:
     // Opens the download window modally, only while no scan runs.
     void OpenDatabaseUpdates();
     void OpenDatabaseSettings();
+    // "Minimize to System Tray": the window gives way to a tray icon, which
+    // brings it back with a left or right button press.
+    void MinimizeToTray();
+    // Adds the tray icon and hides the application's windows; without an
+    // icon they stay, or nothing would lead back to the program.
+    void SysMin();
+    const TrayIcon& tray() const { return tray_; }
 
     Skin& skin() { return skin_; }
     ScanSession& scan() { return scan_; }
@@ -156,6 +164,9 @@ public:
     // A question or notice in a message box; tests replace it.
     std::function<int(const std::string& text, unsigned flags)> messageBox;
 
+protected:
+    LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
 private:
     void FormCreate();
     void FormClose();
@@ -167,8 +178,15 @@ private:
     void Image10Click();
     void Action1Execute();
     void Image11Click();
+    void ShowAbout();
+    void TrayEvent(LPARAM mouseEvent);
     void DrawInfectionRow(HDC dc, const ListRow& row);
     void DrawVaultRow(HDC dc, const ListRow& row);
+
+    TrayIcon tray_;
+    // Whether the tray took the owner window from the screen, so that the
+    // icon gives back only what it took.
+    bool trayHidOwner_ = false;
 };
 
 }  // namespace tolvar

@@ -37,7 +37,10 @@ MessageWindow::MessageWindow(const std::string& caption, const std::string& pict
     centreOnScreen();
     for (Image* surface : {&Background, Title}) {
         if (!surface) continue;
-        surface->onMouseDown = [this](MouseButton, int, int) { beginDrag(); };
+        // Only the left button moves the window, as on a title bar.
+        surface->onMouseDown = [this](MouseButton button, int, int) {
+            if (button == MouseButton::Left) beginDrag();
+        };
         surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     }
 }

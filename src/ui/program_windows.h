@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "ui/about_window.h"
 #include "ui/removal_windows.h"
 #include "ui/result_windows.h"
 #include "ui/scan_windows.h"
@@ -17,6 +18,7 @@ class TForm14;
 class TForm15;
 
 struct ProgramWindows {
+    TForm2* Form2 = nullptr;
     TForm3* Form3 = nullptr;
     TForm6* Form6 = nullptr;
     TForm7* Form7 = nullptr;

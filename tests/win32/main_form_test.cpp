@@ -10,6 +10,7 @@
 #include "scan/scan_state.h"
 #include "test_support.h"
 #include "ui/main_form.h"
+#include "ui/result_windows.h"
 
 namespace tolvar {
 namespace {
@@ -180,6 +181,27 @@ TEST_F(MainWindow, CloseStopsAllSkinPaintingAndHidesTheWindow) {
     skin.Slots().Select(2, true);
     EXPECT_TRUE(form.Image4.picture().empty() ||
                 !SameBitmap(form.Image4.picture(), skin.Faces(2).Face2));
+}
+
+TEST_F(MainWindow, OnlyALeftPressOnTheBackgroundMovesTheWindows) {
+    // A move started by the right button, which also opens the command
+    // menu, would make the window follow the mouse once the menu closed.
+    test::MoveRequests moves;
+    form.PopupMenu1.chooser = [](const std::vector<PopupMenu::Item>&) { return -1; };
+    SendMessageA(form.handle(), WM_RBUTTONDOWN, MK_RBUTTON, test::Point(400, 25));
+    SendMessageA(form.handle(), WM_RBUTTONUP, 0, test::Point(400, 25));
+    EXPECT_EQ(moves.count, 0);
+    SendMessageA(form.handle(), WM_LBUTTONDOWN, MK_LBUTTON, test::Point(400, 25));
+    SendMessageA(form.handle(), WM_LBUTTONUP, 0, test::Point(400, 25));
+    EXPECT_EQ(moves.count, 1);
+
+    ScanFailedForm message(skin);
+    SendMessageA(message.handle(), WM_RBUTTONDOWN, MK_RBUTTON, test::Point(200, 20));
+    SendMessageA(message.handle(), WM_RBUTTONUP, 0, test::Point(200, 20));
+    EXPECT_EQ(moves.count, 1);
+    SendMessageA(message.handle(), WM_LBUTTONDOWN, MK_LBUTTON, test::Point(200, 20));
+    SendMessageA(message.handle(), WM_LBUTTONUP, 0, test::Point(200, 20));
+    EXPECT_EQ(moves.count, 2);
 }
 
 TEST_F(MainWindow, ProgressBarDrawsFillThenTrackBetweenTheCaps) {

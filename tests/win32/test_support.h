@@ -36,6 +36,33 @@ public:
     std::vector<std::string> messages;
 };
 
+// Counts the window moves the system is asked for on this thread, and
+// refuses them, so that no move loop waits for a mouse the test lacks.
+class MoveRequests {
+public:
+    MoveRequests() : hook_(SetWindowsHookExA(WH_CBT, &Hook, nullptr, GetCurrentThreadId())) {
+        current_ = this;
+    }
+    ~MoveRequests() {
+        UnhookWindowsHookEx(hook_);
+        current_ = nullptr;
+    }
+    MoveRequests(const MoveRequests&) = delete;
+    MoveRequests& operator=(const MoveRequests&) = delete;
+    int count = 0;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wp, LPARAM lp) {
+        if (code == HCBT_SYSCOMMAND && (wp & 0xFFF0) == SC_MOVE && current_) {
+            ++current_->count;
+            return 1;
+        }
+        return CallNextHookEx(nullptr, code, wp, lp);
+    }
+    static inline thread_local MoveRequests* current_ = nullptr;
+    HHOOK hook_;
+};
+
 inline LPARAM Point(int x, int y) {
     return MAKELPARAM(x, y);
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+// The notification-area icon that stands in for the main window while the
+// program is minimised to the tray. One record serves for adding and for
+// deleting the icon; an icon still up when its owner goes is deleted then,
+// so no dead icon stays behind in the notification area.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+
+namespace tolvar {
+
+// The message the icon sends to its window; the mouse event is in lParam.
+inline constexpr UINT TrayCallbackMessage = 1025;
+
+class TrayIcon {
+public:
+    TrayIcon() = default;
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
+
+    // Fills the record for this window, icon and tip (cut to the tip field)
+    // and adds the icon, in place of one still up. False when the shell
+    // refused it.
+    bool add(HWND window, HICON icon, const std::string& tip);
+    // Deletes the icon of the record; nothing when none is up.
+    void remove();
+    bool isUp() const { return up_; }
+
+    const NOTIFYICONDATAA& record() const { return record_; }
+
+private:
+    NOTIFYICONDATAA record_{};
+    bool up_ = false;
+};
+
+}  // namespace tolvar

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# "Minimize to System Tray" takes the main window off the screen and a press
+# on the tray icon brings it back; the About window opens from the footer
+# button and from the command menu, and closes by its close button and by
+# Escape. A screenshot of the About window is kept as an artifact.
+# Usage: tray_about_test.sh WINE_RUN PROGRAM_DIR ARTIFACT_DIR
+set -euo pipefail
+wine_run=$1
+program_dir=$2
+artifacts=$3
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+mkdir -p "$artifacts"
+start_program "$wine_run" "$program_dir/AntiVirus.exe"
+trap stop_program EXIT
+win=$(wait_for_main_window 60) || fail "the main window did not appear"
+sleep 1
+read -r x y _ _ < <(window_geometry "$win")
+
+# Opens the command menu with a right click on the top bar and chooses an
+# item with the arrow keys: KEY pressed COUNT times from no selection.
+choose_from_menu() {
+  local key=$1 count=$2
+  xdotool mousemove $((x + 400)) $((y + 25)) click 3
+  sleep 0.7
+  for _ in $(seq "$count"); do
+    xdotool key "$key"
+    sleep 0.1
+  done
+  xdotool key Return
+}
+
+main_window_visible() {
+  xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" >/dev/null 2>&1
+}
+
+# Waits up to the given seconds for a condition (a command) to hold.
+wait_until() {
+  local seconds=$1
+  shift
+  for _ in $(seq $((seconds * 4))); do
+    "$@" && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+# --- Tray. Items: Start Scan, Virus Database, Virus Database Updates, Virus
+# Database Settings, Minimize to System Tray (the fifth), About (the last).
+choose_from_menu Down 5
+main_window_gone() { ! main_window_visible; }
+wait_until 5 main_window_gone || fail "the main window is still showing after Minimize to System Tray"
+
+# Without a notification area of the desktop's own, Wine shows the icons in
+# a window of its own; the press goes to the program's icon there.
+tray=$(wait_for_window "^Wine System Tray\$" 10) || fail "no tray icon appeared"
+read -r tx ty _ th < <(window_geometry "$tray")
+import -window root -crop "200x60+$tx+$ty" +repage "$artifacts/tray_icon.png"
+xdotool mousemove $((tx + 12)) $((ty + th - 13)) click 1
+win=$(wait_for_main_window 10) || fail "a press on the tray icon did not bring the main window back"
+read -r x y _ _ < <(window_geometry "$win")
+echo "back from the tray at ($x, $y)"
+
+# --- About, from the footer button (Image7, 217 x 49 at (416, 320) of the
+# page at (178, 47); the window shows its left 198 pixels).
+xdotool mousemove $((x + 178 + 416 + 100)) $((y + 47 + 320 + 24)) click 1
+about=$(wait_for_window "^About\$" 10) || fail "the footer button did not open the About window"
+sleep 0.5
+read -r ax ay aw ah < <(window_geometry "$about")
+[ "$aw" = 658 ] && [ "$ah" = 530 ] || fail "the About window is $aw by $ah, expected 658 by 530"
+import -window root -crop "${aw}x${ah}+${ax}+${ay}" +repage "$artifacts/about_window.png"
+echo "About window: $artifacts/about_window.png"
+# The close button drawn at (568, 496), 89 by 25.
+xdotool mousemove $((ax + 600)) $((ay + 505)) click 1
+about_gone() { ! xdotool search --onlyvisible --name "^About\$" >/dev/null 2>&1; }
+wait_until 5 about_gone || fail "the close button did not close the About window"
+
+# --- About, from the menu; Escape closes it while the window has the focus.
+choose_from_menu Up 1
+wait_for_window "^About\$" 10 >/dev/null || fail "the menu did not open the About window"
+sleep 0.5
+xdotool key Escape
+wait_until 5 about_gone || fail "Escape did not close the About window"
+main_window_visible || fail "the main window went away with the About window"
+
+echo "PASS: back from the tray; About from the footer and the menu, closed by its button and Escape"

@@ -1,0 +1,256 @@
+// The tray icon that stands in for the main window, and the About window:
+// the icon's record, what brings the window back and what does not, Escape
+// and the close area of the About window, its terms text, and the two
+// commands that show it.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "framework/application.h"
+#include "framework/text_lines.h"
+#include "framework/timer.h"
+#include "scan/scan_state.h"
+#include "test_support.h"
+#include "ui/about_window.h"
+#include "ui/main_form.h"
+#include "ui/program_windows.h"
+
+namespace tolvar {
+namespace {
+
+// Whether the shell still has an icon of this record; false too where the
+// test runs without a notification area.
+bool ShellHasIcon(const NOTIFYICONDATAA& record) {
+    NOTIFYICONDATAA probe = record;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+bool HaveNotificationArea() {
+    return FindWindowA("Shell_TrayWnd", nullptr) != nullptr;
+}
+
+// Runs the command menu's item of this caption.
+void ChooseMenuItem(TForm1& form, const std::string& caption) {
+    form.PopupMenu1.chooser = [caption](const std::vector<PopupMenu::Item>& items) {
+        auto it = std::find_if(items.begin(), items.end(),
+                               [&](const PopupMenu::Item& i) { return i.caption == caption; });
+        return it == items.end() ? -1 : static_cast<int>(it - items.begin());
+    };
+    SendMessageA(form.handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.handle()),
+                 MAKELPARAM(-1, -1));
+    form.PopupMenu1.chooser = nullptr;
+}
+
+// The main window as the program runs it: the application's main form,
+// under the program's title.
+struct Tray : testing::Test {
+    Tray() {
+        ScanState = "idle";
+        app.setTitle("Tolvar Antivirus");
+        app.setMainForm(&form);
+        form.show();
+    }
+    ~Tray() override {
+        app.setMainForm(nullptr);
+        app.setTitle(savedTitle);
+    }
+    Application& app = Application::instance();
+    const std::string savedTitle = app.title();
+    TForm1 form;
+};
+
+TEST_F(Tray, TheMenuItemPutsUpTheIconWithItsRecordAndHidesTheWindow) {
+    ChooseMenuItem(form, "Minimize to System Tray");
+    ASSERT_TRUE(form.tray().isUp());
+    const NOTIFYICONDATAA& r = form.tray().record();
+    EXPECT_EQ(r.cbSize, NOTIFYICONDATAA_V1_SIZE);
+    EXPECT_EQ(r.hWnd, form.handle());
+    EXPECT_EQ(r.uID, 0u);
+    EXPECT_EQ(r.uFlags, 7u);
+    EXPECT_EQ(r.uCallbackMessage, 1025u);
+    EXPECT_NE(r.hIcon, nullptr);
+    EXPECT_STREQ(r.szTip, "Tolvar Antivirus");
+    // Minimised first, then gone from the screen and the taskbar.
+    EXPECT_TRUE(IsIconic(form.handle()));
+    EXPECT_FALSE(IsWindowVisible(form.handle()));
+    EXPECT_FALSE(IsWindowVisible(app.ownerWindow()));
+    if (HaveNotificationArea()) {
+        EXPECT_TRUE(ShellHasIcon(r));
+    }
+}
+
+TEST_F(Tray, ALongTitleIsCutToTheFirstFormsTipField) {
+    // The shell reads 64 bytes of tip from a record of the first form: the
+    // tip must end within them.
+    app.setTitle(std::string(100, 'T'));
+    form.SysMin();
+    const NOTIFYICONDATAA& r = form.tray().record();
+    EXPECT_EQ(std::string(r.szTip), std::string(63, 'T'));
+}
+
+TEST_F(Tray, LeftOrRightPressBringsTheWindowBackAndDeletesTheIcon) {
+    for (LPARAM press : {LPARAM{WM_LBUTTONDOWN}, LPARAM{WM_RBUTTONDOWN}}) {
+        SCOPED_TRACE(press == WM_LBUTTONDOWN ? "left" : "right");
+        form.MinimizeToTray();
+        ASSERT_TRUE(form.tray().isUp());
+        SendMessageA(form.handle(), TrayCallbackMessage, 0, press);
+        EXPECT_TRUE(form.visible());
+        EXPECT_TRUE(IsWindowVisible(form.handle()));
+        EXPECT_FALSE(IsIconic(form.handle()));
+        EXPECT_FALSE(form.tray().isUp());
+        EXPECT_FALSE(ShellHasIcon(form.tray().record()));
+    }
+}
+
+TEST_F(Tray, OtherMouseEventsOnTheIconDoNothing) {
+    form.MinimizeToTray();
+    for (LPARAM event : {LPARAM{WM_MOUSEMOVE}, LPARAM{WM_LBUTTONUP}, LPARAM{WM_RBUTTONUP},
+                         LPARAM{WM_LBUTTONDBLCLK}, LPARAM{WM_MBUTTONDOWN}}) {
+        SendMessageA(form.handle(), TrayCallbackMessage, 0, event);
+        EXPECT_FALSE(IsWindowVisible(form.handle())) << event;
+        EXPECT_TRUE(form.tray().isUp()) << event;
+    }
+    SendMessageA(form.handle(), TrayCallbackMessage, 0, WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(form.handle()));
+}
+
+TEST_F(Tray, TheOwnerWindowComesBackOnlyIfTheTrayHidIt) {
+    HWND owner = app.ownerWindow();
+    ASSERT_FALSE(IsWindowVisible(owner));
+    form.MinimizeToTray();
+    SendMessageA(form.handle(), TrayCallbackMessage, 0, WM_LBUTTONDOWN);
+    EXPECT_FALSE(IsWindowVisible(owner));
+
+    ShowWindow(owner, SW_SHOWNA);
+    form.MinimizeToTray();
+    EXPECT_FALSE(IsWindowVisible(owner));
+    SendMessageA(form.handle(), TrayCallbackMessage, 0, WM_RBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(owner));
+    ShowWindow(owner, SW_HIDE);
+}
+
+TEST_F(Tray, ARefusedIconLeavesTheWindowOnTheTaskbar) {
+    if (!HaveNotificationArea()) GTEST_SKIP() << "no notification area to refuse the icon";
+    // The shell takes one icon per window and id: this one is refused.
+    TrayIcon first;
+    ASSERT_TRUE(first.add(form.handle(), app.icon(), "first"));
+    form.MinimizeToTray();
+    EXPECT_FALSE(form.tray().isUp());
+    EXPECT_TRUE(IsWindowVisible(form.handle()));
+    EXPECT_TRUE(IsIconic(form.handle()));
+}
+
+TEST(TrayLifetime, AnIconStillUpGoesWithTheMainWindow) {
+    if (!HaveNotificationArea()) GTEST_SKIP() << "no notification area to ask";
+    NOTIFYICONDATAA record{};
+    {
+        TForm1 form;
+        form.SysMin();
+        record = form.tray().record();
+        ASSERT_TRUE(ShellHasIcon(record));
+    }
+    EXPECT_FALSE(ShellHasIcon(record));
+}
+
+// Keys as the keyboard brings them: posted to the window with the focus and
+// translated by the message loop.
+void PressKey(int key) {
+    HWND focus = GetFocus();
+    ASSERT_NE(focus, nullptr);
+    PostMessageA(focus, WM_KEYDOWN, key, 1);
+    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+    Application::instance().processMessages();
+}
+
+struct About : testing::Test {
+    TForm2 about;
+};
+
+TEST_F(About, EscapeClosesTheWindowWhileTheWindowHasTheFocus) {
+    about.show();
+    EXPECT_EQ(GetFocus(), about.handle());
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(about.visible());
+    EXPECT_FALSE(IsWindowVisible(about.handle()));
+}
+
+TEST_F(About, EscapeInTheTermsTextKeepsTheWindowAndTheText) {
+    about.show();
+    const std::string before = about.RichEdit1.text();
+    SetFocus(about.RichEdit1.handle());
+    ASSERT_EQ(GetFocus(), about.RichEdit1.handle());
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(about.visible());
+    EXPECT_EQ(about.RichEdit1.text(), before);
+    // Shown again, the window takes the keys first.
+    about.hide();
+    about.show();
+    EXPECT_EQ(GetFocus(), about.handle());
+}
+
+TEST_F(About, ALeftPressOnTheBackgroundMovesItAndTakesTheKeysBack) {
+    about.show();
+    test::MoveRequests moves;
+    SetFocus(about.RichEdit1.handle());
+    SendMessageA(about.handle(), WM_RBUTTONDOWN, MK_RBUTTON, test::Point(300, 150));
+    SendMessageA(about.handle(), WM_RBUTTONUP, 0, test::Point(300, 150));
+    EXPECT_EQ(moves.count, 0);
+    SendMessageA(about.handle(), WM_LBUTTONDOWN, MK_LBUTTON, test::Point(300, 150));
+    SendMessageA(about.handle(), WM_LBUTTONUP, 0, test::Point(300, 150));
+    EXPECT_EQ(moves.count, 1);
+    EXPECT_EQ(GetFocus(), about.handle());
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(about.visible());
+}
+
+TEST_F(About, TheCloseAreaOfThePictureClosesIt) {
+    about.show();
+    test::ClickAt(about.handle(), 600, 505);
+    EXPECT_FALSE(about.visible());
+}
+
+TEST_F(About, TheTermsAre161LinesThatFitTheBoxAndTakeEdits) {
+    const std::vector<std::string> lines = SplitLines(about.RichEdit1.text());
+    EXPECT_EQ(lines.size(), 161u);
+    EXPECT_NE(about.RichEdit1.text().find("Tolvar AntiVirus"), std::string::npos);
+    // No line wraps in the box: the box shows as many lines as the text has.
+    EXPECT_EQ(about.RichEdit1.displayLineCount(), 161);
+    EXPECT_TRUE(GetWindowLongA(about.RichEdit1.handle(), GWL_STYLE) & WS_VSCROLL);
+
+    about.show();
+    SetFocus(about.RichEdit1.handle());
+    SendMessageA(about.RichEdit1.handle(), WM_CHAR, 'x', 1);
+    EXPECT_EQ(about.RichEdit1.text().find('x'), 0u);
+}
+
+TEST_F(About, TheFooterButtonAndTheMenuShowItModally) {
+    ScanState = "idle";
+    TForm1 form;
+    Windows().Form2 = &about;
+    struct Unregister {
+        ~Unregister() { Windows().Form2 = nullptr; }
+    } unregister;
+    int shownModally = 0;
+    Timer closer(50);
+    closer.onTimer = [&] {
+        if (!about.isModal()) return;
+        ++shownModally;
+        EXPECT_FALSE(IsWindowEnabled(form.handle()));
+        test::ClickAt(about.handle(), 600, 505);
+    };
+    form.show();
+    const Bounds& b = form.Image7.bounds();
+    test::ClickAt(form.Image7.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
+    EXPECT_EQ(shownModally, 1);
+    ChooseMenuItem(form, "About");
+    EXPECT_EQ(shownModally, 2);
+    EXPECT_FALSE(about.visible());
+    EXPECT_TRUE(IsWindowEnabled(form.handle()));
+}
+
+}  // namespace
+}  // namespace tolvar
