@@ -14,6 +14,7 @@
 #include "updates/download_window.h"
 #include "updates/failure_notice.h"
 #include "updates/update_prompt.h"
+#include "updates/update_settings_window.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         tolvar::TForm14 form14(mainForm.skin());
         tolvar::TForm8 form8(mainForm.skin(), form14);
         tolvar::TForm15 form15(mainForm.skin());
+        tolvar::TForm12 form12;
         tolvar::ProgramWindows& windows = tolvar::Windows();
         windows.Form2 = &form2;
         windows.Form3 = &form3;
@@ -97,6 +99,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         form8.stopUpdateCheck = [&] { mainForm.Timer2.setEnabled(false); };
         form14.openSettings = [&] { mainForm.OpenDatabaseSettings(); };
         form15.openDownload = [&] { form8.showModal(); };
+        windows.OpenUpdateSettings = [&] { form12.ShowSettings(); };
 
         if (tolvar::IsNewWindowsVersion()) {
             // The hidden owner window keeps no taskbar button of its own.

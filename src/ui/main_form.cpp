@@ -328,9 +328,13 @@ void TForm1::SysMin() {
         return;
     }
     ShowWindow(owner, SW_HIDE);
-    // This window has a taskbar button of its own, which must go too: only
-    // the tray icon stands for the program now.
+    // This window has a taskbar button of its own, which must go too, and so
+    // must the splash's minimised stand-in: only the tray icon stands for the
+    // program now.
     hide();
+    if (TForm10* splash = Windows().Form10; splash && !splash->visible()) {
+        ShowWindow(splash->handle(), SW_HIDE);
+    }
 }
 
 LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {

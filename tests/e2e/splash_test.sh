@@ -29,6 +29,7 @@ main_window_now() {
 }
 
 mkdir -p "$artifacts"
+quiet_update_check
 start_program "$wine_run" "$program_dir/AntiVirus.exe"
 trap stop_program EXIT
 

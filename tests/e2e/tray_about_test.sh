@@ -12,6 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
 mkdir -p "$artifacts"
+quiet_update_check
 start_program "$wine_run" "$program_dir/AntiVirus.exe"
 trap stop_program EXIT
 win=$(wait_for_main_window 60) || fail "the main window did not appear"
