@@ -184,9 +184,14 @@ TEST_F(Updates, AFailedRunChangesNothingAndSaysWhy) {
         expectNothingChanged();
         notice.close();
     }
-    // The notice names this product.
+    // The notice names this product, and its link leads to the settings.
     EXPECT_EQ(notice.Label4.caption(),
               "- If you're using a firewall, make sure Tolvar AntiVirus is allowed");
+    bool settingsOpened = false;
+    notice.openSettings = [&] { settingsOpened = true; };
+    notice.showCentred();
+    Click(notice.Label7);
+    EXPECT_TRUE(settingsOpened);
 }
 
 TEST_F(Updates, CancelDuringASlowTransferCountsNothingAndLeavesNoFile) {
