@@ -3,23 +3,9 @@
 #include <richedit.h>
 
 #include "framework/app_error.h"
+#include "framework/system_library.h"
 
 namespace tolvar {
-
-namespace {
-
-HMODULE LoadSystemLibrary(const char* name) {
-    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // Systems that do not know the search flag: the full path into the
-    // system folder.
-    char folder[MAX_PATH];
-    const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    return LoadLibraryA((std::string(folder, n) + "\\" + name).c_str());
-}
-
-}  // namespace
 
 detail::RichEditLibrary::RichEditLibrary() {
     // The newer library first; the older one is on every system.

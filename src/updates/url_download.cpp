@@ -6,22 +6,12 @@
 
 #include <string>
 
+#include "framework/system_library.h"
 #include "updates/proxy_download.h"
 
 namespace tolvar {
 
 namespace {
-
-HMODULE LoadFromSystemFolder(const char* name) {
-    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // Systems without the search flags: name the system folder in full.
-    char folder[MAX_PATH];
-    const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    return LoadLibraryExA((std::string(folder) + "\\" + name).c_str(), nullptr,
-                          LOAD_WITH_ALTERED_SEARCH_PATH);
-}
 
 std::string Narrow(LPCWSTR text) {
     if (!text) return "";
@@ -116,7 +106,7 @@ private:
 
 }  // namespace
 
-UrlmonLibrary::UrlmonLibrary() : module_(LoadFromSystemFolder("urlmon.dll")) {
+UrlmonLibrary::UrlmonLibrary() : module_(LoadSystemLibrary("urlmon.dll")) {
     if (!module_) return;
     download_ = reinterpret_cast<DownloadFn>(
         reinterpret_cast<void*>(GetProcAddress(module_, "URLDownloadToFileA")));
