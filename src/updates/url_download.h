@@ -1,8 +1,9 @@
 #pragma once
 
-// One blocking HTTP transfer into a file through the system's download
-// library (URLMON), with progress, cancellation, the mirror's status and
-// headers, and the proxy's login. Runs on a worker thread.
+// One blocking HTTP transfer into a file, with progress, cancellation and
+// the mirror's status and headers: through the system's download library
+// (URLMON), or through the user's proxy with its login. Runs on a worker
+// thread.
 
 #include <windows.h>
 
@@ -11,7 +12,6 @@
 #include <functional>
 #include <string>
 
-#include "framework/win_handles.h"
 #include "updates/download_outcome.h"
 
 namespace tolvar {

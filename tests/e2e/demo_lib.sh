@@ -45,19 +45,9 @@ start_demo_program() {
   wait_for_main_window 60 "$stale"
 }
 
-# The registry value of the scan history as hex bytes, one per line.
-history_bytes() {
-  wine reg query 'HKLM\Software\Mirebrook\AntiVirus\lsd' /ve /reg:32 2>/dev/null |
-    sed -n 's/.*REG_BINARY[[:space:]]*//p' | tr -d '\r' | fold -w2
-}
-
-# A signed 32-bit little-endian field of the history at a byte offset.
+# A signed 32-bit field of the scan history at a byte offset.
 history_int() {
-  local offset=$1
-  local bytes
-  mapfile -t bytes < <(history_bytes)
-  [ "${#bytes[@]}" -ge $((offset + 4)) ] || { echo "?"; return; }
-  echo $(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
+  registry_int lsd "$1"
 }
 
 # A short string of a record of db\list.gav: FILE OFFSET [RECORD], the
@@ -71,28 +61,6 @@ dump_text() {
 
 data_folder() {
   echo "$demo_root/wineprefix/drive_c/users/$(id -un)/AppData/Roaming/Mirebrook"
-}
-
-# Clicks at (x, y) of a window.
-click_in() {
-  local win=$1 x=$2 y=$3 wx wy
-  read -r wx wy _ _ < <(window_geometry "$win")
-  xdotool mousemove $((wx + x)) $((wy + y)) click 1
-}
-
-# Clicks a button of a message window until the window has gone (a first
-# click can be taken for activating the window).
-click_until_gone() {
-  local win=$1 x=$2 y=$3 wx wy
-  read -r wx wy _ _ < <(window_geometry "$win")
-  for _ in 1 2 3 4 5 6 7 8 9 10; do
-    xdotool mousemove $((wx + x)) $((wy + y))
-    sleep 0.3
-    xdotool click 1
-    sleep 0.7
-    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$win" || return 0
-  done
-  return 1
 }
 
 shoot() {

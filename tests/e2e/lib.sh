@@ -117,11 +117,48 @@ PY
     /reg:32 /f >/dev/null 2>&1
 }
 
-# A signed 32-bit little-endian field of the stored settings record.
-settings_int() {
-  local offset=$1 bytes
-  mapfile -t bytes < <(wine reg query 'HKLM\Software\Mirebrook\AntiVirus\sysdata' /ve /reg:32 \
+# A signed 32-bit little-endian field of a binary value of the program's
+# registry key: NAME OFFSET ("?" when the value is shorter).
+registry_int() {
+  local name=$1 offset=$2 bytes
+  mapfile -t bytes < <(wine reg query "HKLM\\Software\\Mirebrook\\AntiVirus\\$name" /ve /reg:32 \
     2>/dev/null | sed -n 's/.*REG_BINARY[[:space:]]*//p' | tr -d '\r' | fold -w2)
   [ "${#bytes[@]}" -ge $((offset + 4)) ] || { echo "?"; return; }
-  echo $(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
+  local value=$(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
+  (( value >= 2147483648 )) && value=$(( value - 4294967296 ))
+  echo "$value"
+}
+
+# Clicks at (x, y) of a window.
+click_in() {
+  local win=$1 x=$2 y=$3 wx wy
+  read -r wx wy _ _ < <(window_geometry "$win")
+  xdotool mousemove $((wx + x)) $((wy + y)) click 1
+}
+
+# Clicks a button of a message window until the window has gone (a first
+# click can be taken for activating the window).
+click_until_gone() {
+  local win=$1 x=$2 y=$3 wx wy
+  read -r wx wy _ _ < <(window_geometry "$win")
+  for _ in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool mousemove $((wx + x)) $((wy + y))
+    sleep 0.3
+    xdotool click 1
+    sleep 0.7
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$win" || return 0
+  done
+  return 1
+}
+
+# Clicks the main window's Close button at its window position (x, y) and
+# fails unless the program then ends.
+close_by_button() {
+  xdotool mousemove $(($1 + 757 + 9)) $(($2 + 16 + 9)) click 1
+  for _ in $(seq 40); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.25
+  done
+  ! kill -0 "$program_pid" 2>/dev/null || fail "the program still runs after its Close button"
+  program_pid=""
 }

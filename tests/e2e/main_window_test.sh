@@ -57,12 +57,6 @@ read -r nx ny _ _ < <(window_geometry "$win")
 
 
 # The Close button ends the program.
-xdotool mousemove $((nx + 757 + 9)) $((ny + 16 + 9)) click 1
-for _ in $(seq 40); do
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.25
-done
-! kill -0 "$program_pid" 2>/dev/null || fail "the program still runs after its Close button"
-program_pid=""
+close_by_button "$nx" "$ny"
 
 echo "PASS: main window 792x442, centred, rounded, dragged by its background, closed by Close"

@@ -77,11 +77,5 @@ sleep 0.5
 read -r mx my _ _ < <(window_geometry "$win")
 
 # The Close button ends the program (and the splash kept for the run).
-xdotool mousemove $((mx + 757 + 9)) $((my + 16 + 9)) click 1
-for _ in $(seq 40); do
-  kill -0 "$program_pid" 2>/dev/null || break
-  sleep 0.25
-done
-! kill -0 "$program_pid" 2>/dev/null || fail "the program still runs after its Close button"
-program_pid=""
+close_by_button "$mx" "$my"
 echo "PASS: splash 239x365, centred, before the main window, gone when the main window came; Close ends the program"

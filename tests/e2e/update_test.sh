@@ -34,22 +34,10 @@ trap cleanup EXIT
 win=$(wait_for_main_window 60) || fail "the main window did not appear"
 read -r x y _ _ < <(window_geometry "$win")
 
-click_window() {
-  local id=$1 cx=$2 cy=$3 wx wy
-  read -r wx wy _ _ < <(window_geometry "$id")
-  xdotool mousemove $((wx + cx)) $((wy + cy)) click 1
-}
-
 # The scheduled check offers the update a few seconds after start.
 prompt=$(wait_for_window "^Update Available\$" 30) || fail "no update prompt after start"
 import -window root "$artifacts/update_prompt.png"
-for _ in 1 2 3; do
-  click_window "$prompt" $((189 + 52)) $((186 + 16))
-  sleep 0.7
-  xdotool search --onlyvisible --name "^Update Available\$" >/dev/null 2>&1 || break
-done
-! xdotool search --onlyvisible --name "^Update Available\$" >/dev/null 2>&1 ||
-  fail "the prompt did not close"
+click_until_gone "$prompt" $((189 + 52)) $((186 + 16)) || fail "the prompt did not close"
 
 # The Virus Database page before the download.
 figures() {
@@ -71,11 +59,8 @@ cmp -s "$db/main.cvd" "$mirror_root/files/main.cvd" || fail "the new database wa
 [ ! -e "$db/main2.cvd" ] || fail "the download file was left behind"
 sleep 0.5
 import -window root "$artifacts/update_done.png"
-for _ in 1 2 3; do
-  click_window "$download" $((72 + 52)) $((186 + 16))
-  sleep 0.7
-  xdotool search --onlyvisible --name "^Virus Database Update\$" >/dev/null 2>&1 || break
-done
+click_until_gone "$download" $((72 + 52)) $((186 + 16)) ||
+  fail "Close did not close the download window"
 
 # The figures change only when the page is shown again.
 figures "$artifacts/update_figures_still.png"
@@ -89,7 +74,7 @@ figures "$artifacts/update_figures_after.png"
 [ "$(compare -metric AE "$artifacts/update_figures_before.png" "$artifacts/update_figures_after.png" null: 2>&1 || true)" != 0 ] ||
   fail "the page shows the old figures after the update"
 
-[ "$(settings_int 788)" = 1 ] || fail "Total Updates is $(settings_int 788), not 1"
-[ "$(settings_int 800)" = "$(stat -c %s "$mirror_root/files/main.cvd")" ] ||
-  fail "Update Size is $(settings_int 800)"
+[ "$(registry_int sysdata 788)" = 1 ] || fail "Total Updates is $(registry_int sysdata 788), not 1"
+[ "$(registry_int sysdata 800)" = "$(stat -c %s "$mirror_root/files/main.cvd")" ] ||
+  fail "Update Size is $(registry_int sysdata 800)"
 echo "PASS: prompt declined, Check Now installed the database, the page shows the new figures"
