@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "framework/app_error.h"
+#include "core/app_error.h"
 
 namespace tolvar {
 

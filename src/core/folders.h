@@ -5,7 +5,7 @@
 namespace tolvar {
 
 // The folders every file path of the program is formed from; each ends with
-// a backslash. Fixed by StartUp, then only read.
+// a backslash. Fixed by FixFolders at start-up, then only read.
 struct ProgramFolders {
     std::string ProgramFolder;
     std::string DataFolder;
@@ -13,5 +13,14 @@ struct ProgramFolders {
 };
 
 ProgramFolders& Folders();
+
+// The program folder is the executable's; the data folder is the stored one
+// (registry "appdatapath") when it is acceptable, otherwise the roaming
+// application-data folder + "Mirebrook\", which is then stored. The data
+// folder, its database folder and the vault folder are created.
+void FixFolders();
+
+// The folder of the running executable, with a trailing backslash.
+std::string ExecutableFolder();
 
 }  // namespace tolvar

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/app_error.h"
+#include "core/app_error.h"
 
 namespace tolvar {
 

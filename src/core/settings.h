@@ -18,5 +18,7 @@ void SaveSettings();
 
 // The program's pseudo-random source, seeded from the clock at start-up.
 std::mt19937& Random();
+// Seeds the program's random source from the clock.
+void SeedRandom();
 
 }  // namespace tolvar

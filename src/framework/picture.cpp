@@ -3,7 +3,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "framework/app_error.h"
+#include "core/app_error.h"
 
 namespace tolvar {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/infection_record.h"
 #include "history/scan_statistics.h"
-#include "scan/infection_record.h"
 
 namespace tolvar {
 
@@ -27,10 +27,5 @@ void LoadScanHistory(InfectionTable& table);
 
 // A removal run removed n infections.
 void AddRemovals(std::int32_t n);
-
-// Today's date in the user's short date format.
-std::string TodayAsShortDate();
-// Today as a date serial at midnight, local time.
-double TodaySerial();
 
 }  // namespace tolvar

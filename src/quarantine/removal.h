@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "scan/infection_record.h"
+#include "core/infection_record.h"
 
 namespace tolvar {
 

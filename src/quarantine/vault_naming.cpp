@@ -1,6 +1,6 @@
 #include "quarantine/vault_naming.h"
 
-#include "scan/infection_record.h"
+#include "core/infection_record.h"
 
 namespace tolvar {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scan/infection_record.h"
+#include "core/infection_record.h"
 
 namespace tolvar {
 

@@ -6,7 +6,7 @@
 // floating point (long double) and truncates or rounds as the gauge always
 // has, so the pictures come out pixel for pixel the same.
 
-#include "framework/app_error.h"
+#include "core/app_error.h"
 #include "ui/skin_geometry.h"
 
 namespace tolvar {

@@ -11,8 +11,4 @@ class TForm1;
 
 void FillDatabasePage(TForm1& form);
 
-// A date serial in the system's short date format; "" for a date the
-// system cannot show.
-std::string ShortDateOf(double serial);
-
 }  // namespace tolvar

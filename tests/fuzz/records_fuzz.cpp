@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/infection_record.h"
 #include "history/scan_dump.h"
 #include "quarantine/vault_table.h"
-#include "scan/infection_record.h"
 
 namespace {
 

@@ -17,7 +17,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-#include "framework/app_error.h"
+#include "core/app_error.h"
 #include "framework/jpeg_decoder.h"
 #include "framework/picture.h"
 #include "framework/png_decoder.h"

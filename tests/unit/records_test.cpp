@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "core/app_error.h"
 #include "core/date_serial.h"
+#include "core/infection_record.h"
 #include "core/registry_rules.h"
 #include "core/settings_record.h"
-#include "framework/app_error.h"
 #include "history/scan_dump.h"
 #include "history/scan_statistics.h"
-#include "scan/infection_record.h"
 
 namespace tolvar {
 namespace {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "core/infection_record.h"
 #include "quarantine/vault_naming.h"
 #include "quarantine/vault_table.h"
-#include "scan/infection_record.h"
 
 namespace tolvar {
 namespace {

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "framework/check_box.h"
-#include "framework/edit.h"
-#include "framework/form.h"
-#include "framework/group_box.h"
-#include "framework/radio_group.h"
-#include "framework/spin_edit.h"
+#include "framework/check_box_win.h"
+#include "framework/edit_win.h"
+#include "framework/form_win.h"
+#include "framework/group_box_win.h"
+#include "framework/radio_group_win.h"
+#include "framework/spin_edit_win.h"
 #include "test_support.h"
 
 namespace tolvar {

@@ -13,7 +13,7 @@
 
 #include "test_mirror.h"
 #include "updates/mirror_address.h"
-#include "updates/url_download.h"
+#include "updates/url_download_win.h"
 
 namespace tolvar {
 namespace {

@@ -7,12 +7,12 @@
 
 #include <commctrl.h>
 
-#include "framework/app_error.h"
-#include "framework/form.h"
-#include "framework/image.h"
-#include "framework/list_box.h"
-#include "framework/popup_menu.h"
-#include "framework/timer.h"
+#include "core/app_error.h"
+#include "framework/form_win.h"
+#include "framework/image_win.h"
+#include "framework/list_box_win.h"
+#include "framework/popup_menu_win.h"
+#include "framework/timer_win.h"
 #include "test_support.h"
 
 namespace tolvar {

@@ -5,8 +5,8 @@
 
 #include <utility>
 
-#include "framework/form.h"
-#include "ui/gauge.h"
+#include "framework/form_win.h"
+#include "ui/gauge_win.h"
 
 namespace tolvar {
 namespace {

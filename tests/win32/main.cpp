@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/application.h"
+#include "framework/application_win.h"
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);

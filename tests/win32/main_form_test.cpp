@@ -5,12 +5,13 @@
 
 #include <filesystem>
 
-#include "core/life_cycle.h"
-#include "framework/app_error.h"
+#include "app/start_up.h"
+#include "core/app_error.h"
+#include "core/folders.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
-#include "ui/main_form.h"
-#include "ui/result_windows.h"
+#include "ui/main_form_win.h"
+#include "ui/result_windows_win.h"
 
 namespace tolvar {
 namespace {

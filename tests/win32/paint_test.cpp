@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "framework/form.h"
-#include "framework/image.h"
-#include "framework/label.h"
-#include "framework/panel.h"
+#include "framework/form_win.h"
+#include "framework/image_win.h"
+#include "framework/label_win.h"
+#include "framework/panel_win.h"
 
 namespace tolvar {
 namespace {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "framework/app_error.h"
-#include "framework/bitmap.h"
+#include "core/app_error.h"
+#include "framework/bitmap_win.h"
 #include "support/picture_encoders.h"
 
 namespace tolvar {

@@ -14,7 +14,7 @@
 
 #include <windows.h>
 
-#include "framework/win_handles.h"
+#include "core/handles_win.h"
 #include "scan/process_names.h"
 #include "scan/process_snapshot.h"
 

@@ -6,15 +6,15 @@
 
 #include <windows.h>
 
+#include "core/app_error.h"
 #include "core/atomic_file.h"
 #include "core/folders.h"
 #include "core/settings.h"
-#include "framework/app_error.h"
 #include "quarantine/removal.h"
 #include "quarantine/restore.h"
 #include "quarantine/vault.h"
 #include "scan_fixture.h"
-#include "ui/removal_windows.h"
+#include "ui/removal_windows_win.h"
 
 namespace tolvar {
 namespace {

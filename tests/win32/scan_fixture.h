@@ -15,8 +15,8 @@
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
-#include "ui/main_form.h"
-#include "ui/program_windows.h"
+#include "ui/main_form_win.h"
+#include "ui/program_windows_win.h"
 
 namespace tolvar::test {
 

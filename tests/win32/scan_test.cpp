@@ -12,16 +12,16 @@
 
 #include <tlhelp32.h>
 
+#include "app/start_up.h"
 #include "core/folders.h"
-#include "core/life_cycle.h"
-#include "core/registry.h"
+#include "core/registry_win.h"
 #include "core/settings_record.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "scan_fixture.h"
 #include "test_support.h"
-#include "ui/main_form.h"
-#include "ui/program_windows.h"
+#include "ui/main_form_win.h"
+#include "ui/program_windows_win.h"
 
 namespace tolvar {
 namespace {

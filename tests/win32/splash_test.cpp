@@ -7,11 +7,11 @@
 
 #include <vector>
 
-#include "framework/application.h"
+#include "framework/application_win.h"
 #include "test_support.h"
-#include "ui/main_form.h"
-#include "ui/program_windows.h"
-#include "ui/splash_window.h"
+#include "ui/main_form_win.h"
+#include "ui/program_windows_win.h"
+#include "ui/splash_window_win.h"
 
 namespace tolvar {
 namespace {

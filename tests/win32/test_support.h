@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/application.h"
+#include "framework/application_win.h"
 
 namespace tolvar::test {
 

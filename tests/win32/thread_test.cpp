@@ -5,8 +5,8 @@
 
 #include <atomic>
 
-#include "framework/app_error.h"
-#include "framework/thread.h"
+#include "core/app_error.h"
+#include "framework/thread_win.h"
 #include "test_support.h"
 
 namespace tolvar {

@@ -10,14 +10,14 @@
 #include <algorithm>
 #include <memory>
 
-#include "framework/application.h"
+#include "framework/application_win.h"
 #include "framework/text_lines.h"
-#include "framework/timer.h"
+#include "framework/timer_win.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
-#include "ui/about_window.h"
-#include "ui/main_form.h"
-#include "ui/program_windows.h"
+#include "ui/about_window_win.h"
+#include "ui/main_form_win.h"
+#include "ui/program_windows_win.h"
 
 namespace tolvar {
 namespace {

@@ -10,11 +10,11 @@
 #include <string>
 #include <utility>
 
-#include "core/registry.h"
+#include "core/app_error.h"
+#include "core/registry_win.h"
 #include "core/settings.h"
-#include "framework/app_error.h"
 #include "test_support.h"
-#include "updates/update_settings_window.h"
+#include "ui/update_settings_window_win.h"
 
 namespace tolvar {
 namespace {

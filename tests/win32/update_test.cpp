@@ -11,20 +11,21 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/clock.h"
 #include "core/folders.h"
-#include "core/registry.h"
+#include "core/registry_win.h"
 #include "core/settings.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "test_mirror.h"
 #include "test_support.h"
-#include "ui/main_form.h"
-#include "ui/program_windows.h"
+#include "ui/download_window_win.h"
+#include "ui/failure_notice_win.h"
+#include "ui/main_form_win.h"
+#include "ui/program_windows_win.h"
+#include "ui/update_prompt_win.h"
 #include "updates/database_page.h"
-#include "updates/download_window.h"
-#include "updates/failure_notice.h"
 #include "updates/update_check.h"
-#include "updates/update_prompt.h"
 
 namespace tolvar {
 namespace {

@@ -11,6 +11,12 @@
 //   wait-file PATH   wait until PATH exists (a test's signal to go on)
 //   touch PATH       create PATH (a signal to the test)
 //   hang             wait until killed
+//   flood N          write N report lines as fast as it can, ten files to a
+//                    folder: "C:\flood\d<folder>\f<k>.txt: OK", and every
+//                    10,000th line a detection, "C:\flood\d<folder>\f<k>.exe:
+//                    Flood.Test-Signature FOUND"; each ends with a line feed
+//                    as clamscan's lines do. After a detection the default
+//                    end becomes exit 1, as clamscan's is when it found any
 //   exit CODE        end with CODE (the default end is exit 0)
 //
 // Without a script it reports an error and ends with 2, as the scanner does
@@ -18,7 +24,10 @@
 
 #include <windows.h>
 
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -57,6 +66,60 @@ void WriteAll(DWORD which, const std::string& bytes) {
     }
 }
 
+// The report of a large scan, written through one big buffer: a write per
+// line would make the system calls, not the reader, the bottleneck that a
+// flood is meant to expose. Returns how many detections were written; a
+// reader that went away ends the flood early.
+std::uint64_t Flood(std::uint64_t lines) {
+    constexpr std::size_t kBufferSize = 64 * 1024;
+    constexpr std::size_t kLongestLine = 96;  // "C:\flood\d<20 digits>\f9.exe: ... FOUND\n"
+    constexpr std::uint64_t kDetectionEvery = 10'000;
+    constexpr char kClean[] = ".txt: OK\n";
+    constexpr char kInfected[] = ".exe: Flood.Test-Signature FOUND\n";
+
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE) return 0;
+    static char buffer[kBufferSize];
+    std::size_t used = 0;
+    bool broken = false;
+    auto drain = [&] {
+        std::size_t at = 0;
+        while (at < used && !broken) {
+            DWORD written = 0;
+            if (!WriteFile(out, buffer + at, static_cast<DWORD>(used - at), &written, nullptr) ||
+                written == 0) {
+                broken = true;
+            }
+            at += written;
+        }
+        used = 0;
+    };
+
+    std::uint64_t detections = 0;
+    for (std::uint64_t i = 0; i < lines && !broken; ++i) {
+        if (kBufferSize - used < kLongestLine) drain();
+        char* p = buffer + used;
+        std::memcpy(p, "C:\\flood\\d", 10);
+        p += 10;
+        p = std::to_chars(p, p + 24, i / 10).ptr;
+        *p++ = '\\';
+        *p++ = 'f';
+        *p++ = static_cast<char>('0' + i % 10);
+        if ((i + 1) % kDetectionEvery == 0) {
+            std::memcpy(p, kInfected, sizeof kInfected - 1);
+            p += sizeof kInfected - 1;
+            ++detections;
+        } else {
+            std::memcpy(p, kClean, sizeof kClean - 1);
+            p += sizeof kClean - 1;
+        }
+        used = static_cast<std::size_t>(p - buffer);
+    }
+    if (!broken) drain();
+    FlushFileBuffers(out);
+    return detections;
+}
+
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -75,6 +138,7 @@ int main(int argc, char** argv) {
         WriteAll(STD_ERROR_HANDLE, std::string("ERROR: cannot open ") + script + "\n");
         return 2;
     }
+    int defaultExit = 0;
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -103,9 +167,11 @@ int main(int argc, char** argv) {
         } else if (command == "hang") {
             for (;;)
                 Sleep(1000);
+        } else if (command == "flood") {
+            if (Flood(std::stoull(rest)) > 0) defaultExit = 1;
         } else if (command == "exit") {
             return std::stoi(rest);
         }
     }
-    return 0;
+    return defaultExit;
 }

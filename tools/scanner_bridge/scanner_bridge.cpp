@@ -36,7 +36,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/win_handles.h"
+#include "core/handles_win.h"
 
 namespace {
 
@@ -242,7 +242,7 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::vector<std::wstring> files;
     WIN32_FIND_DATAW found;
     tolvar::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!find.valid()) return files;
+    if (!find) return files;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             files.push_back(folder + L"\\" + found.cFileName);

@@ -1,0 +1,43 @@
+#include "core/clock.h"
+
+#include <windows.h>
+
+#include <optional>
+
+#include "core/date_serial.h"
+
+namespace tolvar {
+
+namespace {
+
+std::string ShortDate(const SYSTEMTIME* date) {
+    char text[128] = "";
+    if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, date, nullptr, text, sizeof text)) {
+        return "";
+    }
+    return text;
+}
+
+}  // namespace
+
+double TodaySerial() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return DateSerial(now.wYear, now.wMonth, now.wDay);
+}
+
+std::string TodayAsShortDate() {
+    return ShortDate(nullptr);
+}
+
+std::string ShortDateOf(double serial) {
+    const std::optional<CivilDate> date = CivilFromSerial(serial);
+    if (!date) return "";
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(date->year);
+    st.wMonth = static_cast<WORD>(date->month);
+    st.wDay = static_cast<WORD>(date->day);
+    return ShortDate(&st);
+}
+
+}  // namespace tolvar

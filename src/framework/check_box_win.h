@@ -1,0 +1,25 @@
+#pragma once
+
+// A standard check box that ticks and unticks itself when clicked; onClick
+// runs after the click changed the tick.
+
+#include <string>
+
+#include "framework/windowed_control_win.h"
+
+namespace tolvar {
+
+class CheckBox : public WindowedControl {
+public:
+    CheckBox(WindowedControl& parent, int left, int top, int width, int height,
+             const std::string& caption);
+
+    bool checked() const;
+    // Runs no onClick: only the user's clicks do.
+    void setChecked(bool checked);
+
+protected:
+    void command(WORD notification) override;
+};
+
+}  // namespace tolvar

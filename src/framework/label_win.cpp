@@ -1,0 +1,76 @@
+#include "framework/label_win.h"
+
+#include "framework/windowed_control_win.h"
+
+namespace tolvar {
+
+Label::Label(WindowedControl& parent, int left, int top, int width, int height,
+             const std::string& caption)
+    : GraphicControl(parent), caption_(caption), hfont_(CreateFontFrom(font_)) {
+    bounds_ = Bounds{left, top, width, height};
+}
+
+void Label::setCaption(const std::string& caption) {
+    if (caption == caption_) return;
+    caption_ = caption;
+    invalidate();
+}
+
+void Label::setFont(const FontSpec& font) {
+    font_ = font;
+    hfont_ = CreateFontFrom(font_);
+    invalidate();
+}
+
+void Label::setTextColor(COLORREF colour) {
+    textColor_ = colour;
+    invalidate();
+}
+
+void Label::setTransparent(bool transparent) {
+    transparent_ = transparent;
+    invalidate();
+}
+
+void Label::setBackground(COLORREF colour) {
+    background_ = colour;
+    invalidate();
+}
+
+void Label::setAlignment(TextAlign align) {
+    align_ = align;
+    invalidate();
+}
+
+void Label::setWordWrap(bool wrap) {
+    wordWrap_ = wrap;
+    invalidate();
+}
+
+void Label::fitToText() {
+    HDC dc = GetDC(nullptr);
+    SIZE size{0, 0};
+    {
+        ScopedSelect select(dc, hfont_.get());
+        GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
+    }
+    ReleaseDC(nullptr, dc);
+    setSize(size.cx, size.cy);
+}
+
+void Label::paint(HDC dc) const {
+    RECT r{0, 0, bounds_.width, bounds_.height};
+    if (!transparent_) {
+        UniqueBrush brush(CreateSolidBrush(background_));
+        FillRect(dc, &r, brush.get());
+    }
+    ScopedSelect select(dc, hfont_.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, textColor_);
+    UINT format = DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : DT_SINGLELINE);
+    if (align_ == TextAlign::Center) format |= DT_CENTER;
+    if (align_ == TextAlign::Right) format |= DT_RIGHT;
+    DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r, format);
+}
+
+}  // namespace tolvar

@@ -1,0 +1,60 @@
+#pragma once
+
+// An owner-drawn list box with rows of one fixed height: the infection list,
+// the vault list and the folder list. The owner draws each row; the focus
+// rectangle comes after, as the system's own list boxes do it.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/windowed_control_win.h"
+
+namespace tolvar {
+
+enum class SelectionMode { Single, Multiple };
+
+struct ListRow {
+    int index;
+    RECT rect;
+    bool selected;
+    bool focused;
+};
+
+class ListBox : public WindowedControl {
+public:
+    ListBox(WindowedControl& parent, int left, int top, int width, int height,
+            SelectionMode mode = SelectionMode::Single, int itemHeight = 16);
+
+    void addItem(const std::string& text);
+    void clear();
+    int count() const;
+    std::string item(int index) const;
+    void deleteItem(int index);
+
+    // The focused row in a multi-select list, the selected one otherwise;
+    // -1 for none.
+    int itemIndex() const;
+    void setItemIndex(int index);
+    bool selected(int index) const;
+    void setSelected(int index, bool selected);
+    std::vector<int> selectedIndexes() const;
+
+    int itemHeight() const { return itemHeight_; }
+    void setItemHeight(int height);
+
+    // Draws one row into dc; without it rows show their text plainly.
+    std::function<void(HDC dc, const ListRow& row)> onDrawItem;
+    std::function<void()> onSelectionChange;
+
+protected:
+    void drawItem(const DRAWITEMSTRUCT& dis) override;
+    void command(WORD notification) override;
+
+private:
+    void drawPlainRow(HDC dc, const ListRow& row) const;
+    SelectionMode mode_;
+    int itemHeight_;
+};
+
+}  // namespace tolvar

@@ -1,0 +1,110 @@
+#pragma once
+
+// A control with a window of its own. It owns its children, paints its
+// graphic children into one off-screen bitmap per paint (so labels are truly
+// transparent over pictures and nothing flickers), and routes the mouse to
+// the graphic child under it. Standard Windows controls (list box, edit, ...)
+// are windowed controls whose window procedure is subclassed.
+
+#include <windows.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "framework/bitmap_win.h"
+#include "framework/control_win.h"
+
+namespace tolvar {
+
+class WindowedControl : public Control {
+public:
+    ~WindowedControl() override;
+
+    HWND handle() const { return hwnd_; }
+    bool isWindowed() const override { return true; }
+    void invalidate() override;
+    void invalidateArea(const RECT& area);
+
+    // Creates a child control of type T owned by this control; T's
+    // constructor takes the parent first.
+    template <typename T, typename... Args>
+    T& add(Args&&... args) {
+        auto owned = std::make_unique<T>(*this, std::forward<Args>(args)...);
+        T& ref = *owned;
+        children_.push_back(std::move(owned));
+        return ref;
+    }
+    const std::vector<std::unique_ptr<Control>>& children() const { return children_; }
+    // Moves a child to the end of the paint order, in front of its siblings.
+    void bringToFront(Control& child);
+
+    COLORREF color() const { return color_; }
+    void setColor(COLORREF color);
+
+    // The topmost visible graphic child at (x, y) of the client area, or null.
+    GraphicControl* graphicChildAt(int x, int y) const;
+
+    // The background and every visible graphic child, back to front, as one
+    // client-sized bitmap: exactly what a paint copies to the screen.
+    Bitmap renderOffscreen() const;
+
+    // The form this control stands on (itself for a form).
+    class Form* form();
+
+    // The control that owns a window, or null.
+    static WindowedControl* fromHandle(HWND hwnd);
+
+    // Window procedure of the program's own window classes.
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+protected:
+    explicit WindowedControl(WindowedControl* parent);
+
+    // Creates the window. With subclass set, className is a system class
+    // whose procedure runs for every message this control does not handle.
+    void createHandle(DWORD exStyle, const char* className, const char* caption, DWORD style,
+                      HWND parentOrOwner, bool subclass);
+
+    // The font of this control's text: its form's, or the system's GUI font.
+    HFONT controlFont() const;
+    // Gives a standard control's window the font of its form.
+    void useControlFont();
+
+    virtual LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT defaultHandling(UINT msg, WPARAM wp, LPARAM lp);
+    virtual void paintBackground(HDC dc) const;
+    void paintContent(HDC dc) const;
+
+    // Notifications a parent reflects back to its standard child controls.
+    virtual void drawItem(const DRAWITEMSTRUCT&) {}
+    virtual void command(WORD /*notification*/) {}
+
+    void boundsChanged(const Bounds& old) override;
+    void visibilityChanged() override;
+    void enabledChanged() override;
+    void parentChanged(WindowedControl* oldParent) override;
+
+private:
+    friend class Control;
+    std::unique_ptr<Control> releaseChild(Control& child);
+    void adoptChild(std::unique_ptr<Control> child);
+    bool routeMouse(UINT msg, WPARAM wp, LPARAM lp);
+    // Shows the hint of the control under the mouse when the mouse rests.
+    void updateHint(const Control* under);
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    static LRESULT Dispatch(WindowedControl* self, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+    HWND hwnd_ = nullptr;
+    WNDPROC originalProc_ = nullptr;
+    std::vector<std::unique_ptr<Control>> children_;
+    // The graphic child pressed and not yet released: it gets every mouse
+    // message until the release, as a windowed control would with capture.
+    GraphicControl* mouseTarget_ = nullptr;
+    bool selfPressed_ = false;
+    // The control whose hint the tooltip holds for this window.
+    const Control* hinted_ = nullptr;
+    COLORREF color_;
+};
+
+}  // namespace tolvar

@@ -1,0 +1,512 @@
+#include "ui/main_form_win.h"
+
+#include "app/start_up.h"
+#include "core/app_error.h"
+#include "core/settings.h"
+#include "framework/application_win.h"
+#include "history/page_figures.h"
+#include "quarantine/removal.h"
+#include "quarantine/restore.h"
+#include "quarantine/vault.h"
+#include "scan/choose_folder.h"
+#include "scan/scan_state.h"
+#include "ui/download_window_win.h"
+#include "ui/program_windows_win.h"
+#include "ui/theme_win.h"
+#include "updates/database_page.h"
+#include "updates/update_check.h"
+
+namespace tolvar {
+
+namespace {
+
+// The control takes its picture's size: page backgrounds are drawn for the
+// largest size their page takes, wider than the design size of the panel.
+Image& MakePicture(WindowedControl& parent, int left, int top, const char* resource) {
+    Bitmap picture = LoadPictureResource(resource);
+    Image& image = parent.add<Image>(left, top, picture.width(), picture.height());
+    image.setPicture(std::move(picture));
+    return image;
+}
+
+Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string& text,
+                   bool bold = false) {
+    Label& label = parent.add<Label>(left, top, 300, 16, text);
+    label.setFont(FontSpec{theme::kFontName, theme::kFontHeight, bold});
+    label.setTextColor(theme::kPageText);
+    return label;
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : Form("Tolvar AntiVirus", kClientWidth, kClientHeight),
+      Image1(MakePicture(*this, 0, 0, "FORM1_IMAGE1")),
+      Image2(MakePicture(*this, 0, 0, "FORM1_IMAGE2")),
+      Image3(add<Image>(15, 72, 162, 89)),
+      Image4(add<Image>(15, 160, 162, 89)),
+      Image5(add<Image>(15, 248, 162, 89)),
+      Image6(add<Image>(5, 336, 172, 97)),
+      Image8(add<Image>(695, 16, 18, 18)),
+      Image9(add<Image>(727, 16, 18, 18)),
+      Image10(add<Image>(757, 16, 18, 18)),
+
+      Panel1(add<Panel>(184, 48, 809, 401)),
+      Panel1Backdrop(MakePicture(Panel1, 0, 0, "FORM1_PANEL1")),
+      Panel2(Panel1.add<Panel>(0, 0, 609, 385)),
+      Image13(MakePicture(Panel2, 0, 0, "FORM1_IMAGE13")),
+      Image25(MakePicture(Panel2, layout::kTitleLeft, layout::kTitleTop, "FORM1_IMAGE25")),
+      Label2(MakeCaption(Panel2, layout::kCaptionLeft, 80, "Date:")),
+      Label3(MakeCaption(Panel2, layout::kCaptionLeft, 108, "Infections Found:")),
+      Label4(MakeCaption(Panel2, layout::kCaptionLeft, 136, "Items Scanned:")),
+      Label5(MakeCaption(Panel2, layout::kCaptionLeft, 164, "Infections Removed:")),
+      Label6(MakeCaption(Panel2, layout::kValueLeft, 80, "", true)),
+      Label7(MakeCaption(Panel2, layout::kValueLeft, 108, "", true)),
+      Label8(MakeCaption(Panel2, layout::kValueLeft, 136, "", true)),
+      Label9(MakeCaption(Panel2, layout::kValueLeft, 164, "", true)),
+      Panel3(Panel1.add<Panel>(0, 0, 649, 373)),
+      Image14(MakePicture(Panel3, 0, 0, "FORM1_IMAGE14")),
+      Label10(MakeCaption(Panel3, 16, 16, "Scanning:")),
+      Label11(MakeCaption(Panel3, 453, 16, "0%", true)),
+      Image15(Panel3.add<Image>(16, 40, 537, 13)),
+      Label40(MakeCaption(Panel3, 16, 62, "Items Scanned: 0")),
+      Label12(MakeCaption(Panel3, 300, 62, "Infections Found: 0")),
+      Image29(MakePicture(Panel3, 16, 88, "FORM1_IMAGE29")),
+      edtInfections(Panel3.add<ListBox>(16, 112, 573, 121, SelectionMode::Single, 13)),
+      Image16(Panel3.add<Image>(layout::kCommandLeft, layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+      Image17(Panel3.add<Image>(layout::kCommandLeft + layout::kCommandStep, layout::kCommandTop,
+                                layout::kCommandWidth, layout::kCommandHeight)),
+      Image18(Panel3.add<Image>(layout::kCommandLeft + 2 * layout::kCommandStep,
+                                layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+      Image19(Panel3.add<Image>(layout::kCommandLeft + 3 * layout::kCommandStep,
+                                layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+      Image20(Panel3.add<Image>(layout::kCommandLeft + 4 * layout::kCommandStep,
+                                layout::kCommandTop, layout::kCommandWidth,
+                                layout::kCommandHeight)),
+
+      Panel4(add<Panel>(kClientWidth - 1, kClientHeight - 1, 649, 365)),
+      Image21(MakePicture(Panel4, 0, 0, "FORM1_IMAGE21")),
+      Image26(MakePicture(Panel4, layout::kTitleLeft, layout::kTitleTop, "FORM1_IMAGE26")),
+      Label14(MakeCaption(Panel4, layout::kCaptionLeft, 56, "Date:")),
+      Label15(MakeCaption(Panel4, layout::kCaptionLeft, 76, "Infections Found:")),
+      Label16(MakeCaption(Panel4, layout::kCaptionLeft, 96, "Items Scaned:")),
+      Label17(MakeCaption(Panel4, layout::kCaptionLeft, 116, "Infections Removed:")),
+      Label18(MakeCaption(Panel4, layout::kValueLeft, 56, "", true)),
+      Label19(MakeCaption(Panel4, layout::kValueLeft, 76, "", true)),
+      Label20(MakeCaption(Panel4, layout::kValueLeft, 96, "", true)),
+      Label21(MakeCaption(Panel4, layout::kValueLeft, 116, "", true)),
+
+      Panel5(add<Panel>(kClientWidth - 1, kClientHeight - 1, 609, 377)),
+      Image22(MakePicture(Panel5, 0, 0, "FORM1_IMAGE22")),
+      Image27(MakePicture(Panel5, layout::kTitleLeft, layout::kTitleTop, "FORM1_IMAGE27")),
+      Image28(MakePicture(Panel5, layout::kTitleLeft, 164, "FORM1_IMAGE28")),
+      Label23(MakeCaption(Panel5, layout::kCaptionLeft, 56, "Number of Scans:")),
+      Label24(MakeCaption(Panel5, layout::kCaptionLeft, 80, "Total Number of Infections Found:")),
+      Label25(MakeCaption(Panel5, layout::kCaptionLeft, 104, "Total Number of Scanned Items:")),
+      Label26(
+          MakeCaption(Panel5, layout::kCaptionLeft, 128, "Total Number of Infections Removed:")),
+      Label27(MakeCaption(Panel5, layout::kCaptionLeft, 208, "Date:")),
+      Label28(MakeCaption(Panel5, layout::kCaptionLeft, 232, "Infections Found:")),
+      Label29(MakeCaption(Panel5, layout::kCaptionLeft, 256, "Items Scaned:")),
+      Label30(MakeCaption(Panel5, layout::kCaptionLeft, 280, "Infections Removed:")),
+      Label32(MakeCaption(Panel5, layout::kHistoryValueLeft, 56, "", true)),
+      Label33(MakeCaption(Panel5, layout::kHistoryValueLeft, 80, "", true)),
+      Label34(MakeCaption(Panel5, layout::kHistoryValueLeft, 104, "", true)),
+      Label35(MakeCaption(Panel5, layout::kHistoryValueLeft, 128, "", true)),
+      Label36(MakeCaption(Panel5, layout::kHistoryValueLeft, 208, "", true)),
+      Label37(MakeCaption(Panel5, layout::kHistoryValueLeft, 232, "", true)),
+      Label38(MakeCaption(Panel5, layout::kHistoryValueLeft, 256, "", true)),
+      Label39(MakeCaption(Panel5, layout::kHistoryValueLeft, 280, "", true)),
+
+      Panel6(add<Panel>(kClientWidth - 1, kClientHeight - 1, 649, 377)),
+      Image23(MakePicture(Panel6, 0, 0, "FORM1_IMAGE23")),
+      Image32(MakePicture(Panel6, 32, 40, "FORM1_IMAGE32")),
+      Image33(MakePicture(Panel6, 32, 128, "FORM1_IMAGE33")),
+      Label13(MakeCaption(Panel6, 40, 72, "Last Update:")),
+      lblUpdate(MakeCaption(Panel6, 136, 72, "", true)),
+      Label22(MakeCaption(Panel6, 40, 104, "Update Size:")),
+      lblSize(MakeCaption(Panel6, 136, 104, "", true)),
+      Label41(MakeCaption(Panel6, 272, 72, "Total Updates")),
+      lblUpdates(MakeCaption(Panel6, 368, 72, "", true)),
+      Image36(Panel6.add<Image>(488, 64, 105, 25)),
+      Image37(Panel6.add<Image>(488, 96, 105, 25)),
+      Image30(MakePicture(Panel6, 24, 160, "FORM1_IMAGE30")),
+      edtVirusDB(Panel6.add<ListBox>(24, 186, 573, 63, SelectionMode::Single, 16)),
+      Image34(Panel6.add<Image>(24, 264, 89, 25)),
+      Image35(Panel6.add<Image>(120, 264, 89, 25)),
+
+      Image12(Panel2.add<Image>(8, 320, 185, 49)),
+      Image11(Panel2.add<Image>(216, 320, 185, 49)),
+      Image7(Panel2.add<Image>(416, 320, 217, 49)),
+
+      Timer1(100, false),
+      Timer2(6000, true),
+      Timer3(1000, true),
+      scan_(*this) {
+    Panel5.hide();
+    Label11.setAlignment(TextAlign::Right);
+    Label11.setSize(100, 16);
+    WireButtons();
+    WireDragSurfaces();
+    BuildCommandMenu();
+    contextMenu = &PopupMenu1;
+    onClose = [this] { FormClose(); };
+    FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::WireButtons() {
+    const struct {
+        int slot;
+        Image& control;
+        const char* hint;
+    } buttons[] = {
+        {1, Image3, "Scan"},
+        {2, Image4, "Results"},
+        {3, Image5, "History"},
+        {4, Image6, "Virus Database"},
+        {5, Image10, "Close"},
+        {6, Image9, "Minimize"},
+        {7, Image8, "Options"},
+        {8, Image7, ""},
+        {9, Image11, ""},
+        {10, Image12, ""},
+        {11, Image16, "Start Scan"},
+        {12, Image17, "Pause Scanning"},
+        {13, Image18, "Resume Scanning"},
+        {14, Image19, "Stop Scanning"},
+        {15, Image20, "Remove Found Infections"},
+        {27, Image34, "Restore file to original location"},
+        {28, Image35, "Restore file to a seleteced location"},
+        {29, Image36, "Check Now for updates"},
+        {30, Image37, "Virus Database Settings"},
+    };
+    for (const auto& b : buttons) {
+        skin_.Bind(b.slot, b.control);
+        b.control.setHint(b.hint);
+    }
+    skin_.BindProgressBar(Image15);
+
+    Image3.onClick = [this] { Image3Click(); };
+    Image4.onClick = [this] {
+        CurrentPage = 2;
+        ShowPage();
+        SelectPageButton(2);
+    };
+    Image5.onClick = [this] {
+        CurrentPage = 3;
+        ShowPage();
+        SelectPageButton(3);
+    };
+    Image6.onClick = [this] { Action2Execute(); };
+    Image36.onClick = [this] { OpenDatabaseUpdates(); };
+    Image37.onClick = [this] { OpenDatabaseSettings(); };
+    Image8.onClick = [this] { Image8Click(); };
+    Image9.onClick = [] { Application::instance().minimize(); };
+    Image10.onClick = [this] { Image10Click(); };
+    Image16.onClick = [this] { Action1Execute(); };
+    Image17.onClick = [this] { scan_.PauseScan(); };
+    Image18.onClick = [this] { scan_.ResumeScan(); };
+    Image19.onClick = [this] { scan_.StopCommand(); };
+    Image20.onClick = [this] { RemoveCommand(*this); };
+    Image34.onClick = [this] { RestoreToOriginal(*this); };
+    Image35.onClick = [this] { RestoreToFolder(*this); };
+    chooseFolder = [] { return ChooseFolder("Select a Folder", 1); };
+    messageBox = [this](const std::string& text, unsigned flags) {
+        return MessageBoxA(handle(), text.c_str(), "Tolvar Antivirus", flags);
+    };
+    edtVirusDB.onDrawItem = [this](HDC dc, const ListRow& row) { DrawVaultRow(dc, row); };
+    Image11.onClick = [this] { Image11Click(); };
+    Image12.onClick = [this] {
+        if (ScanState != "scanning") Action1Execute();
+    };
+    Image7.onClick = [this] { ShowAbout(); };
+    edtInfections.onDrawItem = [this](HDC dc, const ListRow& row) { DrawInfectionRow(dc, row); };
+
+    Timer1.onTimer = [this] { skin_.PaintProgressBar(1); };
+    Timer2.onTimer = [this] { CheckForUpdates(*this); };
+    Timer3.onTimer = [this] {
+        // The splash, if one lingers, is closed here; then this timer is done.
+        if (TForm10* splash = Windows().Form10; splash && splash->visible()) splash->close();
+        Timer3.setEnabled(false);
+    };
+}
+
+void TForm1::WireDragSurfaces() {
+    // Pressing these surfaces with the left button moves the window (the
+    // right button opens the command menu; a move started by it would follow
+    // the mouse after the menu closed); moving over them clears the hover of
+    // the button the mouse left.
+    for (Image* surface :
+         {&Image1, &Image2, &Image13, &Image14, &Image21, &Image22, &Image23, &Image29, &Image30}) {
+        surface->onMouseDown = [this](MouseButton button, int, int) {
+            if (button == MouseButton::Left) StartWindowDrag();
+        };
+        surface->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    }
+    // Panel1 shows its backdrop picture below the shorter views; the
+    // picture is part of the panel's surface.
+    for (Control* panel1 :
+         {static_cast<Control*>(&Panel1), static_cast<Control*>(&Panel1Backdrop)}) {
+        panel1->onMouseDown = [this](MouseButton button, int, int) {
+            if (button == MouseButton::Left) StartWindowDrag();
+        };
+        panel1->onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    }
+    edtInfections.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    edtInfections.onMouseDown = [this](MouseButton, int, int) { edtInfections.invalidate(); };
+    edtVirusDB.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+}
+
+void TForm1::BuildCommandMenu() {
+    PopupMenu1.add("Start Scan", [this] { Action1Execute(); });
+    PopupMenu1.add("Virus Database", [this] { Action2Execute(); });
+    PopupMenu1.add("Virus Database Updates", [this] { OpenDatabaseUpdates(); });
+    PopupMenu1.add("Virus Database Settings", [this] { OpenDatabaseSettings(); });
+    PopupMenu1.addSeparator();
+    PopupMenu1.add("Minimize to System Tray", [this] { MinimizeToTray(); });
+    PopupMenu1.addSeparator();
+    PopupMenu1.add("About", [this] { ShowAbout(); });
+}
+
+void TForm1::FormCreate() {
+    // Below the shorter pages the window's own colour shows.
+    for (WindowedControl* surface :
+         {static_cast<WindowedControl*>(this), static_cast<WindowedControl*>(&Panel1),
+          static_cast<WindowedControl*>(&Panel4), static_cast<WindowedControl*>(&Panel5),
+          static_cast<WindowedControl*>(&Panel6)}) {
+        surface->setColor(theme::kWindowBackground);
+    }
+    setRounded(true);
+    setAppWindow(true);
+    centreOnScreen();
+    // An error here (a skin file missing, say) is reported and the window
+    // still comes up, without the steps that did not run.
+    SeedRandom();
+    try {
+        StartUp(*this);
+    } catch (...) {
+        Application::instance().reportException(std::current_exception());
+    }
+}
+
+void TForm1::FormClose() {
+    ShutDown(*this);
+}
+
+void TForm1::Action1Execute() {
+    scan_.StartScanCommand();
+}
+
+void TForm1::Image11Click() {
+    if (ScanState == "scanning" || !Windows().Form16) return;
+    Windows().Form16->showModal();
+    Timer2.setEnabled(false);
+}
+
+void TForm1::ShowAbout() {
+    if (Windows().Form2) Windows().Form2->showModal();
+}
+
+void TForm1::MinimizeToTray() {
+    Application::instance().minimize();
+    SysMin();
+}
+
+void TForm1::SysMin() {
+    Application& app = Application::instance();
+    HWND owner = app.ownerWindow();
+    if (!tray_.isUp()) trayHidOwner_ = IsWindowVisible(owner) != FALSE;
+    if (!tray_.add(handle(), app.icon(), app.title())) {
+        // Without an icon nothing would lead back to hidden windows: the
+        // program stays on the taskbar, minimised.
+        show();
+        if (trayHidOwner_) ShowWindow(owner, SW_SHOW);
+        return;
+    }
+    ShowWindow(owner, SW_HIDE);
+    // This window has a taskbar button of its own, which must go too, and so
+    // must the splash's minimised stand-in: only the tray icon stands for the
+    // program now.
+    hide();
+    if (TForm10* splash = Windows().Form10; splash && !splash->visible()) {
+        ShowWindow(splash->handle(), SW_HIDE);
+    }
+}
+
+LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == TrayCallbackMessage) {
+        TrayEvent(lp);
+        return 0;
+    }
+    return Form::handleMessage(msg, wp, lp);
+}
+
+void TForm1::TrayEvent(LPARAM mouseEvent) {
+    if (mouseEvent != WM_LBUTTONDOWN && mouseEvent != WM_RBUTTONDOWN) return;
+    const bool fromTray = tray_.isUp();
+    show();
+    tray_.remove();
+    if (fromTray && trayHidOwner_) ShowWindow(Application::instance().ownerWindow(), SW_SHOW);
+    Application::instance().restore();
+}
+
+namespace {
+
+// Rows alternate light grey and white; the detection name, then the path.
+void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record,
+                   std::size_t pathChars) {
+    const int r = row.index;
+    UniqueBrush brush(CreateSolidBrush(r % 2 ? RGB(255, 255, 255) : RGB(233, 233, 233)));
+    FillRect(dc, &row.rect, brush.get());
+    if (!record) return;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(128, 128, 128));
+    const std::string name = record->VirusName.substr(0, 55);
+    const std::string path = record->FilePath.substr(0, pathChars);
+    TextOutA(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
+    TextOutA(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
+}
+
+}  // namespace
+
+void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
+    const bool inTable = row.index >= 0 && row.index < static_cast<int>(kInfectionTableSlots);
+    DrawRecordRow(dc, row, inTable ? &scan_.Parser().Table()[row.index] : nullptr, 55);
+}
+
+void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
+    const bool valid = row.index >= 0 && row.index < Vault().Count();
+    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr, 75);
+}
+
+void TForm1::Image3Click() {
+    if (ScanIsIdle()) ScanView = 1;  // a running scan keeps its progress view
+    CurrentPage = 1;
+    ShowPage();
+    SelectPageButton(1);
+}
+
+void TForm1::OpenDatabaseUpdates() {
+    if (ScanState != "idle" || !Windows().Form8) return;
+    Windows().Form8->showModal();
+}
+
+void TForm1::OpenDatabaseSettings() {
+    if (Windows().OpenUpdateSettings) Windows().OpenUpdateSettings();
+}
+
+void TForm1::Action2Execute() {
+    FillDatabasePage(*this);
+    RebuildVaultList(edtVirusDB);
+    CurrentPage = 4;
+    ShowPage();
+    SelectPageButton(4);
+}
+
+void TForm1::Image8Click() {
+    POINT corner{Image8.bounds().left, Image8.bounds().top};
+    ClientToScreen(handle(), &corner);
+    PopupMenu1.popup(handle(), corner.x, corner.y);
+}
+
+void TForm1::Image10Click() {
+    // No skin button may repaint while the window goes away.
+    skin_.Slots().SuppressPainting();
+    close();
+}
+
+void TForm1::SelectPageButton(int n) {
+    skin_.Slots().Select(SelectedPage, false);
+    SelectedPage = n;
+    skin_.Slots().Select(n, true);
+}
+
+void TForm1::ShowPage() {
+    switch (CurrentPage) {
+        case 1:
+            ShowScanView();
+            Panel1.setPosition(178, 47);
+            Image29.setPosition(16, 88);
+            edtInfections.setPosition(16, 112);
+            Panel4.setSize(Panel3.bounds().width, Panel3.bounds().height);
+            edtInfections.setParent(Panel3);
+            Panel1.show();
+            Panel4.hide();
+            Panel5.hide();
+            Panel6.hide();
+            break;
+        case 2:
+            FillResultsPage(*this);
+            edtInfections.setParent(Panel4);
+            Image29.setParent(Panel4);
+            Image11.setParent(Panel4);
+            Image12.setParent(Panel4);
+            Image7.setParent(Panel4);
+            edtInfections.setPosition(25, 163);
+            Image29.setPosition(25, 138);
+            Panel4.setPosition(178, 47);
+            Panel4.show();
+            Panel1.hide();
+            Panel5.hide();
+            Panel6.hide();
+            break;
+        case 3:
+            FillHistoryPage(*this);
+            Panel5.setPosition(178, 47);
+            Panel5.show();
+            Panel1.hide();
+            Panel4.hide();
+            Panel6.hide();
+            Image7.setParent(Panel5);
+            Image11.setParent(Panel5);
+            Image12.setParent(Panel5);
+            Panel5.setSize(Panel3.bounds().width, Panel3.bounds().height - 10);
+            break;
+        case 4:
+            Panel6.setPosition(178, 47);
+            Panel6.show();
+            Panel1.hide();
+            Panel4.hide();
+            Panel5.hide();
+            Image7.setParent(Panel6);
+            Image11.setParent(Panel6);
+            Image12.setParent(Panel6);
+            break;
+        default:
+            break;
+    }
+}
+
+void TForm1::ShowScanView() {
+    switch (ScanView) {
+        case 1:
+            Image7.setParent(Panel2);
+            Image11.setParent(Panel2);
+            Image12.setParent(Panel2);
+            FillScanSummaryPanel(*this);
+            Panel2.setPosition(0, 0);
+            Panel2.show();
+            Panel3.hide();
+            Panel2.setSize(Panel3.bounds().width, Panel3.bounds().height - 10);
+            break;
+        case 2:
+            Image7.setParent(Panel3);
+            Image11.setParent(Panel3);
+            Image12.setParent(Panel3);
+            Panel1.setSize(Panel3.bounds().width, Panel1.bounds().height);
+            Image29.setParent(Panel3);
+            Panel3.setPosition(0, 0);
+            Panel3.show();
+            Panel2.hide();
+            break;
+        default:
+            break;
+    }
+}
+
+}  // namespace tolvar

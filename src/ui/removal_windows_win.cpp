@@ -1,0 +1,92 @@
+#include "ui/removal_windows_win.h"
+
+#include "quarantine/removal.h"
+#include "ui/theme_win.h"
+
+namespace tolvar {
+
+namespace {
+
+Label& Bold(Label& label) {
+    label.setFont(FontSpec{theme::kFontName, theme::kFontHeight, true});
+    return label;
+}
+
+}  // namespace
+
+TForm11::TForm11(Skin& skin)
+    : MessageWindow("Infections Found", "FORM11", 0, skin),
+      Label1(Bold(AddText(72, 60, 40, 16, "0"))),
+      Label2(AddText(100, 60, 250, 16, "infection(s) were found on your computer.")),
+      Label3(AddText(72, 80, 280, 16, "Would you like to remove these infections?")),
+      Image2(AddButton(24, 72, 112)),
+      Image3(AddButton(25, 189, 112)) {
+    Image2.onClick = [this] {
+        close();
+        if (remove_) remove_();
+    };
+    Image3.onClick = [this] { close(); };
+}
+
+void TForm11::ShowPrompt(int infectionCount, std::function<void()> remove) {
+    remove_ = std::move(remove);
+    Label1.setCaption(std::to_string(infectionCount));
+    Label1.fitToText();
+    Label2.setPosition(Label1.bounds().right() + 4, 60);
+    showCentred();
+    skin_.PaintSlot(24);
+    skin_.PaintSlot(25);
+}
+
+TForm7::TForm7(Skin& skin)
+    : MessageWindow("Removing Infections", "FORM7", 0, skin),
+      Label1(AddText(24, 56, 140, 16, "Infections Removed:")),
+      Label2(Bold(AddText(170, 56, 100, 16, "0"))),
+      Label3(AddText(24, 80, 140, 16, "Removing:")),
+      Label4(Bold(AddText(170, 80, 180, 16, ""))),
+      Timer1(2000, false) {}
+
+void TForm7::ShowProgress(RemovalRun& run) {
+    Label2.setCaption(std::to_string(total_ - run.Remaining()));
+    Label4.setCaption(run.Remaining() > 0 ? run.Next().VirusName.substr(0, 30) : "");
+}
+
+void TForm7::Run(RemovalRun& run) {
+    total_ = run.Remaining();
+    ShowProgress(run);
+    Timer1.onTimer = [this, &run] {
+        if (run.Remaining() == 0) {
+            setModalResult(mrOk);
+            return;
+        }
+        ShowProgress(run);
+        run.RemoveNextItem();
+        if (run.Remaining() == 0) setModalResult(mrOk);
+    };
+    Timer1.setEnabled(true);
+    showModal();
+    Timer1.setEnabled(false);
+    Timer1.onTimer = nullptr;
+}
+
+TForm6::TForm6(Skin& skin)
+    : MessageWindow("Removal Complete", "FORM6", 0, skin),
+      Label1(Bold(AddText(72, 56, 40, 16, "0"))),
+      Label2(AddText(100, 56, 260, 16, "Infection(s) were successfully removed")),
+      Label3(AddText(72, 74, 280, 16, "Infected files have been quarantined.")),
+      Label4(AddText(72, 92, 280, 16, "")),
+      Image3(AddButton(23, 130, 112)) {
+    Image3.onClick = [this] { close(); };
+}
+
+void TForm6::ShowResult(int removed, int notRemoved) {
+    Label1.setCaption(std::to_string(removed));
+    Label1.fitToText();
+    Label2.setPosition(Label1.bounds().right() + 4, 56);
+    // The count is the truth: what could not be moved is said, not hidden.
+    Label4.setCaption(notRemoved > 0 ? std::to_string(notRemoved) + " could not be removed." : "");
+    Label4.setTextColor(RGB(217, 83, 79));
+    showModal();
+}
+
+}  // namespace tolvar

@@ -1,0 +1,34 @@
+#include "ui/result_windows_win.h"
+
+namespace tolvar {
+
+namespace {
+// The body right of the title band's icon, and the one button centred below.
+constexpr int kTextLeft = 72;
+constexpr int kTextTop = 62;
+constexpr int kButtonTop = 112;
+}  // namespace
+
+TForm17::TForm17(Skin& skin)
+    : MessageWindow("Scan Complete", "FORM17", 3, skin),
+      Label1(AddText(kTextLeft, kTextTop, clientWidth() - kTextLeft - 16, 40,
+                     "The Scan is Complete and no infections were found!")),
+      Image2(AddButton(37, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
+    Image2.onClick = [this] { close(); };
+}
+
+ScanFailedForm::ScanFailedForm(Skin& skin)
+    : MessageWindow("Scan Failed", "SCANFAILED", 3, skin),
+      Label1(AddText(kTextLeft, kTextTop - 6, clientWidth() - kTextLeft - 16, 18,
+                     "The scan could not be done.")),
+      Label2(AddText(kTextLeft, kTextTop + 12, clientWidth() - kTextLeft - 16, 40, "")),
+      Image2(AddButton(18, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
+    Image2.onClick = [this] { close(); };
+}
+
+void ScanFailedForm::ShowFailure(const std::string& reason) {
+    Label2.setCaption(reason.empty() ? "The scanner gave no reason." : reason);
+    showCentred();
+}
+
+}  // namespace tolvar

@@ -1,0 +1,111 @@
+#include "updates/proxy_download_win.h"
+
+#include <windows.h>
+
+#include <wininet.h>
+
+#include <string>
+
+#include "core/handles_win.h"
+#include "updates/mirror_address.h"
+
+namespace tolvar {
+
+namespace {
+
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET h) : h_(h) {}
+    ~InternetHandle() {
+        if (h_) InternetCloseHandle(h_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    HINTERNET get() const { return h_; }
+
+private:
+    HINTERNET h_;
+};
+
+long LastErrorResult() {
+    return static_cast<long>(HRESULT_FROM_WIN32(GetLastError()));
+}
+
+DWORD QueryNumber(HINTERNET request, DWORD what) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (!HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) return 0;
+    return value;
+}
+
+std::string QueryText(HINTERNET request, DWORD what) {
+    char text[256] = "";
+    DWORD size = sizeof text;
+    if (!HttpQueryInfoA(request, what, text, &size, nullptr)) return "";
+    return std::string(text, size);
+}
+
+}  // namespace
+
+TransferOutcome DownloadThroughProxy(const std::string& url, const std::string& file,
+                                     const ProxySettings& proxy, const ProgressFn& progress) {
+    TransferOutcome outcome;
+    const std::string address = proxy.port.empty() ? proxy.server : proxy.server + ":" + proxy.port;
+    InternetHandle session(
+        InternetOpenA("Tolvar AntiVirus", INTERNET_OPEN_TYPE_PROXY, address.c_str(), "", 0));
+    if (!session.get()) {
+        outcome.result = LastErrorResult();
+        return outcome;
+    }
+    std::string headers;
+    if (!proxy.user.empty()) {
+        headers = "Proxy-Authorization: " + BasicCredentials(proxy.user, proxy.password) + "\r\n";
+    }
+    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                        INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI;
+    InternetHandle request(InternetOpenUrlA(session.get(), url.c_str(),
+                                            headers.empty() ? nullptr : headers.c_str(),
+                                            static_cast<DWORD>(headers.size()), flags, 0));
+    if (!request.get()) {
+        outcome.result = LastErrorResult();
+        return outcome;
+    }
+    outcome.httpStatus = static_cast<int>(QueryNumber(request.get(), HTTP_QUERY_STATUS_CODE));
+    outcome.retryAfter = QueryText(request.get(), HTTP_QUERY_RETRY_AFTER);
+    outcome.announcedBytes = QueryNumber(request.get(), HTTP_QUERY_CONTENT_LENGTH);
+
+    UniqueHandle out(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) {
+        outcome.result = LastErrorResult();
+        return outcome;
+    }
+    const auto expected = static_cast<unsigned long>(outcome.announcedBytes);
+    unsigned long done = 0;
+    if (!progress(0, expected)) {
+        outcome.result = E_ABORT;
+        return outcome;
+    }
+    char buffer[16384];
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request.get(), buffer, sizeof buffer, &read)) {
+            outcome.result = LastErrorResult();
+            return outcome;
+        }
+        if (read == 0) break;
+        DWORD written = 0;
+        if (!WriteFile(out.get(), buffer, read, &written, nullptr) || written != read) {
+            outcome.result = LastErrorResult();
+            return outcome;
+        }
+        done += read;
+        if (!progress(done, expected)) {
+            outcome.result = E_ABORT;
+            return outcome;
+        }
+    }
+    return outcome;
+}
+
+}  // namespace tolvar
