@@ -2,14 +2,24 @@
 
 // The program's start and end around the main window.
 
+#include "core/infection_record.h"
+
 namespace tolvar {
 
+class ScanSession;
+class Skin;
 class TForm1;
 
-// Run once from the main window's creation: fixes the folders, loads the
-// skin and shows the first page.
-void StartUp(TForm1& mainForm);
+// The program's state as a run begins: the scan state, the folders, the
+// settings record (with the reset of an update date that is too old), the
+// scan history (and the last scan's unremoved detections into scanTable)
+// and the vault. Each step that cannot read its store keeps its defaults.
+void LoadProgramState(InfectionTable& scanTable);
+
+// The whole start, run once as the main window is made: the program's
+// state, then the window's vault list, skin and first page.
+void StartUp(TForm1& mainForm, ScanSession& scan);
 // Run once when the main window closes; never fails.
-void ShutDown(TForm1& mainForm);
+void ShutDown(ScanSession& scan, Skin& skin);
 
 }  // namespace tolvar

@@ -14,11 +14,8 @@
 
 namespace tolvar {
 
-void StartUp(TForm1& form) {
-    form.CurrentPage = 1;
-    form.ScanView = 1;
-    form.SelectedPage = 1;
-    ScanState = "idle";
+void LoadProgramState(InfectionTable& scanTable) {
+    ScanState = scan_state::kIdle;
     Statistics() = ScanStatistics::Defaults();
 
     FixFolders();
@@ -28,7 +25,7 @@ void StartUp(TForm1& form) {
     } catch (const AppError&) {
         // The zero defaults stand.
     }
-    LoadScanHistory(form.scan().Parser().MutableTable());
+    LoadScanHistory(scanTable);
     try {
         LoadVault();
     } catch (const AppError&) {
@@ -42,28 +39,26 @@ void StartUp(TForm1& form) {
         ApplyStaleUpdateReset(Settings(), today);
         SaveSettings();
     }
-
-    form.edtVirusDB.clear();
-    for (int k = 1; k <= Vault().Count(); ++k)
-        form.edtVirusDB.addItem(std::to_string(k));
-
-    form.skin().LoadSkin(Folders().ProgramFolder);
-    form.ShowPage();
 }
 
-void ShutDown(TForm1& form) {
+void StartUp(TForm1& mainForm, ScanSession& scan) {
+    LoadProgramState(scan.Parser().MutableTable());
+    mainForm.ShowStartPage();
+}
+
+void ShutDown(ScanSession& scan, Skin& skin) {
     // Nothing may stop the program from ending.
     try {
-        form.scan().StopScan();
+        scan.StopScan();
     } catch (const std::exception&) {
     }
     try {
         // A paused scan is not recorded, but its scanner must not outlive us.
-        form.scan().Abandon();
+        scan.Abandon();
     } catch (const std::exception&) {
     }
     try {
-        form.skin().Release();
+        skin.Release();
     } catch (const std::exception&) {
     }
 }

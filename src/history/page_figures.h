@@ -1,14 +1,34 @@
 #pragma once
 
 // The figures of the Results page, the History page and the Scan page's
-// summary view, read from the statistics each time the page is shown.
+// summary view, as the pages show them; read from the statistics each time
+// a page is shown.
+
+#include <string>
+
+#include "history/scan_statistics.h"
 
 namespace tolvar {
 
-class TForm1;
+// The latest scan: shown on the Results page, the History page and the
+// Scan page's summary view.
+struct LastScanFigures {
+    std::string date;
+    std::string infectionsFound;
+    std::string itemsScanned;
+    std::string infectionsRemoved;
+};
 
-void FillResultsPage(TForm1& form);
-void FillHistoryPage(TForm1& form);
-void FillScanSummaryPanel(TForm1& form);
+// The History page: the totals over every recorded scan, and the latest.
+struct HistoryFigures {
+    std::string scanCount;
+    std::string totalInfectionsFound;
+    std::string totalItemsScanned;
+    std::string totalInfectionsRemoved;
+    LastScanFigures lastScan;
+};
+
+LastScanFigures LastScanFiguresOf(const ScanStatistics& statistics);
+HistoryFigures HistoryFiguresOf(const ScanStatistics& statistics);
 
 }  // namespace tolvar

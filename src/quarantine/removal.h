@@ -11,8 +11,7 @@
 
 namespace tolvar {
 
-class TForm1;
-
+class ScanSession;
 class RemovalRun {
 public:
     // The items are the first `items` records of the table, handled last
@@ -37,11 +36,26 @@ private:
     int removed_ = 0;
 };
 
+// The windows of a removal.
+class RemovalWindows {
+public:
+    virtual ~RemovalWindows() = default;
+
+    // Asks, modally, whether the running scan should stop (and stops it on
+    // yes); the removal does not start from here.
+    virtual void AskToStopScan() = 0;
+    // Runs the removal to its end, one item per tick, showing its progress.
+    virtual void RunRemoval(RemovalRun& run) = 0;
+    // Shows, modally, how many were removed and how many could not be.
+    virtual void ShowRemovalDone(int removed, int notRemoved) = 0;
+};
+
 // Stops a running scan, runs the removal with its progress window, shows the
-// result and records the count of removals.
-void StartRemoval(TForm1& form);
+// result on the Scan page and in the done window, and records the count of
+// removals.
+void StartRemoval(ScanSession& scan, RemovalWindows& windows);
 
 // The Scan page's "Remove Found Infections" command.
-void RemoveCommand(TForm1& form);
+void RemoveCommand(ScanSession& scan, RemovalWindows& windows);
 
 }  // namespace tolvar

@@ -5,15 +5,15 @@
 #include <random>
 
 #include "core/app_error.h"
+#include "core/handles_win.h"
 #include "core/settings.h"
 #include "history/scan_history.h"
 #include "quarantine/file_transfer.h"
 #include "quarantine/vault.h"
 #include "quarantine/vault_naming.h"
 #include "scan/process_snapshot.h"
+#include "scan/scan_session_win.h"
 #include "scan/scan_state.h"
-#include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
 
 namespace tolvar {
 
@@ -30,13 +30,14 @@ int RandomInt(int lo, int hi) {
 // Rewrites a file that cannot be deleted to a single byte and moves it aside
 // as "<n>.non", so the infection cannot run. True when the content is gone.
 bool NeutraliseFile(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const char byte = 0;
-    WriteFile(h, &byte, 1, &written, nullptr);
-    CloseHandle(h);
+    {
+        const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                            TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        const char byte = 0;
+        WriteFile(file.get(), &byte, 1, &written, nullptr);
+    }
     const std::size_t slash = path.find_last_of("\\:");
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     MoveFileA(path.c_str(), (folder + std::to_string(RandomInt(0, 99999)) + ".non").c_str());
@@ -99,9 +100,9 @@ std::vector<InfectionRecord> RemovalRun::NotRemoved() const {
     return left;
 }
 
-void StartRemoval(TForm1& form) {
-    form.scan().StopScan();
-    ReportParser& parser = form.scan().Parser();
+void StartRemoval(ScanSession& scan, RemovalWindows& windows) {
+    scan.StopScan();
+    ReportParser& parser = scan.Parser();
     const int found = parser.InfectionCount();
     RemovalRun run(parser.Table(), parser.StoredInfections());
 
@@ -110,48 +111,32 @@ void StartRemoval(TForm1& form) {
     } catch (const std::exception&) {
         // Without a snapshot no program is ended; the run goes on.
     }
-    if (Windows().Form7) {
-        Windows().Form7->Run(run);
-    } else {
-        while (run.RemoveNextItem()) {
-        }
-    }
+    windows.RunRemoval(run);
     // The records reach the disk together with the count that says how many
     // are valid.
     Settings().SetVaultCount(Vault().Count());
     SaveVault();
     SaveSettings();
 
-    const std::vector<InfectionRecord> left = run.NotRemoved();
     // Detections past the table's end could not be handled at all.
     const int notRemoved = found - run.Removed();
-
-    form.Label10.setCaption(std::to_string(run.Removed()) + " Infections Removed");
-    form.Label40.setCaption("Items Scanned: 0");
-    form.Label11.setCaption("0%");
-    form.skin().SetProgressValue(0);
-    form.edtInfections.clear();
-    parser.ClearInfections();
     // What could not be removed stays listed for another try.
-    for (const InfectionRecord& record : left)
-        parser.AddInfection(record);
-    form.Label12.setCaption("Infections Found: " + std::to_string(left.size()));
-    form.skin().PaintProgressBar(1);
+    scan.ShowRemovalOutcome(run.Removed(), run.NotRemoved());
 
-    if (Windows().Form6) Windows().Form6->ShowResult(run.Removed(), notRemoved);
+    windows.ShowRemovalDone(run.Removed(), notRemoved);
     AddRemovals(run.Removed());
 }
 
-void RemoveCommand(TForm1& form) {
-    if (form.scan().Parser().InfectionCount() == 0) {
-        form.Label10.setCaption("No Infections Found");
+void RemoveCommand(ScanSession& scan, RemovalWindows& windows) {
+    if (scan.Parser().InfectionCount() == 0) {
+        scan.ShowStatus("No Infections Found");
         return;
     }
-    if (ScanState == "scanning") {
-        if (Windows().Form3) Windows().Form3->showModal();
+    if (ScanIsScanning()) {
+        windows.AskToStopScan();
         return;
     }
-    StartRemoval(form);
+    StartRemoval(scan, windows);
 }
 
 }  // namespace tolvar

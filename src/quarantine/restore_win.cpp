@@ -5,16 +5,10 @@
 #include "core/settings.h"
 #include "quarantine/file_transfer.h"
 #include "quarantine/vault.h"
-#include "scan/choose_folder.h"
-#include "ui/main_form_win.h"
 
 namespace tolvar {
 
 namespace {
-
-void Tell(TForm1& form, const std::string& text) {
-    form.messageBox(text, MB_OK | MB_ICONWARNING);
-}
 
 // The records file lies in a folder that unelevated programs may write, and
 // this program runs elevated: a planted record must not make it copy an
@@ -32,28 +26,26 @@ bool InsideVault(const std::string& path) {
            rest.find(':') == std::string::npos && rest != "." && rest != "..";
 }
 
-void Restore(TForm1& form, int k, const std::string& target) {
+void Restore(VaultListView& list, int k, const std::string& target) {
     const InfectionRecord record = Vault().Record(k);
     if (!InsideVault(record.VaultPath)) {
-        Tell(form, "This record does not point into the vault and was not restored:\n" +
-                       record.VaultPath);
+        list.Tell("This record does not point into the vault and was not restored:\n" +
+                  record.VaultPath);
         return;
     }
     if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
         const std::string question = target + " already exists.\nDo you want to replace it?";
-        if (form.messageBox(question, MB_YESNO | MB_ICONQUESTION) != IDYES) {
-            return;
-        }
+        if (!list.Ask(question)) return;
     }
     const std::string failure = CopyFileWhole(record.VaultPath, target, Existing::Replace);
     if (!failure.empty()) {
-        Tell(form, "The file was not restored: " + failure + ".");
+        list.Tell("The file was not restored: " + failure + ".");
         return;
     }
     // The restored file is whole; only now does the vault let go of it.
     DeleteFileA(record.VaultPath.c_str());
     Vault().Remove(k);
-    RebuildVaultList(form.edtVirusDB);
+    list.ShowVaultRows(Vault());
     try {
         SaveVault();
         Settings().SetVaultCount(Vault().Count());
@@ -63,27 +55,27 @@ void Restore(TForm1& form, int k, const std::string& target) {
     }
 }
 
-int SelectedRecord(TForm1& form) {
-    const int row = form.edtVirusDB.itemIndex();
+int SelectedRecord(const VaultListView& list) {
+    const int row = list.SelectedRow();
     if (row < 0 || row >= Vault().Count()) return 0;
     return row + 1;
 }
 
 }  // namespace
 
-void RestoreToOriginal(TForm1& form) {
-    const int k = SelectedRecord(form);
+void RestoreToOriginal(VaultListView& list) {
+    const int k = SelectedRecord(list);
     if (k == 0) return;
-    Restore(form, k, Vault().Record(k).FilePath);
+    Restore(list, k, Vault().Record(k).FilePath);
 }
 
-void RestoreToFolder(TForm1& form) {
-    const int k = SelectedRecord(form);
+void RestoreToFolder(VaultListView& list) {
+    const int k = SelectedRecord(list);
     if (k == 0) return;
-    std::string folder = form.chooseFolder();
+    std::string folder = list.ChooseFolder();
     if (folder.empty()) return;
     if (folder.back() != '\\') folder += '\\';
-    Restore(form, k, folder + FileNamePart(Vault().Record(k).FilePath));
+    Restore(list, k, folder + FileNamePart(Vault().Record(k).FilePath));
 }
 
 }  // namespace tolvar

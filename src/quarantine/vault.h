@@ -1,15 +1,13 @@
 #pragma once
 
-// The vault of this run: its records in memory, their file
-// virus_vault\records.gav, and the list of them on the Virus Database page.
+// The vault of this run: its records in memory and their file
+// virus_vault\records.gav.
 
 #include <string>
 
 #include "quarantine/vault_table.h"
 
 namespace tolvar {
-
-class ListBox;
 
 VaultTable& Vault();
 
@@ -21,7 +19,5 @@ std::string VaultFolder();
 void LoadVault();
 // Writes all 1000 slots, atomically. Throws AppError on failure.
 void SaveVault();
-// One row per record, its detection name as the text.
-void RebuildVaultList(ListBox& list);
 
 }  // namespace tolvar

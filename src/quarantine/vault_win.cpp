@@ -4,7 +4,6 @@
 #include "core/atomic_file.h"
 #include "core/folders.h"
 #include "core/settings.h"
-#include "framework/list_box_win.h"
 
 namespace tolvar {
 
@@ -35,12 +34,6 @@ void LoadVault() {
 
 void SaveVault() {
     WriteFileAtomically(RecordsPath(), Vault().FileImage());
-}
-
-void RebuildVaultList(ListBox& list) {
-    list.clear();
-    for (int k = 1; k <= Vault().Count(); ++k)
-        list.addItem(Vault().Record(k).VirusName);
 }
 
 }  // namespace tolvar

@@ -107,8 +107,7 @@ std::string PercentText(double x, char decimalSeparator) {
     return shown;
 }
 
-ReportParser::ReportParser(FolderLister& lister, ScanDisplay& display)
-    : lister_(lister), display_(display) {}
+ReportParser::ReportParser(FolderLister& lister) : lister_(lister) {}
 
 void ReportParser::BeginScan(std::vector<std::string> targets) {
     folderList_ = std::move(targets);
@@ -121,24 +120,13 @@ void ReportParser::BeginScan(std::vector<std::string> targets) {
     foldersVisited_ = 0;
     currentFolder_.clear();
     infectionCount_ = 0;
+    linesParsed_ = 0;
+    lastPath_.clear();
+    percent_.reset();
 }
 
 void ReportParser::AssembleLines(std::string& pending) {
-    const std::string_view text = pending;
-    const std::size_t length = text.size();
-    std::size_t consumed = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        ParseReportLine(text.substr(consumed, i - consumed));
-        consumed = i + 1;
-        // One line feed after a terminator belongs to it (CR LF, LF LF); a
-        // second carriage return does not, and ends an empty line.
-        if (consumed < length && text[consumed] == '\n') {
-            ++consumed;
-            ++i;
-        }
-    }
-    pending.erase(0, consumed);
+    ForEachCompleteLine(pending, [this](std::string_view line) { ParseReportLine(line); });
 }
 
 void ReportParser::ParseReportLine(std::string_view line) {
@@ -174,13 +162,23 @@ void ReportParser::ParseReportLine(std::string_view line) {
         if (line.find(": OK", separator) != std::string_view::npos) CountOne(itemsScanned_);
     }
 
-    itemsText_.assign("Items Scanned: ");
-    AppendNumber(itemsText_, itemsScanned_);
-    display_.SetItemsText(itemsText_);
+    ++linesParsed_;
+    lastPath_.assign(path);
+}
 
-    statusText_.assign("Scanning: ");
-    statusText_.append(path.substr(path.size() > kStatusTail ? path.size() - kStatusTail : 0));
-    display_.SetStatusText(statusText_);
+std::string ReportParser::StatusText() const {
+    const std::string_view path = lastPath_;
+    std::string text = "Scanning: ";
+    text.append(path.substr(path.size() > kStatusTail ? path.size() - kStatusTail : 0));
+    return text;
+}
+
+std::string ReportParser::PercentLabel() const {
+    return PercentText(percent_.value_or(0.0), decimalSeparator_) + '%';
+}
+
+int ReportParser::ProgressValue() const {
+    return RoundHalfToEven(percent_.value_or(0.0));
 }
 
 void ReportParser::AdvanceProgress() {
@@ -195,11 +193,7 @@ void ReportParser::AdvanceProgress() {
         x = static_cast<double>(foldersVisited_) / static_cast<double>(folderList_.size()) * 100.0;
     }
     if (x >= 100.0) x = 73.01;
-
-    percentText_ = PercentText(x, decimalSeparator_);
-    percentText_ += '%';
-    display_.SetPercentText(percentText_);
-    display_.SetProgress(RoundHalfToEven(x));
+    percent_ = x;
 }
 
 void ReportParser::AddSubfolders(const std::string& folder) {
@@ -259,11 +253,7 @@ void ReportParser::AddInfection(const InfectionRecord& record) {
     // history show the true number) but neither stored nor listed.
     if (static_cast<std::size_t>(infectionCount_) <= table_.size()) {
         table_[static_cast<std::size_t>(infectionCount_) - 1] = record;
-        display_.AddInfectionItem(record.VirusName);
     }
-    infectionsText_.assign("Infections Found: ");
-    AppendNumber(infectionsText_, infectionCount_);
-    display_.SetInfectionsText(infectionsText_);
 }
 
 int ReportParser::StoredInfections() const {

@@ -6,13 +6,16 @@
 // from folders: every folder it enters is listed once more here and its
 // subfolders join the folder list whose length is the denominator.
 //
-// Everything runs on the user-interface thread; the window and the folder
-// listing are reached through the two interfaces below so that the rules run
-// (and are tested) without Windows.
+// Everything runs on the user-interface thread. The parser only keeps state;
+// what it found is shown by whoever owns the page, on a timer, so that a
+// report of millions of lines costs no window call per line. The folder
+// listing is reached through the interface below so that the rules run (and
+// are tested) without Windows.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,18 +41,27 @@ public:
                       const std::function<void(const Entry&)>& each) = 0;
 };
 
-class ScanDisplay {
-public:
-    virtual ~ScanDisplay() = default;
-
-    virtual void SetStatusText(const std::string& text) = 0;          // Label10
-    virtual void SetPercentText(const std::string& text) = 0;         // Label11
-    virtual void SetInfectionsText(const std::string& text) = 0;      // Label12
-    virtual void SetItemsText(const std::string& text) = 0;           // Label40
-    virtual void AddInfectionItem(const std::string& virusName) = 0;  // edtInfections
-    // ProgressValue, 0 to 100, then a repaint of the bar.
-    virtual void SetProgress(int value) = 0;
-};
+// Calls line(text) for every complete line of pending, without its
+// terminator, and removes those lines; an unfinished last line stays for the
+// next chunk. A line ends at a carriage return or a line feed; one line feed
+// right after a terminator belongs to it (CR LF, LF LF), a second carriage
+// return does not and ends an empty line.
+template <typename LineFn>
+void ForEachCompleteLine(std::string& pending, LineFn&& line) {
+    const std::string_view text = pending;
+    const std::size_t length = text.size();
+    std::size_t consumed = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        line(text.substr(consumed, i - consumed));
+        consumed = i + 1;
+        if (consumed < length && text[consumed] == '\n') {
+            ++consumed;
+            ++i;
+        }
+    }
+    pending.erase(0, consumed);
+}
 
 // x (a percentage, 0 to 100) as Label11 shows it, without the "%": first
 // rounded to four significant digits, then shown with two decimals, a
@@ -59,10 +71,11 @@ std::string PercentText(double x, char decimalSeparator);
 
 class ReportParser {
 public:
-    ReportParser(FolderLister& lister, ScanDisplay& display);
+    explicit ReportParser(FolderLister& lister);
 
     // The user's decimal separator for the percentage; '.' until set.
     void SetDecimalSeparator(char separator) { decimalSeparator_ = separator; }
+    char DecimalSeparator() const { return decimalSeparator_; }
 
     // Starts the per-scan state over. The targets are kept as given, even
     // repeated ones; the infection table keeps what an earlier scan left.
@@ -92,9 +105,25 @@ public:
     // The last line of this scan that began with "ERROR:", or "".
     const std::string& LastErrorLine() const { return lastErrorLine_; }
 
+    // Report lines parsed in this scan; a change tells that the status line
+    // has news.
+    std::uint64_t LinesParsed() const { return linesParsed_; }
+    // The path on the last report line (cut to 255 characters; empty for a
+    // line without one).
+    const std::string& LastPath() const { return lastPath_; }
+    // The status line for the last report line: "Scanning: " and the path's
+    // last 64 characters.
+    std::string StatusText() const;
+    // The estimated percentage, 0 to 100, once the first folder change has
+    // set it; nothing before.
+    const std::optional<double>& Percent() const { return percent_; }
+    // The percentage as its label shows it ("12.50%"), and as the bar's whole
+    // value (a half rounds to the even neighbour).
+    std::string PercentLabel() const;
+    int ProgressValue() const;
+
 private:
     FolderLister& lister_;
-    ScanDisplay& display_;
     char decimalSeparator_ = '.';
 
     std::vector<std::string> folderList_;
@@ -119,12 +148,9 @@ private:
     std::int32_t infectionCount_ = 0;
     InfectionTable table_{};
 
-    // Label texts are rebuilt for every report line; keeping the buffers
-    // spares an allocation per line.
-    std::string statusText_;
-    std::string itemsText_;
-    std::string percentText_;
-    std::string infectionsText_;
+    std::uint64_t linesParsed_ = 0;
+    std::string lastPath_;
+    std::optional<double> percent_;
 };
 
 }  // namespace tolvar

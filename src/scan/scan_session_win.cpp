@@ -8,12 +8,9 @@
 #include "core/atomic_file.h"
 #include "core/folders.h"
 #include "core/system_error_win.h"
-#include "framework/application_win.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_command.h"
-#include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
 #include "updates/database_files.h"
 
 namespace tolvar {
@@ -44,10 +41,11 @@ std::vector<std::string> FixedDriveRoots() {
     return roots;
 }
 
-ScanSession::ScanSession(TForm1& form)
+ScanSession::ScanSession(ScanView& view, ScanOutcomes& outcomes)
     : fixedDrives(&FixedDriveRoots),
-      form_(form),
-      parser_(lister_, *this),
+      view_(view),
+      outcomes_(outcomes),
+      parser_(lister_),
       running_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
     if (!running_) throw AppError("Cannot create the scan's event");
     parser_.SetDecimalSeparator(UserDecimalSeparator());
@@ -62,54 +60,72 @@ ScanSession::~ScanSession() {
     JoinWorkers();
 }
 
-void ScanSession::StartScanCommand() {
-    StartOrResumeScan();
-    form_.Timer2.setEnabled(false);
-}
-
 void ScanSession::StartOrResumeScan() {
-    if (ScanState == "idle") {
-        ScanState = "scanning";
+    if (ScanIsIdle()) {
+        ScanState = scan_state::kScanning;
         std::vector<std::string> drives = fixedDrives();
-        form_.CurrentPage = 1;
-        form_.ShowPage();
-        form_.ScanView = 2;
-        form_.ShowScanView();
+        view_.ShowProgressView();
         BeginScan(std::move(drives));
-    } else if (ScanState == "paused") {
-        ScanState = "scanning";
+    } else if (ScanIsPaused()) {
+        ScanState = scan_state::kScanning;
         SetEvent(running_.get());
     }
-    MoveLitImage(11);
+    MoveLitImage(ScanCommand::Start);
 }
 
-void ScanSession::MoveLitImage(int slot) {
-    SlotTable& slots = form_.skin().Slots();
-    slots.Select(litSlot_, false);
-    litSlot_ = slot;
-    slots.Select(slot, true);
+void ScanSession::MoveLitImage(ScanCommand command) {
+    if (litCommand_ != ScanCommand::None) view_.LightCommand(litCommand_, false);
+    litCommand_ = command;
+    view_.LightCommand(command, true);
 }
 
 void ScanSession::BeginScan(std::vector<std::string> folders) {
-    Skin& skin = form_.skin();
-    form_.Timer1.setEnabled(true);
-    skin.SetProgressValue(0);
-    skin.Slots().flags(11).Selected = true;
-    litSlot_ = 11;
-    skin.PaintProgressBar(1);
-    skin.PaintSlot(11);
+    view_.StartRefreshTimer([this] { RefreshDisplay(); });
+    view_.ShowProgressBar(0);
+    litCommand_ = ScanCommand::Start;
+    view_.LightCommand(ScanCommand::Start, true);
 
-    ScanState = "scanning";
-    form_.Label40.setCaption("Items Scanned: 0");
-    form_.Label12.setCaption("Infections Found: 0");
-    form_.Label10.setCaption("Preparing to Scan ...");
+    ScanState = scan_state::kScanning;
+    view_.ShowItemsScanned(0);
+    view_.ShowInfectionsFound(0);
+    view_.ShowStatus("Preparing to Scan ...");
 
-    form_.edtInfections.clear();
+    view_.ClearInfectionRows();
     parser_.BeginScan(std::move(folders));
+    // The percentage label keeps its text until the parser has one.
+    shown_ = Shown{};
     lastError_.clear();
 
     RemoveStaleDownloads();
     LaunchScanner();
+}
+
+void ScanSession::RefreshDisplay() {
+    if (parser_.LinesParsed() != shown_.lines) {
+        shown_.lines = parser_.LinesParsed();
+        view_.ShowStatus(parser_.StatusText());
+    }
+    RefreshFigures();
+}
+
+void ScanSession::RefreshFigures() {
+    if (parser_.ItemsScanned() != shown_.items) {
+        shown_.items = parser_.ItemsScanned();
+        view_.ShowItemsScanned(shown_.items);
+    }
+    const InfectionTable& table = parser_.Table();
+    for (; shown_.rows < parser_.StoredInfections(); ++shown_.rows) {
+        view_.AddInfectionRow(table[static_cast<std::size_t>(shown_.rows)]);
+    }
+    if (parser_.InfectionCount() != shown_.infections) {
+        shown_.infections = parser_.InfectionCount();
+        view_.ShowInfectionsFound(shown_.infections);
+    }
+    if (parser_.Percent() != shown_.percent) {
+        shown_.percent = parser_.Percent();
+        view_.ShowPercent(parser_.PercentLabel());
+        view_.ShowProgressBar(parser_.ProgressValue());
+    }
 }
 
 void ScanSession::LaunchScanner() {
@@ -152,6 +168,9 @@ void ScanSession::LaunchScanner() {
         CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
                        nullptr, Folders().ProgramFolder.c_str(), &startup, &info);
     const DWORD startError = started ? 0 : GetLastError();
+    // The scanner's main thread is not ours to use; its handle goes at once.
+    const UniqueHandle scannerThread(started ? info.hThread : nullptr);
+    UniqueHandle scannerProcess(started ? info.hProcess : nullptr);
     // The child's ends are the child's: without closing ours, the pipe would
     // never break when the scanner ends.
     childOutWrite.reset();
@@ -163,8 +182,7 @@ void ScanSession::LaunchScanner() {
         ScannerExited(0);
         return;
     }
-    CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
+    process_ = std::move(scannerProcess);
     outputRead_ = std::move(ownOutRead);
     inputWrite_ = std::move(ownInWrite);
 
@@ -223,26 +241,30 @@ void ScanSession::ScannerExited(DWORD exitCode) {
 }
 
 void ScanSession::EndScan(bool stopped, bool showResult) {
-    Skin& skin = form_.skin();
+    // The last chunks arrived after the last tick: the figures that stay on
+    // the page, and that the history records, are the exact ones.
+    if (stopped) {
+        RefreshFigures();
+    } else {
+        RefreshDisplay();
+    }
     const bool failed =
         !stopped && (launchFailed_ || (exitCode_ == kScannerError && parser_.ItemsScanned() == 0 &&
                                        parser_.InfectionCount() == 0));
     if (!stopped) {
-        form_.Label10.setCaption(failed ? "Scanning Failed" : "Scanning Complete");
-        form_.Label11.setCaption("100%");
-        form_.Timer1.setEnabled(false);
-        skin.SetProgressValue(100);
-        skin.Slots().flags(11).Selected = false;
-        litSlot_ = 14;  // remembered as lit without being marked
-        skin.PaintProgressBar(1);
-        skin.PaintSlot(11);
+        view_.ShowStatus(failed ? "Scanning Failed" : "Scanning Complete");
+        view_.ShowPercent("100%");
+        view_.StopRefreshTimer();
+        view_.ShowProgressBar(100);
+        view_.LightCommand(ScanCommand::Start, false);
+        litCommand_ = ScanCommand::Stop;  // remembered as lit without being marked
     }
-    form_.Timer1.setEnabled(false);
+    view_.StopRefreshTimer();
     if (failed) {
         // A scan that never ran is no clean scan of today: not recorded.
         if (lastError_.empty()) lastError_ = parser_.LastErrorLine();
-        ScanState = "idle";
-        if (Windows().ScanFailed) Windows().ScanFailed->ShowFailure(lastError_);
+        ScanState = scan_state::kIdle;
+        outcomes_.ScanFailed(lastError_);
         return;
     }
     std::exception_ptr recordError;
@@ -252,23 +274,23 @@ void ScanSession::EndScan(bool stopped, bool showResult) {
         // The scan still ends; the user hears why its record is missing.
         recordError = std::current_exception();
     }
-    ScanState = "idle";
+    ScanState = scan_state::kIdle;
     if (showResult) ShowResult();
-    if (recordError) Application::instance().reportException(recordError);
+    if (recordError) outcomes_.ReportError(recordError);
 }
 
 void ScanSession::ShowResult() {
     if (parser_.InfectionCount() > 0) {
-        if (Windows().InfectionsFound) Windows().InfectionsFound();
-    } else if (Windows().Form17) {
-        Windows().Form17->showCentred();
+        outcomes_.InfectionsFound(parser_.InfectionCount());
+    } else {
+        outcomes_.NoInfectionsFound();
     }
 }
 
 void ScanSession::StopScan() {
-    if (ScanState != "scanning") return;
+    if (!ScanIsScanning()) return;
     stopRequested_ = true;
-    form_.Label10.setCaption("Scanning Stopped");
+    view_.ShowStatus("Scanning Stopped");
     if (process_ && WaitPumping(process_.get(), 1000)) {
         // The scanner ended by itself meanwhile: that is its own end, which
         // the waiter hands over once every chunk is parsed.
@@ -279,45 +301,42 @@ void ScanSession::StopScan() {
     TerminateScanner();
     // Output already in the pipe still counts.
     JoinWorkers();
-    form_.Label10.setCaption("Scanning Stopped");
+    view_.ShowStatus("Scanning Stopped");
     EndScan(true);
 }
 
 void ScanSession::PauseScan() {
-    if (ScanState != "scanning") return;
-    ScanState = "paused";
+    if (!ScanIsScanning()) return;
+    ScanState = scan_state::kPaused;
     // The workers halt at their gate, never inside a hand-over: a thread
     // suspended there would freeze the UI thread waiting on it.
     ResetEvent(running_.get());
-    MoveLitImage(12);
+    MoveLitImage(ScanCommand::Pause);
 }
 
 void ScanSession::ResumeScan() {
-    if (ScanState != "paused") return;
-    ScanState = "scanning";
+    if (!ScanIsPaused()) return;
+    ScanState = scan_state::kScanning;
     SetEvent(running_.get());
-    MoveLitImage(13);
+    MoveLitImage(ScanCommand::Resume);
 }
 
 void ScanSession::StopCommand() {
     StopScan();
-    MoveLitImage(14);
+    MoveLitImage(ScanCommand::Stop);
 }
 
 void ScanSession::StartChosenScan(std::vector<std::string> folders) {
-    if (ScanState == "paused") {
+    if (ScanIsPaused()) {
         // The paused scanner ends here and its scan counts as stopped.
         stopRequested_ = true;
-        form_.Label10.setCaption("Scanning Stopped");
+        view_.ShowStatus("Scanning Stopped");
         TerminateScanner();
         SetEvent(running_.get());
         JoinWorkers();
         EndScan(true, false);
     }
-    form_.CurrentPage = 1;
-    form_.ShowPage();
-    form_.ScanView = 2;
-    form_.ShowScanView();
+    view_.ShowProgressView();
     BeginScan(std::move(folders));
 }
 
@@ -338,28 +357,33 @@ void ScanSession::JoinWorkers() {
     // Waiting pumps the hand-overs, so a worker inside one cannot hang us.
     if (waiter_) waiter_->waitFor();
     if (reader_) reader_->waitFor();
+    // A worker that failed is heard of once it has ended, never dropped.
+    for (Thread* worker : {static_cast<Thread*>(waiter_.get()), static_cast<Thread*>(reader_.get())}) {
+        if (worker && worker->error()) outcomes_.ReportError(worker->error());
+    }
     waiter_.reset();
     reader_.reset();
 }
 
-void ScanSession::SetStatusText(const std::string& text) {
-    form_.Label10.setCaption(text);
+void ScanSession::ShowRemovalOutcome(int removed, const std::vector<InfectionRecord>& left) {
+    view_.ShowStatus(std::to_string(removed) + " Infections Removed");
+    view_.ShowItemsScanned(0);
+    view_.ShowPercent("0%");
+    view_.ShowProgressBar(0);
+    view_.ClearInfectionRows();
+    parser_.ClearInfections();
+    for (const InfectionRecord& record : left)
+        parser_.AddInfection(record);
+    // The items label stays at zero: the count belongs to the scan that
+    // ended, not to what is left.
+    shown_.items = parser_.ItemsScanned();
+    shown_.rows = 0;
+    shown_.infections = -1;
+    RefreshFigures();
 }
-void ScanSession::SetPercentText(const std::string& text) {
-    form_.Label11.setCaption(text);
-}
-void ScanSession::SetInfectionsText(const std::string& text) {
-    form_.Label12.setCaption(text);
-}
-void ScanSession::SetItemsText(const std::string& text) {
-    form_.Label40.setCaption(text);
-}
-void ScanSession::AddInfectionItem(const std::string& virusName) {
-    form_.edtInfections.addItem(virusName);
-}
-void ScanSession::SetProgress(int value) {
-    form_.skin().SetProgressValue(value);
-    form_.skin().PaintProgressBar(1);
+
+void ScanSession::ShowStatus(const std::string& text) {
+    view_.ShowStatus(text);
 }
 
 }  // namespace tolvar

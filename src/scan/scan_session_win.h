@@ -3,8 +3,10 @@
 // A scan: the scanner process with its two pipes, the reader and waiter
 // threads that hand its output and its end to the UI thread, the start, the
 // stop and the end of a scan. Everything here except the thread bodies runs
-// on the UI thread.
+// on the UI thread. What the scan shows goes to a ScanView, which window
+// follows it to ScanOutcomes; the session knows no window.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,10 +15,9 @@
 #include "framework/thread_win.h"
 #include "scan/find_file_lister.h"
 #include "scan/report_parser.h"
+#include "scan/scan_view.h"
 
 namespace tolvar {
-
-class TForm1;
 
 // The reader: hands each chunk of the scanner's output to the parser.
 class TProcessor : public Thread {
@@ -30,20 +31,21 @@ public:
     using Thread::Thread;
 };
 
-class ScanSession : private ScanDisplay {
+class ScanSession {
 public:
-    explicit ScanSession(TForm1& form);
-    ~ScanSession() override;
+    ScanSession(ScanView& view, ScanOutcomes& outcomes);
+    ~ScanSession();
     ScanSession(const ScanSession&) = delete;
     ScanSession& operator=(const ScanSession&) = delete;
 
     ReportParser& Parser() { return parser_; }
+    const ReportParser& Parser() const { return parser_; }
 
-    // The Start Scan command: start or resume, then no update check this run.
-    void StartScanCommand();
+    // Starts a scan of the fixed drives when idle, resumes a paused one, and
+    // lights the Start image in any case.
     void StartOrResumeScan();
     // Resets the display and counters and launches the scanner over the
-    // folder list the caller has set.
+    // given folders; the caller has shown the progress view.
     void BeginScan(std::vector<std::string> folders);
     // Ends a running scan at the user's or the program's request.
     void StopScan();
@@ -59,9 +61,18 @@ public:
     void Abandon();
     void TerminateScanner();
 
-    // The lit command image: the slot of the command last given.
-    int LitSlot() const { return litSlot_; }
-    void MoveLitImage(int slot);
+    // Brings the page up to date with what the parser has found; runs on
+    // every tick of the page's refresh timer and once more when a scan ends.
+    void RefreshDisplay();
+    // The page after a removal run: its count in the status line, the
+    // figures back at zero, and the detections that are still where they
+    // were listed again for another try.
+    void ShowRemovalOutcome(int removed, const std::vector<InfectionRecord>& left);
+    // A word in the status line, between scans.
+    void ShowStatus(const std::string& text);
+
+    // The lit command image: the command last given.
+    ScanCommand LitCommand() const { return litCommand_; }
 
     bool ScannerRunning() const { return static_cast<bool>(process_); }
     // The scanner's last "ERROR:" line, for the report of a failed scan.
@@ -71,14 +82,18 @@ public:
     std::function<std::vector<std::string>()> fixedDrives;
 
 private:
-    // The display of the parser: the scan page's labels, list and bar.
-    void SetStatusText(const std::string& text) override;
-    void SetPercentText(const std::string& text) override;
-    void SetInfectionsText(const std::string& text) override;
-    void SetItemsText(const std::string& text) override;
-    void AddInfectionItem(const std::string& virusName) override;
-    void SetProgress(int value) override;
+    // What the page shows now, so that a refresh calls the view only for
+    // what changed.
+    struct Shown {
+        std::uint64_t lines = 0;
+        std::int32_t items = 0;
+        std::int32_t infections = 0;
+        int rows = 0;
+        std::optional<double> percent;
+    };
 
+    void MoveLitImage(ScanCommand command);
+    void RefreshFigures();
     void LaunchScanner();
     void ReaderBody(Thread& self, HANDLE pipe);
     void WaiterBody(Thread& self, HANDLE process, HANDLE reader);
@@ -88,9 +103,11 @@ private:
     void JoinWorkers();
     void ShowResult();
 
-    TForm1& form_;
+    ScanView& view_;
+    ScanOutcomes& outcomes_;
     FindFileLister lister_;
     ReportParser parser_;
+    Shown shown_;
 
     UniqueHandle process_;
     UniqueHandle outputRead_;
@@ -105,7 +122,7 @@ private:
     // Set while the workers may run: pausing closes this gate, which they
     // pass before every read and every hand-over.
     UniqueHandle running_;
-    int litSlot_ = 0;
+    ScanCommand litCommand_ = ScanCommand::None;
 };
 
 // The roots of the fixed drives, "A:\" to "Z:\".

@@ -2,6 +2,6 @@
 
 namespace tolvar {
 
-std::string ScanState = "idle";
+std::string ScanState = scan_state::kIdle;
 
 }  // namespace tolvar

@@ -1,52 +1,41 @@
 #pragma once
 
-// The download window: fetches the full or the daily signature database
-// into its download name on a worker, shows the transfer on a gauge, and on
-// a good transfer counts the update and puts the new file in place. A
-// failure closes the window and shows the notice with its reason.
+// The download window: shows a database download run on its gauge, the
+// success text once the update is in place, and on a failure closes and
+// leaves the word to the failure notice. The run itself is the job's; the
+// window only starts it after its start delay, cancels it, and drives the
+// retry of a refused install.
 
-#include <atomic>
 #include <functional>
-#include <memory>
-#include <optional>
 #include <string>
 
-#include "framework/thread_win.h"
 #include "framework/timer_win.h"
 #include "ui/gauge_win.h"
 #include "ui/message_window_win.h"
-#include "updates/download_outcome.h"
-#include "updates/update_schedule.h"
-#include "updates/url_download_win.h"
+#include "updates/database_transport.h"
+#include "updates/download_job_win.h"
 
 namespace tolvar {
 
 class TForm14;
 
-class TForm8 : public MessageWindow {
+class TForm8 : public MessageWindow, private DownloadListener {
 public:
-    TForm8(Skin& skin, TForm14& failureNotice);
-    // A transfer still under way is waited for: a worker never outlives
-    // the window it reports to.
-    ~TForm8() override;
+    TForm8(Skin& skin, TForm14& failureNotice, DatabaseTransport& transport);
 
     Label& Label1;
     TGauge& Gauge1;
     Label& Label2;  // the success text, over the gauge's place
     Image& Image2;  // close, once the run is complete
     Image& Image3;  // cancel
-    Timer Timer1;   // starts the worker 2 s after the window shows
+    Timer Timer1;   // starts the run 2 s after the window shows
     Timer Timer2;   // retries an install the system refused
-
-    // Which file the latest run fetched, and where it was written.
-    DatabaseKind DownloadKind = DatabaseKind::Main;
-    std::string DownloadTarget;
 
     // Stops the main window's update check; set by the program.
     std::function<void()> stopUpdateCheck;
 
-    // True while a worker exists that has not ended.
-    bool Downloading() const;
+    // True while a run's worker exists that has not ended.
+    bool Downloading() const { return job_.Running(); }
 
 private:
     void FormShow();
@@ -54,15 +43,18 @@ private:
     void Timer2Timer();
     void Image2Click();
     void Image3Click();
-    void Download(Thread& worker);
-    void Complete(const TransferOutcome& outcome);
-    std::string LiveFile() const;
+
+    // DownloadListener
+    void DownloadStarted() override;
+    void DownloadProgress(GaugeReading reading) override;
+    void DownloadSucceeded() override;
+    void InstallRefused() override;
+    void DownloadFailed(const std::string& reason) override;
 
     TForm14& notice_;
-    std::unique_ptr<Thread> worker_;
-    // Loaded by the first run and kept for the program's run.
-    std::optional<UrlmonLibrary> urlmon_;
-    std::atomic<bool> cancelled_{false};
+    // Last, so it goes first: its worker is joined while the controls it
+    // reports to still exist.
+    DownloadJob job_;
 };
 
 }  // namespace tolvar

@@ -1,20 +1,17 @@
 #include "ui/main_form_win.h"
 
-#include "app/start_up.h"
-#include "core/app_error.h"
+#include "core/clock.h"
+#include "core/folders.h"
 #include "core/settings.h"
 #include "framework/application_win.h"
 #include "history/page_figures.h"
-#include "quarantine/removal.h"
+#include "history/scan_history.h"
 #include "quarantine/restore.h"
 #include "quarantine/vault.h"
-#include "scan/choose_folder.h"
 #include "scan/scan_state.h"
-#include "ui/download_window_win.h"
-#include "ui/program_windows_win.h"
+#include "ui/splash_window_win.h"
 #include "ui/theme_win.h"
-#include "updates/database_page.h"
-#include "updates/update_check.h"
+#include "updates/database_figures.h"
 
 namespace tolvar {
 
@@ -39,7 +36,7 @@ Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string
 
 }  // namespace
 
-TForm1::TForm1()
+TForm1::TForm1(MainWindowCommands& commands)
     : Form("Tolvar AntiVirus", kClientWidth, kClientHeight),
       Image1(MakePicture(*this, 0, 0, "FORM1_IMAGE1")),
       Image2(MakePicture(*this, 0, 0, "FORM1_IMAGE2")),
@@ -145,7 +142,7 @@ TForm1::TForm1()
       Timer1(100, false),
       Timer2(6000, true),
       Timer3(1000, true),
-      scan_(*this) {
+      commands_(commands) {
     Panel5.hide();
     Label11.setAlignment(TextAlign::Right);
     Label11.setSize(100, 16);
@@ -153,7 +150,6 @@ TForm1::TForm1()
     WireDragSurfaces();
     BuildCommandMenu();
     contextMenu = &PopupMenu1;
-    onClose = [this] { FormClose(); };
     FormCreate();
 }
 
@@ -165,25 +161,25 @@ void TForm1::WireButtons() {
         Image& control;
         const char* hint;
     } buttons[] = {
-        {1, Image3, "Scan"},
-        {2, Image4, "Results"},
-        {3, Image5, "History"},
-        {4, Image6, "Virus Database"},
-        {5, Image10, "Close"},
-        {6, Image9, "Minimize"},
-        {7, Image8, "Options"},
-        {8, Image7, ""},
-        {9, Image11, ""},
-        {10, Image12, ""},
-        {11, Image16, "Start Scan"},
-        {12, Image17, "Pause Scanning"},
-        {13, Image18, "Resume Scanning"},
-        {14, Image19, "Stop Scanning"},
-        {15, Image20, "Remove Found Infections"},
-        {27, Image34, "Restore file to original location"},
-        {28, Image35, "Restore file to a seleteced location"},
-        {29, Image36, "Check Now for updates"},
-        {30, Image37, "Virus Database Settings"},
+        {slot::kScanPage, Image3, "Scan"},
+        {slot::kResultsPage, Image4, "Results"},
+        {slot::kHistoryPage, Image5, "History"},
+        {slot::kDatabasePage, Image6, "Virus Database"},
+        {slot::kClose, Image10, "Close"},
+        {slot::kMinimize, Image9, "Minimize"},
+        {slot::kOptions, Image8, "Options"},
+        {slot::kAbout, Image7, ""},
+        {slot::kChooseFolders, Image11, ""},
+        {slot::kScanDrives, Image12, ""},
+        {slot::kStartScan, Image16, "Start Scan"},
+        {slot::kPauseScan, Image17, "Pause Scanning"},
+        {slot::kResumeScan, Image18, "Resume Scanning"},
+        {slot::kStopScan, Image19, "Stop Scanning"},
+        {slot::kRemoveInfections, Image20, "Remove Found Infections"},
+        {slot::kRestoreToOriginal, Image34, "Restore file to original location"},
+        {slot::kRestoreToFolder, Image35, "Restore file to a seleteced location"},
+        {slot::kCheckNow, Image36, "Check Now for updates"},
+        {slot::kDatabaseSettings, Image37, "Virus Database Settings"},
     };
     for (const auto& b : buttons) {
         skin_.Bind(b.slot, b.control);
@@ -192,46 +188,34 @@ void TForm1::WireButtons() {
     skin_.BindProgressBar(Image15);
 
     Image3.onClick = [this] { Image3Click(); };
-    Image4.onClick = [this] {
-        CurrentPage = 2;
-        ShowPage();
-        SelectPageButton(2);
-    };
-    Image5.onClick = [this] {
-        CurrentPage = 3;
-        ShowPage();
-        SelectPageButton(3);
-    };
+    Image4.onClick = [this] { SwitchToPage(Page::Results); };
+    Image5.onClick = [this] { SwitchToPage(Page::History); };
     Image6.onClick = [this] { Action2Execute(); };
     Image36.onClick = [this] { OpenDatabaseUpdates(); };
-    Image37.onClick = [this] { OpenDatabaseSettings(); };
+    Image37.onClick = [this] { commands_.OpenDatabaseSettings(); };
     Image8.onClick = [this] { Image8Click(); };
     Image9.onClick = [] { Application::instance().minimize(); };
     Image10.onClick = [this] { Image10Click(); };
     Image16.onClick = [this] { Action1Execute(); };
-    Image17.onClick = [this] { scan_.PauseScan(); };
-    Image18.onClick = [this] { scan_.ResumeScan(); };
-    Image19.onClick = [this] { scan_.StopCommand(); };
-    Image20.onClick = [this] { RemoveCommand(*this); };
-    Image34.onClick = [this] { RestoreToOriginal(*this); };
-    Image35.onClick = [this] { RestoreToFolder(*this); };
-    chooseFolder = [] { return ChooseFolder("Select a Folder", 1); };
-    messageBox = [this](const std::string& text, unsigned flags) {
-        return MessageBoxA(handle(), text.c_str(), "Tolvar Antivirus", flags);
-    };
+    Image17.onClick = [this] { commands_.PauseScan(); };
+    Image18.onClick = [this] { commands_.ResumeScan(); };
+    Image19.onClick = [this] { commands_.StopScan(); };
+    Image20.onClick = [this] { commands_.RemoveInfections(); };
+    Image34.onClick = [this] { RestoreToOriginal(vaultList_); };
+    Image35.onClick = [this] { RestoreToFolder(vaultList_); };
     edtVirusDB.onDrawItem = [this](HDC dc, const ListRow& row) { DrawVaultRow(dc, row); };
     Image11.onClick = [this] { Image11Click(); };
     Image12.onClick = [this] {
-        if (ScanState != "scanning") Action1Execute();
+        if (!ScanIsScanning()) Action1Execute();
     };
-    Image7.onClick = [this] { ShowAbout(); };
+    Image7.onClick = [this] { commands_.ShowAbout(); };
     edtInfections.onDrawItem = [this](HDC dc, const ListRow& row) { DrawInfectionRow(dc, row); };
 
     Timer1.onTimer = [this] { skin_.PaintProgressBar(1); };
-    Timer2.onTimer = [this] { CheckForUpdates(*this); };
+    Timer2.onTimer = [this] { commands_.CheckForUpdates(); };
     Timer3.onTimer = [this] {
         // The splash, if one lingers, is closed here; then this timer is done.
-        if (TForm10* splash = Windows().Form10; splash && splash->visible()) splash->close();
+        if (splash_ && splash_->visible()) splash_->close();
         Timer3.setEnabled(false);
     };
 }
@@ -266,11 +250,11 @@ void TForm1::BuildCommandMenu() {
     PopupMenu1.add("Start Scan", [this] { Action1Execute(); });
     PopupMenu1.add("Virus Database", [this] { Action2Execute(); });
     PopupMenu1.add("Virus Database Updates", [this] { OpenDatabaseUpdates(); });
-    PopupMenu1.add("Virus Database Settings", [this] { OpenDatabaseSettings(); });
+    PopupMenu1.add("Virus Database Settings", [this] { commands_.OpenDatabaseSettings(); });
     PopupMenu1.addSeparator();
     PopupMenu1.add("Minimize to System Tray", [this] { MinimizeToTray(); });
     PopupMenu1.addSeparator();
-    PopupMenu1.add("About", [this] { ShowAbout(); });
+    PopupMenu1.add("About", [this] { commands_.ShowAbout(); });
 }
 
 void TForm1::FormCreate() {
@@ -284,32 +268,27 @@ void TForm1::FormCreate() {
     setRounded(true);
     setAppWindow(true);
     centreOnScreen();
-    // An error here (a skin file missing, say) is reported and the window
-    // still comes up, without the steps that did not run.
-    SeedRandom();
-    try {
-        StartUp(*this);
-    } catch (...) {
-        Application::instance().reportException(std::current_exception());
-    }
 }
 
-void TForm1::FormClose() {
-    ShutDown(*this);
+void TForm1::ShowStartPage() {
+    CurrentPage = Page::Scan;
+    ScanView = ScanPageView::Summary;
+    SelectedPage = Page::Scan;
+    vaultList_.ShowVaultRows(Vault());
+    skin_.LoadSkin(Folders().ProgramFolder);
+    ShowPage();
 }
 
 void TForm1::Action1Execute() {
-    scan_.StartScanCommand();
+    commands_.StartScan();
+    // Once a scan ran, the scheduled update check is not wanted this run.
+    StopUpdateCheck();
 }
 
 void TForm1::Image11Click() {
-    if (ScanState == "scanning" || !Windows().Form16) return;
-    Windows().Form16->showModal();
-    Timer2.setEnabled(false);
-}
-
-void TForm1::ShowAbout() {
-    if (Windows().Form2) Windows().Form2->showModal();
+    if (ScanIsScanning()) return;
+    commands_.ChooseFoldersToScan();
+    StopUpdateCheck();
 }
 
 void TForm1::MinimizeToTray() {
@@ -333,9 +312,7 @@ void TForm1::SysMin() {
     // must the splash's minimised stand-in: only the tray icon stands for the
     // program now.
     hide();
-    if (TForm10* splash = Windows().Form10; splash && !splash->visible()) {
-        ShowWindow(splash->handle(), SW_HIDE);
-    }
+    if (splash_ && !splash_->visible()) ShowWindow(splash_->handle(), SW_HIDE);
 }
 
 LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -375,8 +352,7 @@ void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record,
 }  // namespace
 
 void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
-    const bool inTable = row.index >= 0 && row.index < static_cast<int>(kInfectionTableSlots);
-    DrawRecordRow(dc, row, inTable ? &scan_.Parser().Table()[row.index] : nullptr, 55);
+    DrawRecordRow(dc, row, scanPage_.Row(row.index), 55);
 }
 
 void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
@@ -385,27 +361,21 @@ void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
 }
 
 void TForm1::Image3Click() {
-    if (ScanIsIdle()) ScanView = 1;  // a running scan keeps its progress view
-    CurrentPage = 1;
-    ShowPage();
-    SelectPageButton(1);
+    if (ScanIsIdle()) ScanView = ScanPageView::Summary;  // a running scan keeps its progress view
+    SwitchToPage(Page::Scan);
 }
 
 void TForm1::OpenDatabaseUpdates() {
-    if (ScanState != "idle" || !Windows().Form8) return;
-    Windows().Form8->showModal();
-}
-
-void TForm1::OpenDatabaseSettings() {
-    if (Windows().OpenUpdateSettings) Windows().OpenUpdateSettings();
+    if (ScanIsIdle()) commands_.OpenDatabaseUpdates();
 }
 
 void TForm1::Action2Execute() {
-    FillDatabasePage(*this);
-    RebuildVaultList(edtVirusDB);
-    CurrentPage = 4;
-    ShowPage();
-    SelectPageButton(4);
+    const DatabaseFigures figures = DatabaseFiguresOf(Settings(), &ShortDateOf);
+    lblSize.setCaption(figures.updateSize);
+    lblUpdate.setCaption(figures.lastUpdate);
+    lblUpdates.setCaption(figures.totalUpdates);
+    vaultList_.ShowVaultRows(Vault());
+    SwitchToPage(Page::VirusDatabase);
 }
 
 void TForm1::Image8Click() {
@@ -420,81 +390,109 @@ void TForm1::Image10Click() {
     close();
 }
 
-void TForm1::SelectPageButton(int n) {
-    skin_.Slots().Select(SelectedPage, false);
-    SelectedPage = n;
-    skin_.Slots().Select(n, true);
+void TForm1::SelectPageButton(Page page) {
+    skin_.Slots().Select(static_cast<int>(SelectedPage), false);
+    SelectedPage = page;
+    skin_.Slots().Select(static_cast<int>(page), true);
 }
 
+void TForm1::SwitchToPage(Page page) {
+    CurrentPage = page;
+    ShowPage();
+    SelectPageButton(page);
+}
+
+void TForm1::ShowScanProgress() {
+    CurrentPage = Page::Scan;
+    ShowPage();
+    ScanView = ScanPageView::Progress;
+    ShowScanView();
+}
+
+namespace {
+
+void ShowLastScan(const LastScanFigures& figures, Label& date, Label& found, Label& items,
+                  Label& removed) {
+    date.setCaption(figures.date);
+    found.setCaption(figures.infectionsFound);
+    items.setCaption(figures.itemsScanned);
+    removed.setCaption(figures.infectionsRemoved);
+}
+
+}  // namespace
+
 void TForm1::ShowPage() {
+    // The footer buttons (and on the Results page the infection list with
+    // its header) move onto whichever page shows.
+    const auto moveFooter = [this](WindowedControl& page) {
+        Image7.setParent(page);
+        Image11.setParent(page);
+        Image12.setParent(page);
+    };
     switch (CurrentPage) {
-        case 1:
+        case Page::Scan:
             ShowScanView();
             Panel1.setPosition(178, 47);
             Image29.setPosition(16, 88);
             edtInfections.setPosition(16, 112);
             Panel4.setSize(Panel3.bounds().width, Panel3.bounds().height);
             edtInfections.setParent(Panel3);
-            Panel1.show();
-            Panel4.hide();
-            Panel5.hide();
-            Panel6.hide();
             break;
-        case 2:
-            FillResultsPage(*this);
+        case Page::Results:
+            ShowLastScan(LastScanFiguresOf(Statistics()), Label18, Label19, Label20, Label21);
             edtInfections.setParent(Panel4);
             Image29.setParent(Panel4);
-            Image11.setParent(Panel4);
-            Image12.setParent(Panel4);
-            Image7.setParent(Panel4);
+            moveFooter(Panel4);
             edtInfections.setPosition(25, 163);
             Image29.setPosition(25, 138);
             Panel4.setPosition(178, 47);
-            Panel4.show();
-            Panel1.hide();
-            Panel5.hide();
-            Panel6.hide();
             break;
-        case 3:
-            FillHistoryPage(*this);
+        case Page::History: {
+            const HistoryFigures figures = HistoryFiguresOf(Statistics());
+            Label32.setCaption(figures.scanCount);
+            Label33.setCaption(figures.totalInfectionsFound);
+            Label34.setCaption(figures.totalItemsScanned);
+            Label35.setCaption(figures.totalInfectionsRemoved);
+            ShowLastScan(figures.lastScan, Label36, Label37, Label38, Label39);
             Panel5.setPosition(178, 47);
-            Panel5.show();
-            Panel1.hide();
-            Panel4.hide();
-            Panel6.hide();
-            Image7.setParent(Panel5);
-            Image11.setParent(Panel5);
-            Image12.setParent(Panel5);
+            moveFooter(Panel5);
             Panel5.setSize(Panel3.bounds().width, Panel3.bounds().height - 10);
             break;
-        case 4:
+        }
+        case Page::VirusDatabase:
             Panel6.setPosition(178, 47);
-            Panel6.show();
-            Panel1.hide();
-            Panel4.hide();
-            Panel5.hide();
-            Image7.setParent(Panel6);
-            Image11.setParent(Panel6);
-            Image12.setParent(Panel6);
+            moveFooter(Panel6);
             break;
-        default:
-            break;
+    }
+    // One page shows at a time.
+    const std::pair<Page, Panel*> pages[] = {
+        {Page::Scan, &Panel1},
+        {Page::Results, &Panel4},
+        {Page::History, &Panel5},
+        {Page::VirusDatabase, &Panel6},
+    };
+    for (const auto& [page, panel] : pages) {
+        if (page == CurrentPage) {
+            panel->show();
+        } else {
+            panel->hide();
+        }
     }
 }
 
 void TForm1::ShowScanView() {
     switch (ScanView) {
-        case 1:
+        case ScanPageView::Summary:
             Image7.setParent(Panel2);
             Image11.setParent(Panel2);
             Image12.setParent(Panel2);
-            FillScanSummaryPanel(*this);
+            ShowLastScan(LastScanFiguresOf(Statistics()), Label6, Label7, Label8, Label9);
             Panel2.setPosition(0, 0);
             Panel2.show();
             Panel3.hide();
             Panel2.setSize(Panel3.bounds().width, Panel3.bounds().height - 10);
             break;
-        case 2:
+        case ScanPageView::Progress:
             Image7.setParent(Panel3);
             Image11.setParent(Panel3);
             Image12.setParent(Panel3);
@@ -503,8 +501,6 @@ void TForm1::ShowScanView() {
             Panel3.setPosition(0, 0);
             Panel3.show();
             Panel2.hide();
-            break;
-        default:
             break;
     }
 }

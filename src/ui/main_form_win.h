@@ -11,34 +11,53 @@
 #include "framework/panel_win.h"
 #include "framework/popup_menu_win.h"
 #include "framework/timer_win.h"
-#include "scan/scan_session_win.h"
+#include "ui/main_window_commands.h"
+#include "ui/scan_page_win.h"
 #include "ui/skin_win.h"
 #include "ui/tray_icon_win.h"
+#include "ui/vault_list_win.h"
 
 namespace tolvar {
+
+class TForm10;
+
+// The pages, numbered as their page buttons' skin slots.
+enum class Page { Scan = 1, Results = 2, History = 3, VirusDatabase = 4 };
+// The two views of the Scan page.
+enum class ScanPageView { Summary = 1, Progress = 2 };
 
 class TForm1 : public Form {
 public:
     static constexpr int kClientWidth = 792;
     static constexpr int kClientHeight = 442;
 
-    TForm1();
+    explicit TForm1(MainWindowCommands& commands);
     ~TForm1() override;
 
+    // The window's part of the program's start: the page state, the vault
+    // list, the skin and the first page. A skin that cannot be loaded
+    // throws, after the steps before it.
+    void ShowStartPage();
+
     // Page switching.
-    int CurrentPage = 1;   // 1 Scan, 2 Results, 3 History, 4 Virus Database
-    int ScanView = 1;      // 1 summary, 2 progress
-    int SelectedPage = 1;  // slot of the highlighted page button
+    Page CurrentPage = Page::Scan;
+    ScanPageView ScanView = ScanPageView::Summary;
+    Page SelectedPage = Page::Scan;  // the highlighted page button
     void ShowPage();
     void ShowScanView();
-    void SelectPageButton(int n);
+    void SelectPageButton(Page page);
+    // Shows a page and highlights its button.
+    void SwitchToPage(Page page);
+    // The Scan page with its progress view, as a scan starts.
+    void ShowScanProgress();
     void StartWindowDrag() { beginDrag(); }
 
     // Shows and fills the Virus Database page.
     void Action2Execute();
     // Opens the download window modally, only while no scan runs.
     void OpenDatabaseUpdates();
-    void OpenDatabaseSettings();
+    // Ends the scheduled update check for this run.
+    void StopUpdateCheck() { Timer2.setEnabled(false); }
     // "Minimize to System Tray": the window gives way to a tray icon, which
     // brings it back with a left or right button press.
     void MinimizeToTray();
@@ -48,7 +67,11 @@ public:
     const TrayIcon& tray() const { return tray_; }
 
     Skin& skin() { return skin_; }
-    ScanSession& scan() { return scan_; }
+    ScanPage& scanPage() { return scanPage_; }
+    VaultList& vaultList() { return vaultList_; }
+    // The splash, which this window closes when it lingers and hides with
+    // the program when it goes to the tray.
+    void setSplash(TForm10* splash) { splash_ = splash; }
 
     // The skin is the first member: the controls bind to it as they are made.
     Skin skin_;
@@ -156,20 +179,16 @@ public:
     Timer Timer3;  // closes a lingering splash
     PopupMenu PopupMenu1;
 
-    // The scan shown on the Scan page; made after the controls it drives.
-    ScanSession scan_;
-
-    // The folder picker of the restore command; tests replace it.
-    std::function<std::string()> chooseFolder;
-    // A question or notice in a message box; tests replace it.
-    std::function<int(const std::string& text, unsigned flags)> messageBox;
+    // The Scan page and the vault list as the scan and the restore
+    // commands see them; made after the controls they drive.
+    ScanPage scanPage_{*this};
+    VaultList vaultList_{edtVirusDB, *this};
 
 protected:
     LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
     void FormCreate();
-    void FormClose();
     void BuildCommandMenu();
     void WireButtons();
     void WireDragSurfaces();
@@ -178,11 +197,12 @@ private:
     void Image10Click();
     void Action1Execute();
     void Image11Click();
-    void ShowAbout();
     void TrayEvent(LPARAM mouseEvent);
     void DrawInfectionRow(HDC dc, const ListRow& row);
     void DrawVaultRow(HDC dc, const ListRow& row);
 
+    MainWindowCommands& commands_;
+    TForm10* splash_ = nullptr;
     TrayIcon tray_;
     // Whether the tray took the owner window from the screen, so that the
     // icon gives back only what it took.

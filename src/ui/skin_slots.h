@@ -11,6 +11,47 @@ namespace tolvar {
 
 enum class Face { Normal = 0, Hover = 1, Pressed = 2 };
 
+// The skin buttons by their slot numbers; slot n's faces come from the
+// strip "bin\skin\img<n>.png". Slots 19 to 22 are loaded but bound to no
+// button.
+namespace slot {
+// The main window.
+inline constexpr int kScanPage = 1;
+inline constexpr int kResultsPage = 2;
+inline constexpr int kHistoryPage = 3;
+inline constexpr int kDatabasePage = 4;
+inline constexpr int kClose = 5;
+inline constexpr int kMinimize = 6;
+inline constexpr int kOptions = 7;
+inline constexpr int kAbout = 8;
+inline constexpr int kChooseFolders = 9;
+inline constexpr int kScanDrives = 10;
+inline constexpr int kStartScan = 11;
+inline constexpr int kPauseScan = 12;
+inline constexpr int kResumeScan = 13;
+inline constexpr int kStopScan = 14;
+inline constexpr int kRemoveInfections = 15;
+inline constexpr int kRestoreToOriginal = 27;
+inline constexpr int kRestoreToFolder = 28;
+inline constexpr int kCheckNow = 29;
+inline constexpr int kDatabaseSettings = 30;
+// The message windows.
+inline constexpr int kStopQuestionYes = 16;
+inline constexpr int kStopQuestionNo = 17;
+inline constexpr int kScanFailedClose = 18;
+inline constexpr int kRemovalDoneOk = 23;
+inline constexpr int kRemoveYes = 24;
+inline constexpr int kRemoveNo = 25;
+inline constexpr int kFailureNoticeClose = 26;
+inline constexpr int kUpdateYes = 31;
+inline constexpr int kUpdateNo = 32;
+inline constexpr int kDownloadClose = 33;
+inline constexpr int kDownloadCancel = 34;
+inline constexpr int kChooserStart = 35;
+inline constexpr int kChooserClose = 36;
+inline constexpr int kNoInfectionsClose = 37;
+}  // namespace slot
+
 struct SlotFlags {
     bool Selected = false;
     bool Pressed = false;

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "updates/url_download_win.h"
+#include "updates/database_transport.h"
 
 namespace tolvar {
 

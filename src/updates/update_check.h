@@ -1,14 +1,21 @@
 #pragma once
 
-// The scheduled look for a due database update, a few seconds after start.
+// The scheduled look for a due database update, a few seconds after start:
+// what one tick of the check does.
+
+#include "core/settings_record.h"
 
 namespace tolvar {
 
-class TForm1;
+enum class UpdateCheckStep {
+    Wait,          // keep ticking: "Never Check" (a later saved schedule still counts), a scan
+                   // runs, or the offer is already showing
+    NotDue,        // stop checking for this run
+    OfferUpdate,   // stop checking and ask the user
+    DownloadNow,   // stop checking and open the download at once
+};
 
-// The tick of the main window's update-check timer. It waits while the
-// schedule is "Never Check" or a scan runs; otherwise it checks once, offers
-// a due update, and stops the timer for the rest of the run.
-void CheckForUpdates(TForm1& form);
+UpdateCheckStep DecideUpdateCheck(const SettingsRecord& settings, bool scanIdle,
+                                  bool offerShowing, double today);
 
 }  // namespace tolvar

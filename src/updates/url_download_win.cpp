@@ -4,6 +4,7 @@
 #include <servprov.h>
 #include <urlmon.h>
 
+#include <exception>
 #include <string>
 
 #include "core/system_library_win.h"
@@ -25,6 +26,10 @@ std::string Narrow(LPCWSTR text) {
 
 // The status callback of one transfer. It lives on the worker's stack for
 // the length of the download call, so its reference count never frees it.
+// An exception unwinding through the library's frames would leave it in an
+// unknown state (or end the program), so every method that runs our code
+// catches: the error is kept, the transfer is aborted, and the caller throws
+// it again once the library has returned.
 class TransferCallback : public IBindStatusCallback,
                          public IHttpNegotiate,
                          public IServiceProvider {
@@ -32,6 +37,8 @@ public:
     explicit TransferCallback(const ProgressFn& progress) : progress_(progress) {}
 
     TransferOutcome outcome;
+    // What our code threw inside a call from the library.
+    std::exception_ptr error;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -63,8 +70,14 @@ public:
     HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE OnProgress(ULONG done, ULONG expected, ULONG, LPCWSTR) override {
+        if (error) return E_ABORT;
         if (expected > outcome.announcedBytes) outcome.announcedBytes = expected;
-        return progress_(done, expected) ? S_OK : E_ABORT;
+        try {
+            return progress_(done, expected) ? S_OK : E_ABORT;
+        } catch (...) {
+            error = std::current_exception();
+            return E_ABORT;
+        }
     }
     HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override {
@@ -95,7 +108,12 @@ public:
                                          LPWSTR* additional) override {
         if (additional) *additional = nullptr;
         outcome.httpStatus = static_cast<int>(status);
-        outcome.retryAfter = HeaderValue(Narrow(headers), "Retry-After");
+        try {
+            outcome.retryAfter = HeaderValue(Narrow(headers), "Retry-After");
+        } catch (...) {
+            error = std::current_exception();
+            return E_ABORT;
+        }
         return S_OK;
     }
 
@@ -128,6 +146,7 @@ TransferOutcome DownloadToFile(const UrlmonLibrary& library, const std::string& 
     }
     if (proxy.use && !proxy.server.empty()) return DownloadThroughProxy(url, file, proxy, progress);
     callback.outcome.result = library.Download(url, file, &callback);
+    if (callback.error) std::rethrow_exception(callback.error);
     return callback.outcome;
 }
 

@@ -9,20 +9,11 @@
 
 #include <urlmon.h>
 
-#include <functional>
 #include <string>
 
-#include "updates/download_outcome.h"
+#include "updates/database_transport.h"
 
 namespace tolvar {
-
-struct ProxySettings {
-    bool use = false;
-    std::string server;  // host name or address
-    std::string port;
-    std::string user;
-    std::string password;
-};
 
 // URLMON.DLL, loaded from the system folder only: the program runs
 // elevated, and a DLL of that name planted beside it or in the current
@@ -46,13 +37,13 @@ private:
     DownloadFn download_ = nullptr;
 };
 
-// Called with the bytes done and expected; false stops the transfer.
-using ProgressFn = std::function<bool(unsigned long done, unsigned long expected)>;
-
 // Fetches url into file, through the proxy when one is set (the system's
-// connection settings apply otherwise). The outcome says whether the library was there,
-// the call's result, the mirror's status and Retry-After, and the size it
-// announced; the file's own fields are left for the caller to fill.
+// connection settings apply otherwise). The outcome says whether the library
+// was there, the call's result, the mirror's status and Retry-After, and the
+// size it announced; the file's own fields are left for the caller to fill.
+// An exception of the progress function never passes through the library:
+// it stops the transfer and is thrown again here once the library has
+// returned. The calling thread must have entered COM.
 TransferOutcome DownloadToFile(const UrlmonLibrary& library, const std::string& url,
                                const std::string& file, const ProxySettings& proxy,
                                const ProgressFn& progress);

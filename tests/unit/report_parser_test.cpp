@@ -17,17 +17,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-struct RecordingDisplay : ScanDisplay {
-    Strings status, percent, infections, items, listed;
-    std::vector<int> progress;
-    void SetStatusText(const std::string& t) override { status.push_back(t); }
-    void SetPercentText(const std::string& t) override { percent.push_back(t); }
-    void SetInfectionsText(const std::string& t) override { infections.push_back(t); }
-    void SetItemsText(const std::string& t) override { items.push_back(t); }
-    void AddInfectionItem(const std::string& name) override { listed.push_back(name); }
-    void SetProgress(int value) override { progress.push_back(value); }
-};
-
 struct FakeLister : FolderLister {
     std::map<std::string, std::vector<Entry>> byPattern;
     Strings patterns;
@@ -40,45 +29,41 @@ struct FakeLister : FolderLister {
 
 struct Parser : testing::Test {
     FakeLister lister;
-    RecordingDisplay display;
-    ReportParser parser{lister, display};
+    ReportParser parser{lister};
 
     void Parse(const Strings& lines) {
         for (const std::string& line : lines)
             parser.ParseReportLine(line);
     }
-    // Every parsed line shows its path on Label10, so the status texts tell
-    // which lines the assembler produced.
-    Strings ParsedPaths() const {
-        Strings paths;
-        for (const std::string& s : display.status)
-            paths.push_back(s.substr(10));
-        return paths;
-    }
 };
 
-TEST_F(Parser, TerminatorsAcrossChunksGiveTheRightLines) {
+// The lines the assembler cuts from a sequence of chunks.
+Strings LinesOf(const Strings& chunks, std::string& pending) {
+    Strings lines;
+    for (const std::string& chunk : chunks) {
+        pending += chunk;
+        ForEachCompleteLine(pending, [&](std::string_view line) { lines.emplace_back(line); });
+    }
+    return lines;
+}
+
+TEST(AssembleLines, TerminatorsAcrossChunksGiveTheRightLines) {
     struct Case {
         Strings chunks;
         Strings lines;
     };
     const Case cases[] = {
-        {{"C:\\a: OK\r\n"}, {"C:\\a"}},
+        {{"C:\\a: OK\r\n"}, {"C:\\a: OK"}},
         // The CR's line feed arrives only with the next chunk: an empty line.
-        {{"C:\\a: OK\r", "\nC:\\b: OK\n"}, {"C:\\a", "", "C:\\b"}},
-        {{"C:\\a: OK\n\nC:\\b: OK\n"}, {"C:\\a", "C:\\b"}},
-        {{"C:\\a: OK\r\rC:\\b: OK\n"}, {"C:\\a", "", "C:\\b"}},
+        {{"C:\\a: OK\r", "\nC:\\b: OK\n"}, {"C:\\a: OK", "", "C:\\b: OK"}},
+        {{"C:\\a: OK\n\nC:\\b: OK\n"}, {"C:\\a: OK", "C:\\b: OK"}},
+        {{"C:\\a: OK\r\rC:\\b: OK\n"}, {"C:\\a: OK", "", "C:\\b: OK"}},
         // Only one line feed belongs to a terminator.
-        {{"C:\\a: OK\r\n\nC:\\b: OK\n"}, {"C:\\a", "", "C:\\b"}},
+        {{"C:\\a: OK\r\n\nC:\\b: OK\n"}, {"C:\\a: OK", "", "C:\\b: OK"}},
     };
     for (const Case& c : cases) {
-        display.status.clear();
         std::string pending;
-        for (const std::string& chunk : c.chunks) {
-            pending += chunk;
-            parser.AssembleLines(pending);
-        }
-        EXPECT_EQ(ParsedPaths(), c.lines) << testing::PrintToString(c.chunks);
+        EXPECT_EQ(LinesOf(c.chunks, pending), c.lines) << testing::PrintToString(c.chunks);
         EXPECT_EQ(pending, "");
     }
 }
@@ -86,11 +71,13 @@ TEST_F(Parser, TerminatorsAcrossChunksGiveTheRightLines) {
 TEST_F(Parser, ChunkEndingMidLineWaitsForTheRest) {
     std::string pending = "C:\\a: OK\r\nC:\\b: O";
     parser.AssembleLines(pending);
-    EXPECT_EQ(ParsedPaths(), Strings{"C:\\a"});
+    EXPECT_EQ(parser.LinesParsed(), 1u);
+    EXPECT_EQ(parser.LastPath(), "C:\\a");
     EXPECT_EQ(pending, "C:\\b: O");
     pending += "K\r\n";
     parser.AssembleLines(pending);
-    EXPECT_EQ(ParsedPaths(), (Strings{"C:\\a", "C:\\b"}));
+    EXPECT_EQ(parser.LinesParsed(), 2u);
+    EXPECT_EQ(parser.LastPath(), "C:\\b");
     EXPECT_EQ(parser.ItemsScanned(), 2);
 }
 
@@ -100,24 +87,24 @@ TEST_F(Parser, DetectionKeepsPathAndNameWithItsTrailingBlank) {
     EXPECT_EQ(parser.InfectionCount(), 1);
     EXPECT_EQ(parser.Table()[0],
               (InfectionRecord{"", "C:\\Users\\Ann\\eicar.com", "Win.Test.EICAR_HDB-1 "}));
-    EXPECT_EQ(display.listed, Strings{"Win.Test.EICAR_HDB-1 "});
-    EXPECT_EQ(display.infections.back(), "Infections Found: 1");
+    EXPECT_EQ(parser.StoredInfections(), 1);
     EXPECT_EQ(parser.ItemsScanned(), 0);
 }
 
 TEST_F(Parser, FoundBeforeTheSeparatorIsPartOfThePathNotADetection) {
     Parse({"C:\\FOUND.000\\FILE0000.CHK: OK", "C:\\FOUND.001\\x.exe: Eicar FOUND"});
     EXPECT_EQ(parser.ItemsScanned(), 1);
-    EXPECT_EQ(display.items.front(), "Items Scanned: 1");
     // Searching from the line's start would take FOUND.001 and a bogus name.
-    EXPECT_EQ(display.listed, Strings{"Eicar "});
+    ASSERT_EQ(parser.InfectionCount(), 1);
+    EXPECT_EQ(parser.Table()[0].VirusName, "Eicar ");
 }
 
 TEST_F(Parser, OwnDataFolderIsExcludedOnlyAfterTheFirstCharacter) {
     Parse({"C:\\ProgramData\\Mirebrook\\Vault\\1.vir: Eicar FOUND"});
     EXPECT_EQ(parser.InfectionCount(), 0);
-    EXPECT_EQ(display.status, Strings{"Scanning: C:\\ProgramData\\Mirebrook\\Vault\\1.vir"});
-    EXPECT_EQ(display.items, Strings{"Items Scanned: 0"});
+    // The line still counts as one the page shows.
+    EXPECT_EQ(parser.LinesParsed(), 1u);
+    EXPECT_EQ(parser.StatusText(), "Scanning: C:\\ProgramData\\Mirebrook\\Vault\\1.vir");
     Parse({"Mirebrook\\x.exe: Eicar FOUND"});
     EXPECT_EQ(parser.InfectionCount(), 1);
 }
@@ -131,13 +118,16 @@ TEST_F(Parser, LongPathsAndNamesAreCutBeforeUse) {
     EXPECT_EQ(parser.Table()[0].FilePath, path.substr(0, 255));
     EXPECT_EQ(parser.Table()[0].VirusName, name.substr(0, 50));
     EXPECT_EQ(parser.CurrentFolder(), "C:\\");
-    EXPECT_EQ(display.status.back(), "Scanning: " + path.substr(255 - 64, 64));
+    EXPECT_EQ(parser.StatusText(), "Scanning: " + path.substr(255 - 64, 64));
 
     const std::string hundred = "C:\\" + std::string(97, 'h');
     const std::string sixtyFour = "C:\\" + std::string(61, 's');
-    Parse({hundred + ": OK", sixtyFour + ": OK"});
-    EXPECT_EQ(display.status[1], "Scanning: " + hundred.substr(36));
-    EXPECT_EQ(display.status[2], "Scanning: " + sixtyFour);
+    Parse({hundred + ": OK"});
+    EXPECT_EQ(parser.StatusText(), "Scanning: " + hundred.substr(36));
+    Parse({sixtyFour + ": OK"});
+    EXPECT_EQ(parser.StatusText(), "Scanning: " + sixtyFour);
+    Parse({"no separator here"});
+    EXPECT_EQ(parser.StatusText(), "Scanning: ");
 }
 
 TEST_F(Parser, FolderOfEveryPathShape) {
@@ -158,34 +148,46 @@ TEST_F(Parser, FolderOfEveryPathShape) {
 }
 
 TEST_F(Parser, PercentOfFoldersVisited) {
+    // What the page shows after each line: the label and the bar.
+    Strings percent;
+    std::vector<int> bar;
+    const auto parse = [&](const Strings& lines) {
+        for (const std::string& line : lines) {
+            parser.ParseReportLine(line);
+            percent.push_back(parser.PercentLabel());
+            bar.push_back(parser.ProgressValue());
+        }
+    };
     parser.BeginScan({"C:\\", "D:\\", "E:\\"});
-    Parse({"C:\\a.txt: OK"});
-    EXPECT_EQ(display.percent, Strings{"33.33%"});
-    EXPECT_EQ(display.progress, std::vector<int>{33});
+    EXPECT_FALSE(parser.Percent().has_value());  // the label keeps its text until then
+    parse({"C:\\a.txt: OK"});
+    EXPECT_EQ(percent, Strings{"33.33%"});
+    EXPECT_EQ(bar, std::vector<int>{33});
 
     parser.BeginScan(Strings(8, "X:\\"));
-    Parse({"C:\\1\\a: OK", "C:\\2\\a: OK", "C:\\3\\a: OK"});
-    EXPECT_EQ(display.percent.at(1), "12.50%");
+    EXPECT_FALSE(parser.Percent().has_value());
+    parse({"C:\\1\\a: OK", "C:\\2\\a: OK", "C:\\3\\a: OK"});
+    EXPECT_EQ(percent.at(1), "12.50%");
     // 12.5 and 37.5 are exact, so half-to-even shows.
-    EXPECT_EQ(display.progress, (std::vector<int>{33, 12, 25, 38}));
+    EXPECT_EQ(bar, (std::vector<int>{33, 12, 25, 38}));
 
     parser.SetDecimalSeparator(',');
     parser.BeginScan({"C:\\", "D:\\"});
-    Parse({"C:\\a\\x: OK", "C:\\b\\x: OK"});
+    parse({"C:\\a\\x: OK", "C:\\b\\x: OK"});
     // Catching up with the list settles at 73.01, not 100.
-    EXPECT_EQ(display.percent.back(), "73,01%");
-    EXPECT_EQ(display.progress.back(), 73);
+    EXPECT_EQ(percent.back(), "73,01%");
+    EXPECT_EQ(bar.back(), 73);
 
     parser.BeginScan({});  // no denominator at all must not divide by zero
-    Parse({"C:\\a: OK"});
-    EXPECT_EQ(display.percent.back(), "73,01%");
+    parse({"C:\\a: OK"});
+    EXPECT_EQ(percent.back(), "73,01%");
 }
 
 TEST_F(Parser, ListedSubfoldersJoinTheDenominatorBeforeThePercent) {
     lister.byPattern["C:\\*.*"] = {{"a", 0x10}, {"b", 0x10}, {"c", 0x10}};
     parser.BeginScan({"C:\\"});
     Parse({"C:\\x.txt: OK"});
-    EXPECT_EQ(display.percent, Strings{"25.00%"});
+    EXPECT_EQ(parser.PercentLabel(), "25.00%");
 }
 
 TEST_F(Parser, SummaryLinesMoveToTheEmptyFolderOnceAndListNothing) {
@@ -251,6 +253,8 @@ TEST_F(Parser, NewScanResetsCountersButKeepsOldTableSlots) {
     EXPECT_EQ(parser.ItemsScanned(), 0);
     EXPECT_EQ(parser.FoldersVisited(), 0);
     EXPECT_EQ(parser.CurrentFolder(), "");
+    EXPECT_EQ(parser.LinesParsed(), 0u);
+    EXPECT_EQ(parser.LastPath(), "");
     Parse({"D:\\z: Three FOUND"});
     EXPECT_EQ(parser.InfectionCount(), 1);
     EXPECT_EQ(parser.Table()[0].VirusName, "Three ");
@@ -264,8 +268,6 @@ TEST_F(Parser, DetectionsPastTheTableAreCountedButNotStored) {
     }
     EXPECT_EQ(parser.InfectionCount(), 501);
     EXPECT_EQ(parser.StoredInfections(), 500);
-    EXPECT_EQ(display.infections.back(), "Infections Found: 501");
-    EXPECT_EQ(display.listed.size(), 500u);
     EXPECT_EQ(parser.Table()[499].VirusName, "N500 ");  // the 501st overwrote nothing
 
     parser.ClearInfections();

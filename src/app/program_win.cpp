@@ -1,0 +1,151 @@
+#include "app/program_win.h"
+
+#include "app/start_up.h"
+#include "core/clock.h"
+#include "core/settings.h"
+#include "core/windows_version.h"
+#include "framework/application_win.h"
+#include "scan/scan_state.h"
+#include "updates/update_check.h"
+
+namespace tolvar {
+
+Program::Program(TForm10& splash)
+    : splash_(splash),
+      mainForm_(*this),
+      scan_(mainForm_.scanPage(), *this),
+      form3_(mainForm_.skin(), scan_),
+      form6_(mainForm_.skin()),
+      form7_(mainForm_.skin()),
+      form11_(mainForm_.skin()),
+      form16_(mainForm_.skin(), scan_),
+      form17_(mainForm_.skin()),
+      scanFailed_(mainForm_.skin()),
+      form14_(mainForm_.skin()),
+      form8_(mainForm_.skin(), form14_),
+      form15_(mainForm_.skin()) {
+    mainForm_.setSplash(&splash_);
+    mainForm_.onClose = [this] { ShutDown(scan_, mainForm_.skin()); };
+    form8_.stopUpdateCheck = [this] { mainForm_.StopUpdateCheck(); };
+    form14_.openSettings = [this] { OpenDatabaseSettings(); };
+    form15_.openDownload = [this] { form8_.showModal(); };
+
+    // An error here (a skin file missing, say) is reported and the window
+    // still comes up, without the steps that did not run.
+    SeedRandom();
+    try {
+        StartUp(mainForm_, scan_);
+    } catch (...) {
+        Application::instance().reportException(std::current_exception());
+    }
+
+    if (IsNewWindowsVersion()) {
+        // The hidden owner window keeps no taskbar button of its own.
+        HWND owner = Application::instance().ownerWindow();
+        SetWindowLongA(owner, GWL_EXSTYLE, GetWindowLongA(owner, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+    }
+    FirstPaint();
+}
+
+void Program::Run() {
+    Application::instance().run(mainForm_);
+}
+
+void Program::FirstPaint() {
+    try {
+        Skin& skin = mainForm_.skin();
+        skin.Slots().flags(slot::kScanPage).Selected = true;
+        skin.PaintProgressBar(1);
+        for (int n = 1; n <= SlotTable::SlotCount; ++n)
+            skin.PaintSlot(n);
+    } catch (const AppError&) {
+        // A window without its faces is still usable; the load error was
+        // already reported.
+    }
+}
+
+void Program::StartScan() {
+    scan_.StartOrResumeScan();
+}
+
+void Program::PauseScan() {
+    scan_.PauseScan();
+}
+
+void Program::ResumeScan() {
+    scan_.ResumeScan();
+}
+
+void Program::StopScan() {
+    scan_.StopCommand();
+}
+
+void Program::RemoveInfections() {
+    RemoveCommand(scan_, *this);
+}
+
+void Program::ChooseFoldersToScan() {
+    form16_.showModal();
+}
+
+void Program::ShowAbout() {
+    form2_.showModal();
+}
+
+void Program::OpenDatabaseUpdates() {
+    if (ScanIsIdle()) form8_.showModal();
+}
+
+void Program::OpenDatabaseSettings() {
+    form12_.ShowSettings();
+}
+
+void Program::CheckForUpdates() {
+    switch (DecideUpdateCheck(Settings(), ScanIsIdle(), form15_.visible(), TodaySerial())) {
+        case UpdateCheckStep::Wait:
+            return;
+        case UpdateCheckStep::NotDue:
+            mainForm_.StopUpdateCheck();
+            return;
+        case UpdateCheckStep::OfferUpdate:
+            // Stopped before the offer: the timer's later ticks must not
+            // offer again while this one waits for the user.
+            mainForm_.StopUpdateCheck();
+            form15_.showModal();
+            return;
+        case UpdateCheckStep::DownloadNow:
+            mainForm_.StopUpdateCheck();
+            OpenDatabaseUpdates();
+            return;
+    }
+}
+
+void Program::InfectionsFound(std::int32_t count) {
+    form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); });
+}
+
+void Program::NoInfectionsFound() {
+    form17_.showCentred();
+}
+
+void Program::ScanFailed(const std::string& reason) {
+    scanFailed_.ShowFailure(reason);
+}
+
+void Program::ReportError(std::exception_ptr error) {
+    Application::instance().reportException(error);
+}
+
+void Program::AskToStopScan() {
+    form3_.showModal();
+}
+
+void Program::RunRemoval(RemovalRun& run) {
+    form7_.Run(run);
+}
+
+void Program::ShowRemovalDone(int removed, int notRemoved) {
+    form6_.ShowResult(removed, notRemoved);
+}
+
+}  // namespace tolvar

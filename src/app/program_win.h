@@ -1,0 +1,80 @@
+#pragma once
+
+// The program's windows and the scan they show, made in their fixed order
+// and wired to each other: the one place that knows which window follows
+// which. Each piece gets only the narrow interface it needs.
+
+#include "quarantine/removal.h"
+#include "scan/scan_session_win.h"
+#include "scan/scan_view.h"
+#include "ui/about_window_win.h"
+#include "ui/download_window_win.h"
+#include "ui/failure_notice_win.h"
+#include "ui/main_form_win.h"
+#include "ui/main_window_commands.h"
+#include "ui/removal_windows_win.h"
+#include "ui/result_windows_win.h"
+#include "ui/scan_windows_win.h"
+#include "ui/splash_window_win.h"
+#include "ui/update_prompt_win.h"
+#include "ui/update_settings_window_win.h"
+
+namespace tolvar {
+
+class Program : private MainWindowCommands, private ScanOutcomes, private RemovalWindows {
+public:
+    // The splash has already been shown; it stays, hidden, for the run.
+    explicit Program(TForm10& splash);
+
+    // Shows the main window and runs the message loop until it closes.
+    void Run();
+
+    TForm1& mainForm() { return mainForm_; }
+    ScanSession& scan() { return scan_; }
+
+private:
+    // MainWindowCommands
+    void StartScan() override;
+    void PauseScan() override;
+    void ResumeScan() override;
+    void StopScan() override;
+    void RemoveInfections() override;
+    void ChooseFoldersToScan() override;
+    void ShowAbout() override;
+    void OpenDatabaseUpdates() override;
+    void OpenDatabaseSettings() override;
+    void CheckForUpdates() override;
+
+    // ScanOutcomes
+    void InfectionsFound(std::int32_t count) override;
+    void NoInfectionsFound() override;
+    void ScanFailed(const std::string& reason) override;
+    void ReportError(std::exception_ptr error) override;
+
+    // RemovalWindows
+    void AskToStopScan() override;
+    void RunRemoval(RemovalRun& run) override;
+    void ShowRemovalDone(int removed, int notRemoved) override;
+
+    // Every skin button shows its face and the progress bar its track once
+    // all windows exist.
+    void FirstPaint();
+
+    TForm10& splash_;
+    TForm1 mainForm_;
+    ScanSession scan_;
+    TForm2 form2_;
+    TForm3 form3_;
+    TForm6 form6_;
+    TForm7 form7_;
+    TForm11 form11_;
+    TForm16 form16_;
+    TForm17 form17_;
+    ScanFailedForm scanFailed_;
+    TForm14 form14_;
+    TForm8 form8_;
+    TForm15 form15_;
+    TForm12 form12_;
+};
+
+}  // namespace tolvar
