@@ -22,7 +22,7 @@ Program::Program(TForm10& splash)
       form17_(mainForm_.skin()),
       scanFailed_(mainForm_.skin()),
       form14_(mainForm_.skin()),
-      form8_(mainForm_.skin(), form14_),
+      form8_(mainForm_.skin(), form14_, transport_),
       form15_(mainForm_.skin()) {
     mainForm_.setSplash(&splash_);
     mainForm_.onClose = [this] { ShutDown(scan_, mainForm_.skin()); };

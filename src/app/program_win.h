@@ -18,6 +18,7 @@
 #include "ui/splash_window_win.h"
 #include "ui/update_prompt_win.h"
 #include "ui/update_settings_window_win.h"
+#include "updates/system_transport_win.h"
 
 namespace tolvar {
 
@@ -72,6 +73,7 @@ private:
     TForm17 form17_;
     ScanFailedForm scanFailed_;
     TForm14 form14_;
+    SystemTransport transport_;
     TForm8 form8_;
     TForm15 form15_;
     TForm12 form12_;

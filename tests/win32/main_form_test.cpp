@@ -5,9 +5,10 @@
 
 #include <filesystem>
 
-#include "app/start_up.h"
 #include "core/app_error.h"
 #include "core/folders.h"
+#include "history/scan_history.h"
+#include "recording_views.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
 #include "ui/main_form_win.h"
@@ -33,8 +34,13 @@ bool SameBitmap(const Bitmap& a, const Bitmap& b) {
 }
 
 struct MainWindow : testing::Test {
-    MainWindow() { ScanState = "idle"; }
-    TForm1 form;
+    MainWindow() {
+        ScanState = scan_state::kIdle;
+        form.ShowStartPage();
+    }
+    ~MainWindow() override { ScanState = scan_state::kIdle; }
+    test::RecordingCommands commands;
+    TForm1 form{commands};
     Skin& skin = form.skin();
 
     int visiblePages() {
@@ -46,8 +52,8 @@ struct MainWindow : testing::Test {
 };
 
 TEST_F(MainWindow, StartsOnTheScanSummaryWithFooterButtonsOnIt) {
-    EXPECT_EQ(form.CurrentPage, 1);
-    EXPECT_EQ(form.ScanView, 1);
+    EXPECT_EQ(form.CurrentPage, Page::Scan);
+    EXPECT_EQ(form.ScanView, ScanPageView::Summary);
     EXPECT_TRUE(form.Panel1.visible());
     EXPECT_TRUE(form.Panel2.visible());
     EXPECT_FALSE(form.Panel3.visible());
@@ -60,7 +66,7 @@ TEST_F(MainWindow, StartsOnTheScanSummaryWithFooterButtonsOnIt) {
 
 TEST_F(MainWindow, ResultsTakesTheListHeaderAndFooterAndScanGivesThemBack) {
     Click(form.Image4);
-    EXPECT_EQ(form.CurrentPage, 2);
+    EXPECT_EQ(form.CurrentPage, Page::Results);
     EXPECT_EQ(visiblePages(), 1);
     EXPECT_TRUE(form.Panel4.visible());
     EXPECT_EQ(form.edtInfections.parent(), &form.Panel4);
@@ -78,7 +84,7 @@ TEST_F(MainWindow, ResultsTakesTheListHeaderAndFooterAndScanGivesThemBack) {
     EXPECT_EQ(GetParent(form.edtInfections.handle()), form.Panel4.handle());
 
     Click(form.Image3);
-    EXPECT_EQ(form.CurrentPage, 1);
+    EXPECT_EQ(form.CurrentPage, Page::Scan);
     EXPECT_EQ(form.edtInfections.parent(), &form.Panel3);
     EXPECT_EQ(form.edtInfections.bounds().left, 16);
     EXPECT_EQ(form.edtInfections.bounds().top, 112);
@@ -102,7 +108,7 @@ TEST_F(MainWindow, HistoryAndDatabasePagesShowAloneWithTheFooter) {
     EXPECT_EQ(form.Panel5.bounds().height, form.Panel3.bounds().height - 10);
 
     Click(form.Image6);
-    EXPECT_EQ(form.CurrentPage, 4);
+    EXPECT_EQ(form.CurrentPage, Page::VirusDatabase);
     EXPECT_TRUE(form.Panel6.visible());
     EXPECT_EQ(visiblePages(), 1);
     EXPECT_EQ(form.Image11.parent(), &form.Panel6);
@@ -110,25 +116,25 @@ TEST_F(MainWindow, HistoryAndDatabasePagesShowAloneWithTheFooter) {
 }
 
 TEST_F(MainWindow, ScanButtonKeepsTheProgressViewWhileAScanRuns) {
-    form.ScanView = 2;
+    form.ScanView = ScanPageView::Progress;
     form.ShowPage();
     EXPECT_TRUE(form.Panel3.visible());
     EXPECT_EQ(form.Image12.parent(), &form.Panel3);
     ScanState = "scanning";
     Click(form.Image3);
-    EXPECT_EQ(form.ScanView, 2);
+    EXPECT_EQ(form.ScanView, ScanPageView::Progress);
     EXPECT_TRUE(form.Panel3.visible());
     ScanState = "idle";
     Click(form.Image3);
-    EXPECT_EQ(form.ScanView, 1);
+    EXPECT_EQ(form.ScanView, ScanPageView::Summary);
     EXPECT_TRUE(form.Panel2.visible());
     EXPECT_FALSE(form.Panel3.visible());
 }
 
 TEST_F(MainWindow, HighlightFollowsThePageButtonsAndSurvivesARepeatClick) {
-    form.SelectPageButton(1);
+    form.SelectPageButton(Page::Scan);
     Click(form.Image5);
-    EXPECT_EQ(form.SelectedPage, 3);
+    EXPECT_EQ(form.SelectedPage, Page::History);
     EXPECT_FALSE(skin.Slots().flags(1).Selected);
     EXPECT_TRUE(skin.Slots().flags(3).Selected);
     EXPECT_TRUE(SameBitmap(form.Image5.picture(), skin.Faces(3).Face2));
@@ -162,9 +168,9 @@ TEST_F(MainWindow, OptionsAndRightClickOpenTheCommandMenu) {
     };
     Click(form.Image8);
     EXPECT_EQ(opened.size(), 1u);
-    EXPECT_EQ(form.CurrentPage, 4);
+    EXPECT_EQ(form.CurrentPage, Page::VirusDatabase);
 
-    form.CurrentPage = 1;
+    form.CurrentPage = Page::Scan;
     form.ShowPage();
     SendMessageA(form.Panel2.handle(), WM_RBUTTONDOWN, MK_RBUTTON, test::Point(100, 100));
     SendMessageA(form.Panel2.handle(), WM_RBUTTONUP, 0, test::Point(100, 100));
@@ -263,6 +269,112 @@ TEST(SkinFiles, EveryStripOfTheProgramLoadsWithThreeEqualFaces) {
         EXPECT_FALSE(SameBitmap(f.Face0, f.Face1)) << "slot " << n << ": hover looks like normal";
         EXPECT_FALSE(SameBitmap(f.Face0, f.Face2)) << "slot " << n << ": pressed looks like normal";
     }
+}
+
+TEST_F(MainWindow, ButtonsMenuAndTimerGiveTheirCommands) {
+    form.show();
+    for (Image* button : {&form.Image16, &form.Image17, &form.Image18, &form.Image19, &form.Image20,
+                          &form.Image7, &form.Image37}) {
+        button->click();
+    }
+    form.Timer2.onTimer();
+    EXPECT_EQ(commands.given,
+              (std::vector<std::string>{"StartScan", "PauseScan", "ResumeScan", "StopScan",
+                                        "RemoveInfections", "ShowAbout", "OpenDatabaseSettings",
+                                        "CheckForUpdates"}));
+    // Once a scan was started the scheduled update check is over.
+    EXPECT_FALSE(form.Timer2.enabled());
+}
+
+TEST_F(MainWindow, CommandsThatMustNotInterruptAScanWaitForIt) {
+    ScanState = scan_state::kScanning;
+    form.Image12.click();  // the footer's scan of all drives
+    form.Image11.click();  // the folder chooser
+    form.Image36.click();  // the database download
+    EXPECT_TRUE(commands.given.empty());
+    EXPECT_TRUE(form.Timer2.enabled());
+
+    ScanState = scan_state::kPaused;
+    form.Image36.click();  // the download waits for a paused scan too
+    EXPECT_TRUE(commands.given.empty());
+
+    ScanState = scan_state::kIdle;
+    form.Image12.click();
+    form.Image11.click();
+    form.Image36.click();
+    EXPECT_EQ(commands.given, (std::vector<std::string>{"StartScan", "ChooseFoldersToScan",
+                                                        "OpenDatabaseUpdates"}));
+    EXPECT_FALSE(form.Timer2.enabled());
+}
+
+TEST_F(MainWindow, TheScanPageShowsWhatTheScanReportsOnItsControls) {
+    ScanView& page = form.scanPage();
+    page.ShowProgressView();
+    EXPECT_TRUE(form.Panel3.visible());
+    EXPECT_EQ(form.CurrentPage, Page::Scan);
+    page.ShowStatus("Scanning: C:\\x");
+    page.ShowItemsScanned(7);
+    page.ShowInfectionsFound(2);
+    page.ShowPercent("12.50%");
+    page.ShowProgressBar(40);
+    EXPECT_EQ(form.Label10.caption(), "Scanning: C:\\x");
+    EXPECT_EQ(form.Label40.caption(), "Items Scanned: 7");
+    EXPECT_EQ(form.Label12.caption(), "Infections Found: 2");
+    EXPECT_EQ(form.Label11.caption(), "12.50%");
+    EXPECT_EQ(skin.Progress().ProgressValue, 40);
+
+    page.AddInfectionRow(InfectionRecord{"", "C:\\a.exe", "Worm "});
+    page.AddInfectionRow(InfectionRecord{"", "C:\\b.exe", "Trojan "});
+    EXPECT_EQ(form.edtInfections.count(), 2);
+    EXPECT_EQ(form.edtInfections.item(1), "Trojan ");
+    ASSERT_NE(form.scanPage().Row(1), nullptr);
+    EXPECT_EQ(form.scanPage().Row(1)->FilePath, "C:\\b.exe");
+    EXPECT_EQ(form.scanPage().Row(2), nullptr);
+    page.ClearInfectionRows();
+    EXPECT_EQ(form.edtInfections.count(), 0);
+    EXPECT_EQ(form.scanPage().Row(0), nullptr);
+
+    page.LightCommand(ScanCommand::Pause, true);
+    EXPECT_TRUE(skin.Slots().flags(slot::kPauseScan).Selected);
+    page.LightCommand(ScanCommand::Pause, false);
+    EXPECT_FALSE(skin.Slots().flags(slot::kPauseScan).Selected);
+
+    int ticks = 0;
+    page.StartRefreshTimer([&] { ++ticks; });
+    EXPECT_TRUE(form.Timer1.enabled());
+    EXPECT_EQ(form.Timer1.interval(), 100u);
+    form.Timer1.onTimer();
+    EXPECT_EQ(ticks, 1);
+    page.StopRefreshTimer();
+    EXPECT_FALSE(form.Timer1.enabled());
+}
+
+TEST_F(MainWindow, PagesShowTheRecordedFiguresWhenTheyOpen) {
+    const ScanStatistics saved = Statistics();
+    ScanStatistics& s = Statistics();
+    s.SetScanCount(4);
+    s.SetTotalInfectionsFound(9);
+    s.SetTotalItemsScanned(1234);
+    s.SetTotalInfectionsRemoved(6);
+    s.SetLastScanDate("08/12/2026");
+    s.SetLastInfectionsFound(3);
+    s.SetLastItemsScanned(100);
+    s.SetLastInfectionsRemoved(2);
+    Click(form.Image4);
+    EXPECT_EQ(form.Label18.caption(), "08/12/2026");
+    EXPECT_EQ(form.Label19.caption(), "3");
+    EXPECT_EQ(form.Label20.caption(), "100");
+    EXPECT_EQ(form.Label21.caption(), "2");
+    Click(form.Image5);
+    EXPECT_EQ(form.Label32.caption(), "4");
+    EXPECT_EQ(form.Label33.caption(), "9");
+    EXPECT_EQ(form.Label34.caption(), "1234");
+    EXPECT_EQ(form.Label35.caption(), "6");
+    EXPECT_EQ(form.Label37.caption(), "3");
+    Click(form.Image3);
+    EXPECT_EQ(form.Label6.caption(), "08/12/2026");
+    EXPECT_EQ(form.Label8.caption(), "100");
+    Statistics() = saved;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "core/folders.h"
 #include "scan_fixture.h"
+#include "ui/scan_windows_win.h"
 
 namespace tolvar {
 namespace {
@@ -12,33 +13,34 @@ namespace {
 using test::Scans;
 
 TEST_F(Scans, PauseAndResumeFollowTheStateTableAndLightTheirImages) {
-    SlotTable& slots = form.skin().Slots();
     // Idle: pause and resume change nothing, not even the lit image.
-    form.scan().PauseScan();
-    form.scan().ResumeScan();
+    scan.PauseScan();
+    scan.ResumeScan();
     EXPECT_EQ(ScanState, "idle");
-    EXPECT_EQ(form.scan().LitSlot(), 0);
+    EXPECT_EQ(scan.LitCommand(), ScanCommand::None);
+    EXPECT_TRUE(view.litCommands.empty());
 
     script({"out C:\\\\t\\\\a.txt: OK\\n", "wait-file " + path("go"), "out C:\\\\t\\\\b.txt: OK\\n",
             "exit 0"});
-    form.scan().StartScanCommand();
-    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 1; }));
-    form.scan().ResumeScan();  // while scanning: nothing
-    EXPECT_EQ(form.scan().LitSlot(), 11);
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 1; }));
+    scan.ResumeScan();  // while scanning: nothing
+    EXPECT_EQ(scan.LitCommand(), ScanCommand::Start);
 
-    form.Image17.click();  // Pause
+    scan.PauseScan();
     EXPECT_EQ(ScanState, "paused");
-    EXPECT_EQ(form.scan().LitSlot(), 12);
-    EXPECT_TRUE(slots.flags(12).Selected);
-    EXPECT_FALSE(slots.flags(11).Selected);
-    form.scan().PauseScan();  // again: nothing
-    EXPECT_EQ(form.scan().LitSlot(), 12);
+    EXPECT_EQ(scan.LitCommand(), ScanCommand::Pause);
+    EXPECT_EQ(view.litCommands.back(), ScanCommand::Pause);
+    EXPECT_EQ(view.darkened.back(), ScanCommand::Start);
+    const std::size_t lit = view.litCommands.size();
+    scan.PauseScan();  // again: nothing
+    EXPECT_EQ(view.litCommands.size(), lit);
 
     // Stop while paused lights Stop and leaves the scan paused.
-    form.Image19.click();
+    scan.StopCommand();
     EXPECT_EQ(ScanState, "paused");
-    EXPECT_EQ(form.scan().LitSlot(), 14);
-    EXPECT_TRUE(form.scan().ScannerRunning());
+    EXPECT_EQ(scan.LitCommand(), ScanCommand::Stop);
+    EXPECT_TRUE(scan.ScannerRunning());
 
     // The scanner finishes while the scan is paused: nothing ends yet.
     std::ofstream(path("go")) << "";
@@ -46,11 +48,14 @@ TEST_F(Scans, PauseAndResumeFollowTheStateTableAndLightTheirImages) {
     EXPECT_EQ(ScanState, "paused");
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);
 
-    form.Image18.click();  // Resume: the waiting output and the end arrive
-    EXPECT_EQ(form.scan().LitSlot(), 13);
+    scan.ResumeScan();  // the waiting output and the end arrive
+    EXPECT_EQ(scan.LitCommand(), ScanCommand::Resume);
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
     EXPECT_EQ(Statistics().LastItemsScanned(), 2);
+    // The end darkens Start and leaves Stop remembered, unmarked.
+    EXPECT_EQ(view.darkened.back(), ScanCommand::Start);
+    EXPECT_EQ(scan.LitCommand(), ScanCommand::Stop);
 }
 
 TEST_F(Scans, TheUiThreadKeepsRunningWhilePausedWithAHandOverInFlight) {
@@ -59,34 +64,34 @@ TEST_F(Scans, TheUiThreadKeepsRunningWhilePausedWithAHandOverInFlight) {
         lines.push_back("out C:\\\\t\\\\f" + std::to_string(i) + ".txt: OK\\n");
     lines.push_back("hang");
     script(lines);
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     // Pause in the thick of the output, then prove the UI thread still
     // handles messages and timers.
-    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() > 0; }));
-    form.scan().PauseScan();
-    const int frozen = form.scan().Parser().ItemsScanned();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() > 0; }));
+    scan.PauseScan();
+    const int frozen = scan.Parser().ItemsScanned();
     int ticks = 0;
     Timer probe(20);
     probe.onTimer = [&] { ++ticks; };
     EXPECT_TRUE(test::PumpUntil([&] { return ticks >= 5; }, 3000));
-    EXPECT_LE(form.scan().Parser().ItemsScanned(), frozen + 1024);  // at most the chunk in hand
-    const int held = form.scan().Parser().ItemsScanned();
+    EXPECT_LE(scan.Parser().ItemsScanned(), frozen + 1024);  // at most the chunk in hand
+    const int held = scan.Parser().ItemsScanned();
     test::PumpUntil([] { return false; }, 200);
-    EXPECT_EQ(form.scan().Parser().ItemsScanned(), held);
-    form.scan().ResumeScan();
-    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 200; }));
-    form.scan().StopScan();
+    EXPECT_EQ(scan.Parser().ItemsScanned(), held);
+    scan.ResumeScan();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 200; }));
+    scan.StopScan();
     EXPECT_EQ(ScanState, "idle");
 }
 
 TEST_F(Scans, StartingChosenFoldersWhileAScanIsPausedEndsThePausedScanFirst) {
     script({"out C:\\\\t\\\\a.txt: OK\\n", "hang"});
-    form.scan().StartScanCommand();
-    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 1; }));
-    form.scan().PauseScan();
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 1; }));
+    scan.PauseScan();
 
     script({"args " + path("args.txt"), "exit 0"});
-    form.scan().StartChosenScan({path("target") + "\\"});
+    scan.StartChosenScan({path("target") + "\\"});
     // The paused scan was recorded as stopped; only the new scanner runs.
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
     ASSERT_TRUE(waitIdle());
@@ -96,11 +101,10 @@ TEST_F(Scans, StartingChosenFoldersWhileAScanIsPausedEndsThePausedScanFirst) {
 
 class Chooser : public Scans {
 protected:
-    Chooser() : chooser(form.skin(), form.scan()) {
-        Windows().Form16 = &chooser;
-        form.scan().fixedDrives = [] { return std::vector<std::string>{"C:\\", "D:\\"}; };
+    Chooser() {
+        skin.LoadSkin(Folders().ProgramFolder);
+        scan.fixedDrives = [] { return std::vector<std::string>{"C:\\", "D:\\"}; };
     }
-    ~Chooser() override { Windows().Form16 = nullptr; }
 
     // Runs the chooser modally; act runs inside it once it is up.
     void openChooser(const std::function<void()>& act) {
@@ -109,10 +113,11 @@ protected:
             driver.setEnabled(false);
             act();
         };
-        form.Image11.click();
+        chooser.showModal();
     }
 
-    TForm16 chooser;
+    Skin skin;
+    TForm16 chooser{skin, scan};
 };
 
 TEST_F(Chooser, ListsTheFixedDrivesFirstAndScansExactlyTheChosenFolders) {
@@ -132,7 +137,7 @@ TEST_F(Chooser, ListsTheFixedDrivesFirstAndScansExactlyTheChosenFolders) {
     });
     EXPECT_EQ(listed, (std::vector<std::string>{"C:\\", "D:\\"}));
     EXPECT_FALSE(chooser.visible());
-    EXPECT_FALSE(form.Timer2.enabled());
+    EXPECT_EQ(view.progressViews, 1);
     ASSERT_TRUE(waitIdle());
     const std::vector<std::string> args = readLines("args.txt");
     ASSERT_GE(args.size(), 2u);
@@ -166,42 +171,44 @@ TEST_F(Chooser, ACancelledPickerAndTheCloseButtonChangeNothing) {
     EXPECT_EQ(ScanState, "idle");
 }
 
-TEST_F(Chooser, DoesNotOpenWhileAScanRuns) {
-    script({"hang"});
-    form.scan().StartScanCommand();
-    bool opened = false;
-    openChooser([&] {
-        opened = true;
-        chooser.Image3.click();
-    });
-    EXPECT_FALSE(opened);
-    form.scan().StopScan();
-}
-
 TEST_F(Scans, TheStopQuestionStopsTheScanOnlyOnYes) {
-    TForm3 question(form.skin(), form.scan());
-    Windows().Form3 = &question;
+    Skin skin;
+    skin.LoadSkin(Folders().ProgramFolder);
+    TForm3 question(skin, scan);
+    test::InlineRemovalWindows windows;
+    windows.onStopQuestion = [&] { question.showModal(); };
     script({"out C:\\\\t\\\\b.exe: Worm FOUND\\n", "hang"});
-    form.scan().StartScanCommand();
-    ASSERT_TRUE(test::PumpUntil([this] { return form.edtInfections.count() == 1; }));
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().InfectionCount() == 1; }));
 
     Timer no(30);
     no.onTimer = [&] {
         no.setEnabled(false);
         question.Image2.click();
     };
-    form.Image20.click();
+    RemoveCommand(scan, windows);
     EXPECT_EQ(ScanState, "scanning");
+    EXPECT_EQ(windows.runs, 0);
 
     Timer yes(30);
     yes.onTimer = [&] {
         yes.setEnabled(false);
         question.Image3.click();
     };
-    form.Image20.click();
+    RemoveCommand(scan, windows);
     EXPECT_EQ(ScanState, "idle");
-    EXPECT_EQ(infectionPrompts, 1);
-    Windows().Form3 = nullptr;
+    EXPECT_EQ(windows.stopQuestions, 2);
+    // The stop ends the scan; the removal starts only from its offer.
+    EXPECT_EQ(windows.runs, 0);
+    EXPECT_EQ(outcomes.infectionsFound, std::vector<std::int32_t>{1});
+}
+
+TEST_F(Scans, RemoveWithNothingFoundSaysSoAndRemovesNothing) {
+    test::InlineRemovalWindows windows;
+    RemoveCommand(scan, windows);
+    EXPECT_EQ(view.status.back(), "No Infections Found");
+    EXPECT_EQ(windows.runs, 0);
+    EXPECT_EQ(windows.stopQuestions, 0);
 }
 
 }  // namespace

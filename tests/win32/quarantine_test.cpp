@@ -27,10 +27,6 @@ protected:
         fs::remove_all(VaultFolder());
         fs::create_directories(VaultFolder());
         Vault().SetCount(0);
-        form.messageBox = [this](const std::string& text, unsigned) {
-            messages.push_back(text);
-            return answer;
-        };
     }
     ~Quarantine() override {
         Vault().SetCount(0);
@@ -50,9 +46,9 @@ protected:
         }
         lines.push_back("exit 1");
         script(lines);
-        form.scan().StartScanCommand();
+        scan.StartOrResumeScan();
         ASSERT_TRUE(waitIdle());
-        ASSERT_EQ(form.scan().Parser().InfectionCount(), static_cast<int>(names.size()));
+        ASSERT_EQ(scan.Parser().InfectionCount(), static_cast<int>(names.size()));
     }
 
     std::string target(const std::string& name) { return path("target") + "\\" + name; }
@@ -61,13 +57,19 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::vector<std::string> messages;
-    int answer = IDYES;
+    // Lists a vault record selected, as the page's list does.
+    void select(int row) {
+        list.ShowVaultRows(Vault());
+        list.selected = row;
+    }
+
+    test::InlineRemovalWindows windows;
+    test::RecordingVaultList list;
 };
 
 TEST_F(Quarantine, EachFileIsCopiedWholeIntoTheVaultThenDeletedLastFirst) {
     scanFinding({"a.exe", "b.exe", "c.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     for (const char* name : {"a.exe", "b.exe", "c.exe"}) {
         EXPECT_FALSE(fs::exists(target(name))) << name;
         EXPECT_EQ(content(VaultFolder() + name), std::string("infected:") + name);
@@ -78,21 +80,27 @@ TEST_F(Quarantine, EachFileIsCopiedWholeIntoTheVaultThenDeletedLastFirst) {
     EXPECT_EQ(Vault().Record(1).VaultPath, VaultFolder() + "c.exe");
     EXPECT_EQ(fs::file_size(VaultFolder() + "records.gav"), 563000u);
     EXPECT_EQ(Settings().VaultCount(), 3);
-    EXPECT_EQ(form.Label10.caption(), "3 Infections Removed");
-    EXPECT_EQ(form.Label12.caption(), "Infections Found: 0");
-    EXPECT_EQ(form.edtInfections.count(), 0);
-    EXPECT_EQ(form.scan().Parser().InfectionCount(), 0);
+    EXPECT_EQ(view.status.back(), "3 Infections Removed");
+    EXPECT_EQ(view.infections.back(), 0);
+    EXPECT_EQ(view.items.back(), 0);
+    EXPECT_EQ(view.percent.back(), "0%");
+    EXPECT_EQ(view.bar.back(), 0);
+    EXPECT_TRUE(view.rows.empty());
+    EXPECT_EQ(scan.Parser().InfectionCount(), 0);
     EXPECT_EQ(Statistics().LastInfectionsRemoved(), 3);
+    EXPECT_EQ(windows.done, (std::vector<std::pair<int, int>>{{3, 0}}));
 }
 
 TEST_F(Quarantine, WithoutAVaultFolderNothingIsDeletedAndNothingCountsAsRemoved) {
     scanFinding({"a.exe", "b.exe"});
     fs::remove_all(VaultFolder());
-    EXPECT_THROW(StartRemoval(form), AppError);  // the records file cannot be written either
+    EXPECT_THROW(StartRemoval(scan, windows),
+                 AppError);  // the records file cannot be written either
     EXPECT_TRUE(fs::exists(target("a.exe")));
     EXPECT_TRUE(fs::exists(target("b.exe")));
     EXPECT_EQ(Vault().Count(), 0);
-    EXPECT_EQ(form.Label10.caption(), "Scanning Complete");
+    EXPECT_EQ(view.status.back(), "Scanning Complete");
+    EXPECT_TRUE(windows.done.empty());
 }
 
 TEST_F(Quarantine, ALockedFileStaysListedAndTheOthersAreRemoved) {
@@ -100,24 +108,27 @@ TEST_F(Quarantine, ALockedFileStaysListedAndTheOthersAreRemoved) {
     HANDLE lock = CreateFileA(target("locked.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     CloseHandle(lock);
     EXPECT_TRUE(fs::exists(target("locked.exe")));
     EXPECT_EQ(content(target("locked.exe")), "infected:locked.exe");
     EXPECT_FALSE(fs::exists(target("a.exe")));
     EXPECT_EQ(Vault().Count(), 1);
-    EXPECT_EQ(form.Label10.caption(), "1 Infections Removed");
+    EXPECT_EQ(view.status.back(), "1 Infections Removed");
     // The one left is listed for another try.
-    EXPECT_EQ(form.edtInfections.count(), 1);
-    EXPECT_EQ(form.scan().Parser().InfectionCount(), 1);
-    EXPECT_EQ(form.scan().Parser().Table()[0].FilePath, target("locked.exe"));
+    ASSERT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.rows[0].FilePath, target("locked.exe"));
+    EXPECT_EQ(view.infections.back(), 1);
+    EXPECT_EQ(scan.Parser().InfectionCount(), 1);
+    EXPECT_EQ(scan.Parser().Table()[0].FilePath, target("locked.exe"));
+    EXPECT_EQ(windows.done, (std::vector<std::pair<int, int>>{{1, 1}}));
     EXPECT_EQ(Statistics().LastInfectionsRemoved(), 1);
 }
 
 TEST_F(Quarantine, AVaultFileOfTheSameNameIsNeverReplaced) {
     std::ofstream(VaultFolder() + "a.exe", std::ios::binary) << "older";
     scanFinding({"a.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     EXPECT_EQ(content(VaultFolder() + "a.exe"), "older");
     ASSERT_EQ(Vault().Count(), 1);
     const std::string vaultPath = Vault().Record(1).VaultPath;
@@ -128,46 +139,44 @@ TEST_F(Quarantine, AVaultFileOfTheSameNameIsNeverReplaced) {
 
 TEST_F(Quarantine, RestoringRecordTwoOfThreeBringsTheFileBackAndKeepsTheOrder) {
     scanFinding({"a.exe", "b.exe", "c.exe"});
-    StartRemoval(form);
-    RebuildVaultList(form.edtVirusDB);
-    form.edtVirusDB.setItemIndex(1);  // record 2: b.exe
-    RestoreToOriginal(form);
+    StartRemoval(scan, windows);
+    select(1);  // record 2: b.exe
+    RestoreToOriginal(list);
     EXPECT_EQ(content(target("b.exe")), "infected:b.exe");
     EXPECT_FALSE(fs::exists(VaultFolder() + "b.exe"));
     ASSERT_EQ(Vault().Count(), 2);
     EXPECT_EQ(Vault().Record(1).FilePath, target("c.exe"));
     EXPECT_EQ(Vault().Record(2).FilePath, target("a.exe"));
-    EXPECT_EQ(form.edtVirusDB.count(), 2);
+    EXPECT_EQ(list.rows, (std::vector<std::string>{"Worm.c.exe ", "Worm.a.exe "}));
     EXPECT_EQ(Settings().VaultCount(), 2);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(list.questions.empty());
+    EXPECT_TRUE(list.notices.empty());
 }
 
 TEST_F(Quarantine, RestoreAsksBeforeReplacingAndKeepsTheRecordOnNo) {
     scanFinding({"a.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     std::ofstream(target("a.exe"), std::ios::binary) << "new file";
-    RebuildVaultList(form.edtVirusDB);
-    form.edtVirusDB.setItemIndex(0);
-    answer = IDNO;
-    RestoreToOriginal(form);
-    EXPECT_EQ(messages.size(), 1u);
+    select(0);
+    list.answer = false;
+    RestoreToOriginal(list);
+    EXPECT_EQ(list.questions.size(), 1u);
     EXPECT_EQ(content(target("a.exe")), "new file");
     EXPECT_EQ(Vault().Count(), 1);
 }
 
 TEST_F(Quarantine, RestoreToAFolderAndToADriveRoot) {
     scanFinding({"a.exe", "b.exe"});
-    StartRemoval(form);
-    RebuildVaultList(form.edtVirusDB);
+    StartRemoval(scan, windows);
     fs::create_directories(path("elsewhere"));
-    form.chooseFolder = [this] { return path("elsewhere"); };
-    form.edtVirusDB.setItemIndex(0);  // b.exe
-    RestoreToFolder(form);
+    list.folder = path("elsewhere");
+    select(0);  // b.exe
+    RestoreToFolder(list);
     EXPECT_EQ(content(path("elsewhere") + "\\b.exe"), "infected:b.exe");
 
-    form.chooseFolder = [] { return std::string("C:\\"); };
-    form.edtVirusDB.setItemIndex(0);  // a.exe
-    RestoreToFolder(form);
+    list.folder = "C:\\";
+    select(0);  // a.exe
+    RestoreToFolder(list);
     EXPECT_EQ(content("C:\\a.exe"), "infected:a.exe");
     fs::remove("C:\\a.exe");
     EXPECT_EQ(Vault().Count(), 0);
@@ -175,27 +184,33 @@ TEST_F(Quarantine, RestoreToAFolderAndToADriveRoot) {
 
 TEST_F(Quarantine, NoRowSelectedDoesNothingAndAPlantedRecordIsRefused) {
     scanFinding({"a.exe"});
-    StartRemoval(form);
-    RebuildVaultList(form.edtVirusDB);
-    form.edtVirusDB.setItemIndex(-1);
-    RestoreToOriginal(form);
+    StartRemoval(scan, windows);
+    select(-1);
+    RestoreToOriginal(list);
+    EXPECT_EQ(Vault().Count(), 1);
+    list.folder = path("elsewhere");
+    RestoreToFolder(list);
+    EXPECT_EQ(Vault().Count(), 1);
+    // A cancelled folder picker restores nothing either.
+    list.folder = "";
+    select(0);
+    RestoreToFolder(list);
     EXPECT_EQ(Vault().Count(), 1);
 
     const std::string secret = path("secret.txt");
     std::ofstream(secret, std::ios::binary) << "not yours";
     InfectionRecord planted{secret, path("stolen.txt"), "Planted "};
     ASSERT_TRUE(Vault().Append(planted));
-    RebuildVaultList(form.edtVirusDB);
-    form.edtVirusDB.setItemIndex(1);
-    RestoreToOriginal(form);
+    select(1);
+    RestoreToOriginal(list);
     EXPECT_FALSE(fs::exists(path("stolen.txt")));
     EXPECT_EQ(Vault().Count(), 2);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(list.notices.size(), 1u);
 }
 
 TEST_F(Quarantine, AWriteThatCannotFinishLeavesTheOldRecordsFileWhole) {
     scanFinding({"a.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     const std::string records = VaultFolder() + "records.gav";
     const std::string before = content(records);
     // The temporary file cannot be made: a folder stands where it would go.
@@ -212,19 +227,19 @@ TEST_F(Quarantine, AFullVaultTakesNothingMoreAndTheFileStays) {
             InfectionRecord{VaultFolder() + "x", "C:\\x" + std::to_string(i), "X "}));
     }
     scanFinding({"a.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     EXPECT_TRUE(fs::exists(target("a.exe")));
     EXPECT_EQ(Vault().Count(), 1000);
-    EXPECT_EQ(form.Label10.caption(), "0 Infections Removed");
-    EXPECT_EQ(form.edtInfections.count(), 1);
+    EXPECT_EQ(view.status.back(), "0 Infections Removed");
+    EXPECT_EQ(view.rows.size(), 1u);
 }
 
 TEST_F(Quarantine, AFileAlreadyRecordedIsVaultedAgainWithoutASecondRecord) {
     scanFinding({"a.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     ASSERT_EQ(Vault().Count(), 1);
     scanFinding({"a.exe"});
-    StartRemoval(form);
+    StartRemoval(scan, windows);
     EXPECT_FALSE(fs::exists(target("a.exe")));
     EXPECT_EQ(Vault().Count(), 1);
     int copies = 0;
@@ -235,27 +250,37 @@ TEST_F(Quarantine, AFileAlreadyRecordedIsVaultedAgainWithoutASecondRecord) {
     EXPECT_EQ(copies, 2);  // the second copy is kept too, under its own name
 }
 
+// The removal's windows as the program shows them.
+class WindowedRemoval : public RemovalWindows {
+public:
+    explicit WindowedRemoval(Skin& skin) : progress(skin), done(skin) {}
+    void AskToStopScan() override {}
+    void RunRemoval(RemovalRun& run) override { progress.Run(run); }
+    void ShowRemovalDone(int removed, int notRemoved) override {
+        done.ShowResult(removed, notRemoved);
+    }
+    TForm7 progress;
+    TForm6 done;
+};
+
 TEST_F(Quarantine, TheProgressAndDoneWindowsRunTheRemovalOneItemPerTick) {
-    TForm7 progress(form.skin());
-    TForm6 done(form.skin());
-    progress.Timer1.setInterval(20);
-    Windows().Form7 = &progress;
-    Windows().Form6 = &done;
+    Skin skin;
+    skin.LoadSkin(Folders().ProgramFolder);
+    WindowedRemoval shown(skin);
+    shown.progress.Timer1.setInterval(20);
     scanFinding({"a.exe", "b.exe"});
     std::string shownDone;
     Timer closer(50);
     closer.onTimer = [&] {
-        if (!done.visible()) return;
-        shownDone = done.Label1.caption();
-        done.Image3.click();
+        if (!shown.done.visible()) return;
+        shownDone = shown.done.Label1.caption();
+        shown.done.Image3.click();
     };
-    StartRemoval(form);
+    StartRemoval(scan, shown);
     EXPECT_EQ(shownDone, "2");
-    EXPECT_EQ(progress.Label2.caption(), "1");  // the count done before the last item
-    EXPECT_FALSE(progress.visible());
+    EXPECT_EQ(shown.progress.Label2.caption(), "1");  // the count done before the last item
+    EXPECT_FALSE(shown.progress.visible());
     EXPECT_FALSE(fs::exists(target("a.exe")));
-    Windows().Form7 = nullptr;
-    Windows().Form6 = nullptr;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #pragma once
 
-// A main window with its result windows and the fake scanner ready: each
-// test writes the scanner's script and starts scans like the user does.
+// A scan session with a recording page and recording outcomes, and the fake
+// scanner ready: each test writes the scanner's script and starts scans as
+// the commands do.
 
 #include <gtest/gtest.h>
 
@@ -12,11 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "app/start_up.h"
 #include "history/scan_history.h"
+#include "recording_views.h"
+#include "scan/scan_session_win.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
-#include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
 
 namespace tolvar::test {
 
@@ -25,18 +27,15 @@ protected:
     Scans() : dir_(std::filesystem::temp_directory_path() / "tolvar-scan-test") {
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_ / "target");
-        ScanState = "idle";
-        Windows().Form17 = &form17;
-        Windows().ScanFailed = &failed;
-        Windows().InfectionsFound = [this] { ++infectionPrompts; };
-        form.scan().fixedDrives = [this] {
+        // The program's own start: folders, settings, history, vault.
+        LoadProgramState(scan.Parser().MutableTable());
+        scan.fixedDrives = [this] {
             return std::vector<std::string>{(dir_ / "target").string() + "\\"};
         };
         scansBefore = Statistics().ScanCount();
         foundBefore = Statistics().TotalInfectionsFound();
     }
     ~Scans() override {
-        Windows() = ProgramWindows{};
         SetEnvironmentVariableA("TOLVAR_FAKE_SCANNER_SCRIPT", nullptr);
         std::filesystem::remove_all(dir_);
     }
@@ -53,8 +52,7 @@ protected:
     }
 
     bool waitIdle(DWORD ms = 15000) {
-        return PumpUntil([this] { return ScanState == "idle" && !form.scan().ScannerRunning(); },
-                         ms);
+        return PumpUntil([this] { return ScanIsIdle() && !scan.ScannerRunning(); }, ms);
     }
 
     std::vector<std::string> readLines(const std::string& name) {
@@ -66,10 +64,9 @@ protected:
     }
 
     std::filesystem::path dir_;
-    TForm1 form;
-    TForm17 form17{form.skin()};
-    ScanFailedForm failed{form.skin()};
-    int infectionPrompts = 0;
+    RecordingScanView view;
+    RecordingOutcomes outcomes;
+    ScanSession scan{view, outcomes};
     int scansBefore = 0;
     int foundBefore = 0;
 };

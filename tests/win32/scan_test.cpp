@@ -20,8 +20,7 @@
 #include "scan/scan_state.h"
 #include "scan_fixture.h"
 #include "test_support.h"
-#include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
+#include "ui/skin_win.h"
 
 namespace tolvar {
 namespace {
@@ -33,25 +32,28 @@ TEST_F(Scans, DetectionsAndCleanItemsAreShownCountedAndRecorded) {
     // The CR of one line ends one write and its LF starts the next.
     script({"out C:\\\\t\\\\a.txt: OK\\r\\n", "out C:\\\\t\\\\b.exe: Eicar-Test-Signature FOUND\\r",
             "out \\nC:\\\\t\\\\c.txt: OK\\n", "exit 1"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     EXPECT_EQ(ScanState, "scanning");
-    EXPECT_TRUE(form.Panel3.visible());   // the progress view
-    EXPECT_FALSE(form.Timer2.enabled());  // no update check once a scan ran
+    EXPECT_EQ(view.progressViews, 1);
+    EXPECT_TRUE(view.refreshing());
+    EXPECT_EQ(view.status.back(), "Preparing to Scan ...");
     ASSERT_TRUE(waitIdle());
 
-    const ReportParser& p = form.scan().Parser();
+    const ReportParser& p = scan.Parser();
     EXPECT_EQ(p.ItemsScanned(), 2);
     ASSERT_EQ(p.InfectionCount(), 1);
     EXPECT_EQ(p.Table()[0].FilePath, "C:\\t\\b.exe");
     EXPECT_EQ(p.Table()[0].VirusName, "Eicar-Test-Signature ");
-    EXPECT_EQ(form.edtInfections.count(), 1);
-    EXPECT_EQ(form.Label12.caption(), "Infections Found: 1");
-    EXPECT_EQ(form.Label10.caption(), "Scanning Complete");
-    EXPECT_EQ(form.Label11.caption(), "100%");
-    EXPECT_EQ(form.skin().Progress().ProgressValue, 100);
-    EXPECT_FALSE(form.Timer1.enabled());
-    EXPECT_EQ(infectionPrompts, 1);
-    EXPECT_FALSE(form17.visible());
+    ASSERT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.rows[0].FilePath, "C:\\t\\b.exe");
+    EXPECT_EQ(view.infections.back(), 1);
+    EXPECT_EQ(view.items.back(), 2);
+    EXPECT_EQ(view.status.back(), "Scanning Complete");
+    EXPECT_EQ(view.percent.back(), "100%");
+    EXPECT_EQ(view.bar.back(), 100);
+    EXPECT_FALSE(view.refreshing());
+    EXPECT_EQ(outcomes.infectionsFound, std::vector<std::int32_t>{1});
+    EXPECT_EQ(outcomes.windowsShown(), 1);
 
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
     EXPECT_EQ(Statistics().TotalInfectionsFound(), foundBefore + 1);
@@ -70,65 +72,73 @@ TEST_F(Scans, DetectionsAndCleanItemsAreShownCountedAndRecorded) {
 
 TEST_F(Scans, ACleanScanShowsTheNoInfectionsWindowAndASecondScanStartsFromZero) {
     script({"out C:\\\\t\\\\b.exe: Worm FOUND\\n", "exit 1"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
-    ASSERT_EQ(form.scan().Parser().InfectionCount(), 1);
+    ASSERT_EQ(scan.Parser().InfectionCount(), 1);
 
     script({"out C:\\\\t\\\\a.txt: OK\\n", "exit 0"});
-    form.scan().StartScanCommand();
-    EXPECT_EQ(form.edtInfections.count(), 0);  // emptied at the start
+    scan.StartOrResumeScan();
+    EXPECT_TRUE(view.rows.empty());  // emptied at the start
+    EXPECT_EQ(view.items.back(), 0);
+    EXPECT_EQ(view.infections.back(), 0);
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(form.scan().Parser().InfectionCount(), 0);
-    EXPECT_EQ(form.scan().Parser().ItemsScanned(), 1);
-    EXPECT_TRUE(form17.visible());
+    EXPECT_EQ(scan.Parser().InfectionCount(), 0);
+    EXPECT_EQ(scan.Parser().ItemsScanned(), 1);
+    EXPECT_EQ(outcomes.noInfections, 1);
+    EXPECT_EQ(outcomes.windowsShown(), 2);
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 2);
     EXPECT_EQ(Statistics().LastItemsScanned(), 1);
 }
 
 TEST_F(Scans, ExitCodeTwoAfterRealWorkIsAnEndedScanNotAFailure) {
     script({"out C:\\\\t\\\\a.txt: OK\\n", "err ERROR: one file could not be read\\n", "exit 2"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
-    EXPECT_FALSE(failed.visible());
+    EXPECT_TRUE(outcomes.failures.empty());
+    EXPECT_EQ(outcomes.noInfections, 1);
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
 }
 
 TEST_F(Scans, ADatabaseErrorIsReportedAsAFailedScanNotAsClean) {
     script({"err LibClamAV Error: cli_loaddbdir(): No supported database files found\\n",
             "err ERROR: Can't open file or directory\\n", "exit 2"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(form.Label10.caption(), "Scanning Failed");
-    EXPECT_TRUE(failed.visible());
-    EXPECT_FALSE(form17.visible());
-    EXPECT_EQ(failed.Label2.caption(), "ERROR: Can't open file or directory");
+    EXPECT_EQ(view.status.back(), "Scanning Failed");
+    EXPECT_EQ(outcomes.failures, std::vector<std::string>{"ERROR: Can't open file or directory"});
+    EXPECT_EQ(outcomes.windowsShown(), 1);
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);  // not recorded as a clean scan
 }
 
 TEST_F(Scans, AMissingScannerIsReportedAsAFailedScan) {
     const std::string realFolder = Folders().ProgramFolder;
     Folders().ProgramFolder = path("target") + "\\";  // no scanner there
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     Folders().ProgramFolder = realFolder;
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(form.Label10.caption(), "Scanning Failed");
-    EXPECT_TRUE(failed.visible());
+    EXPECT_EQ(view.status.back(), "Scanning Failed");
+    ASSERT_EQ(outcomes.failures.size(), 1u);
+    EXPECT_EQ(outcomes.failures[0].rfind("The scanner could not be started", 0), 0u)
+        << outcomes.failures[0];
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);
 }
 
 TEST_F(Scans, StopWhileRunningEndsTheScannerAndRecordsTheScanOnce) {
     script({"out C:\\\\t\\\\a.txt: OK\\n", "hang"});
-    form.scan().StartScanCommand();
-    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 1; }));
-    form.scan().StopScan();
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 1; }));
+    scan.StopScan();
     EXPECT_EQ(ScanState, "idle");
-    EXPECT_FALSE(form.scan().ScannerRunning());
-    EXPECT_EQ(form.Label10.caption(), "Scanning Stopped");
+    EXPECT_FALSE(scan.ScannerRunning());
+    EXPECT_EQ(view.status.back(), "Scanning Stopped");
+    EXPECT_EQ(view.items.back(), 1);
+    EXPECT_FALSE(view.refreshing());
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
     EXPECT_EQ(Statistics().LastItemsScanned(), 1);
-    EXPECT_TRUE(form17.visible());
+    EXPECT_EQ(outcomes.noInfections, 1);
     test::PumpUntil([] { return false; }, 300);  // nothing more arrives
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
+    EXPECT_EQ(outcomes.windowsShown(), 1);
 }
 
 int RunningScanners() {
@@ -145,29 +155,31 @@ int RunningScanners() {
 
 TEST_F(Scans, ShutDownWithAPausedScanLeavesNoScannerBehindAndRecordsNothing) {
     script({"out C:\\\\t\\\\a.txt: OK\\n", "hang"});
-    form.scan().StartScanCommand();
-    ASSERT_TRUE(test::PumpUntil([this] { return form.scan().Parser().ItemsScanned() == 1; }));
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 1; }));
     ASSERT_EQ(RunningScanners(), 1);
-    ScanState = "paused";
-    ShutDown(form);
-    EXPECT_FALSE(form.scan().ScannerRunning());
+    scan.PauseScan();
+    Skin skin;
+    ShutDown(scan, skin);
+    EXPECT_FALSE(scan.ScannerRunning());
     EXPECT_TRUE(test::PumpUntil([] { return RunningScanners() == 0; }, 3000));
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);
-    ScanState = "idle";
+    EXPECT_EQ(outcomes.windowsShown(), 0);
 }
 
 TEST_F(Scans, StopRacingTheScannersOwnExitEndsTheScanExactlyOnce) {
     script({"out C:\\\\t\\\\a.txt: OK\\n", "touch " + path("started"), "sleep 300",
             "out C:\\\\t\\\\late.exe: Late FOUND\\n", "exit 1"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(test::PumpUntil([this] { return fs::exists(path("started")); }));
-    form.scan().StopScan();  // the scanner ends inside the one-second wait
+    scan.StopScan();  // the scanner ends inside the one-second wait
     ASSERT_TRUE(waitIdle());
     test::PumpUntil([] { return false; }, 300);
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
     // The end came after the last chunk: the late detection counts.
     EXPECT_EQ(Statistics().LastInfectionsFound(), 1);
-    EXPECT_EQ(infectionPrompts, 1);
+    EXPECT_EQ(outcomes.infectionsFound, std::vector<std::int32_t>{1});
+    EXPECT_EQ(outcomes.windowsShown(), 1);
 }
 
 TEST_F(Scans, EveryChunkWrittenBeforeTheExitIsCounted) {
@@ -176,18 +188,37 @@ TEST_F(Scans, EveryChunkWrittenBeforeTheExitIsCounted) {
         lines.push_back("out C:\\\\t\\\\f" + std::to_string(i) + ".txt: OK\\n");
     lines.push_back("exit 0");
     script(lines);
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(Statistics().LastItemsScanned(), 300);
-    EXPECT_EQ(form.Label40.caption(), "Items Scanned: 300");
+    EXPECT_EQ(view.items.back(), 300);
+}
+
+TEST_F(Scans, AFloodOfLinesEndsWithExactFiguresAndCostsThePageNothingPerLine) {
+    // 50,000 report lines, ten files to a folder, a detection every 10,000th.
+    script({"flood 50000"});
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle(60000));
+    EXPECT_EQ(Statistics().LastItemsScanned(), 49995);
+    EXPECT_EQ(Statistics().LastInfectionsFound(), 5);
+    EXPECT_EQ(view.items.back(), 49995);
+    EXPECT_EQ(view.infections.back(), 5);
+    ASSERT_EQ(view.rows.size(), 5u);
+    EXPECT_EQ(view.rows[4].VirusName, "Flood.Test-Signature ");
+    EXPECT_EQ(view.status.back(), "Scanning Complete");
+    // The page is brought up to date on the refresh ticks and once at the
+    // end, never per line: a handful of calls per tick, not one per line.
+    EXPECT_LT(view.calls, 20 + 12 * view.ticks) << view.ticks << " ticks";
+    EXPECT_LT(view.calls, 5000);
+    EXPECT_EQ(outcomes.infectionsFound, std::vector<std::int32_t>{5});
 }
 
 TEST_F(Scans, TheScannerGetsExactlyItsArgumentsAndRunsInTheProgramFolder) {
     const std::string blank = path("My Folder") + "\\";
     const std::string plain = path("target") + "\\";
-    form.scan().fixedDrives = [&] { return std::vector<std::string>{blank, plain}; };
+    scan.fixedDrives = [&] { return std::vector<std::string>{blank, plain}; };
     script({"args " + path("args.txt"), "record " + path("record.txt"), "exit 0"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
     const std::vector<std::string> args = readLines("args.txt");
     ASSERT_GE(args.size(), 7u);
@@ -212,7 +243,7 @@ TEST_F(Scans, TheDailyDatabaseIsPassedWhenItExists) {
     const std::string daily = Folders().DatabaseFolder + "daily.cvd";
     std::ofstream(daily, std::ios::binary) << "x";
     script({"args " + path("args.txt"), "exit 0"});
-    form.scan().StartScanCommand();
+    scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
     fs::remove(daily);
     const std::vector<std::string> args = readLines("args.txt");

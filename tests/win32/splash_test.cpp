@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "framework/application_win.h"
+#include "recording_views.h"
 #include "test_support.h"
 #include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
 #include "ui/splash_window_win.h"
 
 namespace tolvar {
@@ -18,15 +18,6 @@ namespace {
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
-
-// Sets Windows().Form10 for one test.
-class SplashRegistered {
-public:
-    explicit SplashRegistered(TForm10& splash) { Windows().Form10 = &splash; }
-    ~SplashRegistered() { Windows().Form10 = nullptr; }
-    SplashRegistered(const SplashRegistered&) = delete;
-    SplashRegistered& operator=(const SplashRegistered&) = delete;
-};
 
 TEST(Splash, IsABorderlessTopmostWindowCentredOnTheScreen) {
     TForm10 splash(false);
@@ -153,11 +144,12 @@ TEST(Splash, ShownModallyItRunsItsHundredTicksThenHidesAndCloses) {
 }
 
 struct SafetyNet : testing::Test {
-    TForm1 mainForm;
+    test::RecordingCommands commands;
+    TForm1 mainForm{commands};
     TForm10 splash{false};
-    SplashRegistered registered{splash};
     int closes = 0;
     SafetyNet() {
+        mainForm.setSplash(&splash);
         splash.onClose = [this] { ++closes; };
     }
 };

@@ -13,11 +13,11 @@
 #include "framework/application_win.h"
 #include "framework/text_lines.h"
 #include "framework/timer_win.h"
+#include "recording_views.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
 #include "ui/about_window_win.h"
 #include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
 
 namespace tolvar {
 namespace {
@@ -60,7 +60,8 @@ struct Tray : testing::Test {
     }
     Application& app = Application::instance();
     const std::string savedTitle = app.title();
-    TForm1 form;
+    test::RecordingCommands commands;
+    TForm1 form{commands};
 };
 
 TEST_F(Tray, TheMenuItemPutsUpTheIconWithItsRecordAndHidesTheWindow) {
@@ -148,7 +149,8 @@ TEST(TrayLifetime, AnIconStillUpGoesWithTheMainWindow) {
     if (!HaveNotificationArea()) GTEST_SKIP() << "no notification area to ask";
     NOTIFYICONDATAA record{};
     {
-        TForm1 form;
+        test::RecordingCommands commands;
+        TForm1 form{commands};
         form.SysMin();
         record = form.tray().record();
         ASSERT_TRUE(ShellHasIcon(record));
@@ -229,11 +231,9 @@ TEST_F(About, TheTermsAre161LinesThatFitTheBoxAndTakeEdits) {
 
 TEST_F(About, TheFooterButtonAndTheMenuShowItModally) {
     ScanState = "idle";
-    TForm1 form;
-    Windows().Form2 = &about;
-    struct Unregister {
-        ~Unregister() { Windows().Form2 = nullptr; }
-    } unregister;
+    test::RecordingCommands commands;
+    commands.showAbout = [&] { about.showModal(); };
+    TForm1 form{commands};
     int shownModally = 0;
     Timer closer(50);
     closer.onTimer = [&] {

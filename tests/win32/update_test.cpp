@@ -11,21 +11,21 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/program_win.h"
 #include "core/clock.h"
 #include "core/folders.h"
 #include "core/registry_win.h"
 #include "core/settings.h"
 #include "history/scan_history.h"
+#include "recording_views.h"
 #include "scan/scan_state.h"
 #include "test_mirror.h"
 #include "test_support.h"
 #include "ui/download_window_win.h"
 #include "ui/failure_notice_win.h"
 #include "ui/main_form_win.h"
-#include "ui/program_windows_win.h"
 #include "ui/update_prompt_win.h"
-#include "updates/database_page.h"
-#include "updates/update_check.h"
+#include "updates/system_transport_win.h"
 
 namespace tolvar {
 namespace {
@@ -62,11 +62,9 @@ private:
 class Updates : public testing::Test {
 protected:
     Updates() {
-        ScanState = "idle";
+        ScanState = scan_state::kIdle;
         saved_ = Settings();
-        Windows().Form8 = &form8;
-        Windows().Form14 = &notice;
-        Windows().Form15 = &prompt;
+        form.ShowStartPage();
         form8.Timer1.setInterval(10);
         form8.stopUpdateCheck = [this] { form.Timer2.setEnabled(false); };
         prompt.openDownload = [this] { form8.showModal(); };
@@ -90,7 +88,6 @@ protected:
         // before this one.
         Settings() = saved_;
         SaveSettings();
-        Windows() = ProgramWindows{};
     }
 
     static std::string db(const std::string& name) { return Folders().DatabaseFolder + name; }
@@ -117,9 +114,11 @@ protected:
     const std::string kLiveDaily = "live daily database";
     SettingsRecord saved_;
     test::Mirror mirror;
-    TForm1 form;
+    test::RecordingCommands commands;
+    TForm1 form{commands};
     TForm14 notice{form.skin()};
-    TForm8 form8{form.skin(), notice};
+    SystemTransport transport;
+    TForm8 form8{form.skin(), notice, transport};
     TForm15 prompt{form.skin()};
 };
 
@@ -249,56 +248,91 @@ TEST_F(Updates, ARefusedInstallKeepsTheLiveFileAndIsRetried) {
 }
 
 TEST_F(Updates, CheckNowDoesNothingDuringAScan) {
-    ScanState = "scanning";
-    form.OpenDatabaseUpdates();  // would block in its modal loop otherwise
-    EXPECT_FALSE(form8.visible());
-    ScanState = "idle";
+    ScanState = scan_state::kScanning;
+    form.OpenDatabaseUpdates();
+    EXPECT_TRUE(commands.given.empty());
+    ScanState = scan_state::kIdle;
+    form.OpenDatabaseUpdates();
+    EXPECT_EQ(commands.given, std::vector<std::string>{"OpenDatabaseUpdates"});
 }
 
-TEST_F(Updates, TheScheduleOffersAnUpdateOnlyWhenDue) {
+// The whole program's scheduled check, from the main window's timer to the
+// window that follows.
+class ScheduledCheck : public testing::Test {
+protected:
+    ScheduledCheck() {
+        // The program's start has read the stored record; the test's
+        // schedule goes on top of it.
+        saved_ = Settings();
+        Settings().SetCheckSchedule(UpdateSchedule::Daily);
+        Settings().SetFoundAction(FoundUpdateAction::AskToDownload);
+        Settings().SetLastUpdateDate(TodaySerial());
+    }
+    ~ScheduledCheck() override {
+        Settings() = saved_;
+        SaveSettings();
+        ScanState = scan_state::kIdle;
+    }
+
+    void tick() { program.mainForm().Timer2.onTimer(); }
+    Timer& checkTimer() { return program.mainForm().Timer2; }
+
+    // The visible top-level window of this caption, or null.
+    static HWND Showing(const char* caption) {
+        HWND window = FindWindowA(nullptr, caption);
+        return window && IsWindowVisible(window) ? window : nullptr;
+    }
+
+    SettingsRecord saved_;
+    TForm10 splash{false};
+    Program program{splash};
+};
+
+TEST_F(ScheduledCheck, OffersAnUpdateOnlyWhenDueAndOnlyOnce) {
     Settings().SetCheckSchedule(UpdateSchedule::NeverCheck);
-    form.Timer2.setEnabled(true);
-    CheckForUpdates(form);
-    EXPECT_TRUE(form.Timer2.enabled()) << "a later saved schedule still takes effect";
+    tick();
+    EXPECT_TRUE(checkTimer().enabled()) << "a later saved schedule still takes effect";
 
     Settings().SetCheckSchedule(UpdateSchedule::Weekly);
     Settings().SetLastUpdateDate(TodaySerial() - 6);
-    ScanState = "scanning";
-    CheckForUpdates(form);
-    EXPECT_TRUE(form.Timer2.enabled()) << "waits while a scan runs";
-    ScanState = "idle";
-    CheckForUpdates(form);
-    EXPECT_FALSE(form.Timer2.enabled());
-    EXPECT_FALSE(prompt.visible());
+    ScanState = scan_state::kScanning;
+    tick();
+    EXPECT_TRUE(checkTimer().enabled()) << "waits while a scan runs";
+    ScanState = scan_state::kIdle;
+    tick();
+    EXPECT_FALSE(checkTimer().enabled());
+    EXPECT_EQ(Showing("Update Available"), nullptr);
 
     // Seven days: the prompt comes; declining ends the offer for this run.
     Settings().SetLastUpdateDate(TodaySerial() - 7);
-    form.Timer2.setEnabled(true);
+    checkTimer().setEnabled(true);
     bool prompted = false;
     Later decline([&] {
-        prompted = prompt.visible();
-        Click(prompt.Image3);
+        HWND prompt = Showing("Update Available");
+        prompted = prompt != nullptr;
+        if (prompt) test::ClickAt(prompt, 189 + 50, 186 + 15);  // "not now"
     });
-    CheckForUpdates(form);
+    tick();
     EXPECT_TRUE(prompted);
-    EXPECT_FALSE(prompt.visible());
-    EXPECT_FALSE(form.Timer2.enabled());
+    EXPECT_EQ(Showing("Update Available"), nullptr);
+    EXPECT_FALSE(checkTimer().enabled());
 }
 
-TEST_F(Updates, AutomaticDownloadOpensTheWindowWithoutThePrompt) {
-    Settings().SetCheckSchedule(UpdateSchedule::Daily);
+TEST_F(ScheduledCheck, AutomaticDownloadOpensTheWindowWithoutThePrompt) {
     Settings().SetFoundAction(FoundUpdateAction::DownloadAutomatically);
     Settings().SetLastUpdateDate(TodaySerial() - 1);
-    form.Timer2.setEnabled(true);
-    form8.Timer1.setInterval(2000);  // cancelled before the transfer starts
+    checkTimer().setEnabled(true);
     bool downloading = false;
     Later cancel([&] {
-        downloading = form8.visible() && !prompt.visible();
-        Click(form8.Image3);
+        HWND download = Showing("Virus Database Update");
+        downloading = download && !Showing("Update Available");
+        // Cancelled before its two-second start delay is over.
+        if (download) test::ClickAt(download, 189 + 50, 186 + 15);
     });
-    CheckForUpdates(form);
+    tick();
     EXPECT_TRUE(downloading);
-    EXPECT_FALSE(form.Timer2.enabled());
+    EXPECT_EQ(Showing("Virus Database Update"), nullptr);
+    EXPECT_FALSE(checkTimer().enabled());
 }
 
 }  // namespace

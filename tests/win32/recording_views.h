@@ -1,0 +1,179 @@
+#pragma once
+
+// Recording stand-ins for the windows: each seam between the logic and a
+// window, recording what the logic asked for, so that the scan, the removal
+// and the restore are tested without the main window.
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/infection_record.h"
+#include "framework/timer_win.h"
+#include "quarantine/removal.h"
+#include "quarantine/restore.h"
+#include "quarantine/vault_table.h"
+#include "scan/scan_view.h"
+#include "ui/main_window_commands.h"
+
+namespace tolvar::test {
+
+class RecordingScanView : public ScanView {
+public:
+    void ShowStatus(const std::string& text) override { record(status, text); }
+    void ShowItemsScanned(std::int32_t count) override { record(items, count); }
+    void ShowInfectionsFound(std::int32_t count) override { record(infections, count); }
+    void ShowPercent(const std::string& text) override { record(percent, text); }
+    void ShowProgressBar(int value) override { record(bar, value); }
+    void ClearInfectionRows() override {
+        ++calls;
+        rows.clear();
+    }
+    void AddInfectionRow(const InfectionRecord& record) override {
+        ++calls;
+        rows.push_back(record);
+    }
+    void LightCommand(ScanCommand command, bool lit) override {
+        ++calls;
+        if (lit) {
+            litCommands.push_back(command);
+        } else {
+            darkened.push_back(command);
+        }
+    }
+    void ShowProgressView() override {
+        ++calls;
+        ++progressViews;
+    }
+    // A real timer: the scan's figures reach this view the way they reach
+    // the page, on ticks between other messages.
+    void StartRefreshTimer(std::function<void()> tick) override {
+        timer_.onTimer = [this, tick = std::move(tick)] {
+            ++ticks;
+            tick();
+        };
+        timer_.setEnabled(true);
+    }
+    void StopRefreshTimer() override { timer_.setEnabled(false); }
+    bool refreshing() const { return timer_.enabled(); }
+
+    std::vector<std::string> status;
+    std::vector<std::int32_t> items;
+    std::vector<std::int32_t> infections;
+    std::vector<std::string> percent;
+    std::vector<int> bar;
+    std::vector<InfectionRecord> rows;
+    std::vector<ScanCommand> litCommands;
+    std::vector<ScanCommand> darkened;
+    int progressViews = 0;
+    // Every call that would change the page: each one repaints a control.
+    int calls = 0;
+    int ticks = 0;
+
+private:
+    template <typename T, typename V>
+    void record(std::vector<T>& list, const V& value) {
+        ++calls;
+        list.push_back(value);
+    }
+    Timer timer_{100, false};
+};
+
+class RecordingOutcomes : public ScanOutcomes {
+public:
+    void InfectionsFound(std::int32_t count) override { infectionsFound.push_back(count); }
+    void NoInfectionsFound() override { ++noInfections; }
+    void ScanFailed(const std::string& reason) override { failures.push_back(reason); }
+    void ReportError(std::exception_ptr error) override {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            errors.push_back(e.what());
+        } catch (...) {
+            errors.push_back("?");
+        }
+    }
+    // How many windows followed the scans: exactly one per ended scan.
+    int windowsShown() const {
+        return static_cast<int>(infectionsFound.size() + failures.size()) + noInfections;
+    }
+
+    std::vector<std::int32_t> infectionsFound;
+    int noInfections = 0;
+    std::vector<std::string> failures;
+    std::vector<std::string> errors;
+};
+
+// The removal's windows without windows: the run goes straight through.
+class InlineRemovalWindows : public RemovalWindows {
+public:
+    void AskToStopScan() override {
+        ++stopQuestions;
+        if (onStopQuestion) onStopQuestion();
+    }
+    void RunRemoval(RemovalRun& run) override {
+        ++runs;
+        while (run.RemoveNextItem()) {
+        }
+    }
+    void ShowRemovalDone(int removed, int notRemoved) override {
+        done.push_back({removed, notRemoved});
+    }
+
+    std::function<void()> onStopQuestion;
+    int stopQuestions = 0;
+    int runs = 0;
+    std::vector<std::pair<int, int>> done;
+};
+
+class RecordingVaultList : public VaultListView {
+public:
+    int SelectedRow() const override { return selected; }
+    void ShowVaultRows(const VaultTable& vault) override {
+        rows.clear();
+        for (int k = 1; k <= vault.Count(); ++k)
+            rows.push_back(vault.Record(k).VirusName);
+    }
+    bool Ask(const std::string& question) override {
+        questions.push_back(question);
+        return answer;
+    }
+    void Tell(const std::string& notice) override { notices.push_back(notice); }
+    std::string ChooseFolder() override { return folder; }
+
+    int selected = -1;
+    bool answer = true;
+    std::string folder;
+    std::vector<std::string> rows;
+    std::vector<std::string> questions;
+    std::vector<std::string> notices;
+};
+
+class RecordingCommands : public MainWindowCommands {
+public:
+    void StartScan() override { given.push_back("StartScan"); }
+    void PauseScan() override { given.push_back("PauseScan"); }
+    void ResumeScan() override { given.push_back("ResumeScan"); }
+    void StopScan() override { given.push_back("StopScan"); }
+    void RemoveInfections() override { given.push_back("RemoveInfections"); }
+    void ChooseFoldersToScan() override { act("ChooseFoldersToScan", chooseFolders); }
+    void ShowAbout() override { act("ShowAbout", showAbout); }
+    void OpenDatabaseUpdates() override { given.push_back("OpenDatabaseUpdates"); }
+    void OpenDatabaseSettings() override { given.push_back("OpenDatabaseSettings"); }
+    void CheckForUpdates() override { given.push_back("CheckForUpdates"); }
+
+    // What a command does besides being recorded, where a test needs it.
+    std::function<void()> chooseFolders;
+    std::function<void()> showAbout;
+    std::vector<std::string> given;
+
+private:
+    void act(const char* name, const std::function<void()>& what) {
+        given.push_back(name);
+        if (what) what();
+    }
+};
+
+}  // namespace tolvar::test
