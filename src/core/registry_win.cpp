@@ -20,29 +20,26 @@ RegistryValueType TypeOf(LONG status, DWORD type) {
 
 RegistryKey::RegistryKey(const std::string& subkey) : name_(subkey) {
     const std::string path = std::string(kRegistryKey) + subkey;
+    HKEY key = nullptr;
     LONG status =
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key_, nullptr);
+                        KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
     if (status != ERROR_SUCCESS) {
-        key_ = nullptr;
         throw AppError("Failed to get data for 'HKEY_LOCAL_MACHINE\\" + path + "'");
     }
-}
-
-RegistryKey::~RegistryKey() {
-    if (key_) RegCloseKey(key_);
+    key_.reset(key);
 }
 
 void RegistryKey::ReadBinary(std::uint8_t* record, std::size_t size) const {
     DWORD type = 0;
     DWORD length = 0;
-    LONG status = RegQueryValueExA(key_, nullptr, nullptr, &type, nullptr, &length);
+    LONG status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type, nullptr, &length);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         throw AppError("Failed to get data for '" + name_ + "'");
     }
     std::vector<std::uint8_t> data(length);
     if (status == ERROR_SUCCESS && length > 0) {
-        status = RegQueryValueExA(key_, nullptr, nullptr, &type, data.data(), &length);
+        status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type, data.data(), &length);
         if (status != ERROR_SUCCESS) throw AppError("Failed to get data for '" + name_ + "'");
         data.resize(length);
     }
@@ -52,13 +49,13 @@ void RegistryKey::ReadBinary(std::uint8_t* record, std::size_t size) const {
 std::string RegistryKey::ReadText() const {
     DWORD type = 0;
     DWORD length = 0;
-    LONG status = RegQueryValueExA(key_, nullptr, nullptr, &type, nullptr, &length);
+    LONG status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type, nullptr, &length);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         throw AppError("Failed to get data for '" + name_ + "'");
     }
     std::string data(length, '\0');
     if (status == ERROR_SUCCESS && length > 0) {
-        status = RegQueryValueExA(key_, nullptr, nullptr, &type,
+        status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type,
                                   reinterpret_cast<BYTE*>(data.data()), &length);
         if (status != ERROR_SUCCESS) throw AppError("Failed to get data for '" + name_ + "'");
         data.resize(length);
@@ -67,14 +64,14 @@ std::string RegistryKey::ReadText() const {
 }
 
 void RegistryKey::WriteBinary(const std::uint8_t* data, std::size_t size) const {
-    if (RegSetValueExA(key_, nullptr, 0, REG_BINARY, data, static_cast<DWORD>(size)) !=
+    if (RegSetValueExA(key_.get(), nullptr, 0, REG_BINARY, data, static_cast<DWORD>(size)) !=
         ERROR_SUCCESS) {
         throw AppError("Failed to set data for '" + name_ + "'");
     }
 }
 
 void RegistryKey::WriteText(const std::string& text) const {
-    if (RegSetValueExA(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    if (RegSetValueExA(key_.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS) {
         throw AppError("Failed to set data for '" + name_ + "'");
     }

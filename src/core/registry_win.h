@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/unique_resource.h"
+
 namespace tolvar {
 
 inline constexpr const char* kRegistryKey = "SOFTWARE\\Mirebrook\\AntiVirus\\";
@@ -22,9 +24,6 @@ public:
     // Opens (or creates) the program's subkey with read and write access;
     // throws AppError when it cannot.
     explicit RegistryKey(const std::string& subkey);
-    ~RegistryKey();
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
 
     // Reads the default value into the first bytes of a fixed record, by the
     // rules for binary values: missing leaves it, a shorter or equal binary
@@ -36,7 +35,8 @@ public:
     void WriteText(const std::string& text) const;
 
 private:
-    HKEY key_ = nullptr;
+    static void Close(HKEY key) { RegCloseKey(key); }
+    UniqueResource<NullIsNone<HKEY, &RegistryKey::Close>> key_;
     std::string name_;
 };
 

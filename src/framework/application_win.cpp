@@ -27,20 +27,23 @@ Application::Application(HINSTANCE instance)
     : instance_(instance), uiThread_(GetCurrentThreadId()) {
     if (g_application) throw AppError("The application object already exists");
     registerClasses();
-    owner_ = CreateWindowExA(0, window_class::kOwner, "",
-                             WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS,
-                             0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
-    dispatcher_ = CreateWindowExA(0, window_class::kDispatcher, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, instance_, nullptr);
-    if (!owner_ || !dispatcher_) throw AppError("Cannot create the application's windows");
+    owner_.reset(
+        CreateWindowExA(0, window_class::kOwner, "",
+                        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPSIBLINGS, 0, 0,
+                        0, 0, nullptr, nullptr, instance_, nullptr));
+    dispatcher_.reset(CreateWindowExA(0, window_class::kDispatcher, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                      nullptr, instance_, nullptr));
+    if (!owner_.get() || !dispatcher_.get())
+        throw AppError("Cannot create the application's windows");
     g_application = this;
 }
 
 Application::~Application() {
     for (const auto& [id, timer] : timers_)
-        KillTimer(dispatcher_, id);
-    DestroyWindow(dispatcher_);
-    DestroyWindow(owner_);
+        KillTimer(dispatcher_.get(), id);
+    // The windows go with their owners, the dispatcher first.
+    dispatcher_.reset();
+    owner_.reset();
     g_application = nullptr;
 }
 
@@ -86,7 +89,7 @@ HICON Application::icon() const {
 
 void Application::setTitle(const std::string& title) {
     title_ = title;
-    SetWindowTextA(owner_, title_.c_str());
+    SetWindowTextA(owner_.get(), title_.c_str());
 }
 
 void Application::run(Form& mainForm) {
@@ -165,7 +168,7 @@ void Application::reportException(std::exception_ptr e) noexcept {
         // The report itself failed; fall back to the message box.
     }
     HWND active = GetActiveWindow();
-    MessageBoxA(active ? active : owner_, text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxA(active ? active : owner_.get(), text.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void Application::synchronize(const std::function<void()>& fn) {
@@ -176,7 +179,7 @@ void Application::synchronize(const std::function<void()>& fn) {
     SyncCall call{&fn, nullptr, false};
     // SendMessage blocks this worker until the UI thread has handled the
     // call; the UI thread handles sent messages even inside modal loops.
-    SendMessageA(dispatcher_, kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
+    SendMessageA(dispatcher_.get(), kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
     if (!call.ran) throw AppError("The program is closing");
     if (call.error) std::rethrow_exception(call.error);
 }
@@ -188,7 +191,7 @@ UINT_PTR Application::registerTimer(Timer& timer) {
 }
 
 void Application::unregisterTimer(UINT_PTR id) {
-    KillTimer(dispatcher_, id);
+    KillTimer(dispatcher_.get(), id);
     timers_.erase(id);
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include "framework/gdi_handles_win.h"
+
 namespace tolvar {
 
 class Form;
@@ -36,7 +38,7 @@ public:
     const std::string& title() const { return title_; }
     void setTitle(const std::string& title);
     // Hidden top-level window that owns every form.
-    HWND ownerWindow() const { return owner_; }
+    HWND ownerWindow() const { return owner_.get(); }
 
     // Shows the main form and runs the message loop until terminate().
     void run(Form& mainForm);
@@ -73,7 +75,7 @@ private:
     friend class Timer;
     UINT_PTR registerTimer(Timer& timer);
     void unregisterTimer(UINT_PTR id);
-    HWND dispatcher() const { return dispatcher_; }
+    HWND dispatcher() const { return dispatcher_.get(); }
 
     static LRESULT CALLBACK DispatcherProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -82,8 +84,8 @@ private:
     HINSTANCE instance_;
     DWORD uiThread_;
     std::string title_;
-    HWND owner_ = nullptr;
-    HWND dispatcher_ = nullptr;
+    UniqueWindow owner_;
+    UniqueWindow dispatcher_;
     Form* mainForm_ = nullptr;
     bool terminated_ = false;
     std::function<void(const std::string&)> errorReport_;

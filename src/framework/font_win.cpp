@@ -22,9 +22,8 @@ bool FontExists(const std::string& name) {
     lf.lfCharSet = DEFAULT_CHARSET;
     lstrcpynA(lf.lfFaceName, name.c_str(), LF_FACESIZE);
     bool found = false;
-    HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExA(dc, &lf, &FoundFont, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, dc);
+    const ScreenDC screen;
+    EnumFontFamiliesExA(screen.get(), &lf, &FoundFont, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

@@ -48,13 +48,13 @@ void Label::setWordWrap(bool wrap) {
 }
 
 void Label::fitToText() {
-    HDC dc = GetDC(nullptr);
+    const ScreenDC screen;
     SIZE size{0, 0};
     {
-        ScopedSelect select(dc, hfont_.get());
-        GetTextExtentPoint32A(dc, caption_.c_str(), static_cast<int>(caption_.size()), &size);
+        ScopedSelect select(screen.get(), hfont_.get());
+        GetTextExtentPoint32A(screen.get(), caption_.c_str(), static_cast<int>(caption_.size()),
+                              &size);
     }
-    ReleaseDC(nullptr, dc);
     setSize(size.cx, size.cy);
 }
 

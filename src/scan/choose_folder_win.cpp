@@ -4,11 +4,18 @@
 
 #include <shlobj.h>
 
+#include "core/unique_resource.h"
 #include "framework/application_win.h"
 
 namespace tolvar {
 
 namespace {
+
+void FreeItemList(PIDLIST_ABSOLUTE item) {
+    CoTaskMemFree(item);
+}
+// The picker's answer, which the shell allocated for us.
+using ShellItem = UniqueResource<NullIsNone<PIDLIST_ABSOLUTE, &FreeItemList>>;
 
 // Centres the dialog in the work area once it is up.
 int CALLBACK CentreDialog(HWND dialog, UINT message, LPARAM, LPARAM) {
@@ -35,12 +42,10 @@ std::string ChooseFolder(const std::string& title, unsigned flags) {
     info.ulFlags = flags;
     info.lpfn = &CentreDialog;
     info.lParam = 0;
-    PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+    const ShellItem item(SHBrowseForFolderA(&info));
     if (!item) return "";
     char path[MAX_PATH] = "";
-    const BOOL ok = SHGetPathFromIDListA(item, path);
-    CoTaskMemFree(item);
-    return ok ? path : "";
+    return SHGetPathFromIDListA(item.get(), path) ? path : "";
 }
 
 }  // namespace tolvar

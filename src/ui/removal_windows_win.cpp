@@ -19,8 +19,8 @@ TForm11::TForm11(Skin& skin)
       Label1(Bold(AddText(72, 60, 40, 16, "0"))),
       Label2(AddText(100, 60, 250, 16, "infection(s) were found on your computer.")),
       Label3(AddText(72, 80, 280, 16, "Would you like to remove these infections?")),
-      Image2(AddButton(24, 72, 112)),
-      Image3(AddButton(25, 189, 112)) {
+      Image2(AddButton(slot::kRemoveYes, 72, 112)),
+      Image3(AddButton(slot::kRemoveNo, 189, 112)) {
     Image2.onClick = [this] {
         close();
         if (remove_) remove_();
@@ -34,8 +34,8 @@ void TForm11::ShowPrompt(int infectionCount, std::function<void()> remove) {
     Label1.fitToText();
     Label2.setPosition(Label1.bounds().right() + 4, 60);
     showCentred();
-    skin_.PaintSlot(24);
-    skin_.PaintSlot(25);
+    skin_.PaintSlot(slot::kRemoveYes);
+    skin_.PaintSlot(slot::kRemoveNo);
 }
 
 TForm7::TForm7(Skin& skin)
@@ -75,7 +75,7 @@ TForm6::TForm6(Skin& skin)
       Label2(AddText(100, 56, 260, 16, "Infection(s) were successfully removed")),
       Label3(AddText(72, 74, 280, 16, "Infected files have been quarantined.")),
       Label4(AddText(72, 92, 280, 16, "")),
-      Image3(AddButton(23, 130, 112)) {
+      Image3(AddButton(slot::kRemovalDoneOk, 130, 112)) {
     Image3.onClick = [this] { close(); };
 }
 

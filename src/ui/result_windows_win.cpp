@@ -13,7 +13,7 @@ TForm17::TForm17(Skin& skin)
     : MessageWindow("Scan Complete", "FORM17", 3, skin),
       Label1(AddText(kTextLeft, kTextTop, clientWidth() - kTextLeft - 16, 40,
                      "The Scan is Complete and no infections were found!")),
-      Image2(AddButton(37, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
+      Image2(AddButton(slot::kNoInfectionsClose, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
     Image2.onClick = [this] { close(); };
 }
 
@@ -22,7 +22,7 @@ ScanFailedForm::ScanFailedForm(Skin& skin)
       Label1(AddText(kTextLeft, kTextTop - 6, clientWidth() - kTextLeft - 16, 18,
                      "The scan could not be done.")),
       Label2(AddText(kTextLeft, kTextTop + 12, clientWidth() - kTextLeft - 16, 40, "")),
-      Image2(AddButton(18, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
+      Image2(AddButton(slot::kScanFailedClose, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
     Image2.onClick = [this] { close(); };
 }
 

@@ -8,8 +8,8 @@ namespace tolvar {
 TForm3::TForm3(Skin& skin, ScanSession& scan)
     : MessageWindow("Stop Scan", "FORM3", 4, skin),
       Label1(AddText(16, 58, clientWidth() - 34, 20, "Do you want to stop the scanning proccess?")),
-      Image3(AddButton(16, 39, 93)),
-      Image2(AddButton(17, 156, 93)) {
+      Image3(AddButton(slot::kStopQuestionYes, 39, 93)),
+      Image2(AddButton(slot::kStopQuestionNo, 156, 93)) {
     Label1.setAlignment(TextAlign::Center);
     Image3.onClick = [this, &scan] {
         scan.StopScan();
@@ -24,8 +24,8 @@ TForm16::TForm16(Skin& skin, ScanSession& scan)
       ListBox1(add<ListBox>(16, 68, 335, 98, SelectionMode::Multiple, 16)),
       Button1(add<Button>(16, 173, 110, 23, "Add Directory")),
       Button2(add<Button>(133, 173, 110, 23, "Remove Selected")),
-      Image2(AddButton(35, 72, 219)),
-      Image3(AddButton(36, 189, 219)),
+      Image2(AddButton(slot::kChooserStart, 72, 219)),
+      Image3(AddButton(slot::kChooserClose, 189, 219)),
       chooseFolder([] { return ChooseFolder("Select a Folder", 1); }),
       scan_(scan) {
     onShow = [this] { FillDrives(); };

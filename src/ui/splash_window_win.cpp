@@ -2,6 +2,7 @@
 
 #include "framework/application_win.h"
 #include "framework/bitmap_win.h"
+#include "framework/gdi_handles_win.h"
 
 namespace tolvar {
 
@@ -17,9 +18,8 @@ constexpr WPARAM kCommandMask = 0xFFF0;
 // is counted in points at the screen's resolution: 11 pixels (8 points at
 // 96 dots per inch) become 12 (9 points).
 int OneSizeLarger(int heightPixels) {
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
+    const ScreenDC screen;
+    int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     if (dpi <= 0) dpi = 96;
     const int points = MulDiv(heightPixels, 72, dpi);
     return MulDiv(points + 1, dpi, 72);

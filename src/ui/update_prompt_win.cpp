@@ -14,8 +14,8 @@ TForm15::TForm15(Skin& skin)
           AddText(kLeft, 88, kWidth, 16, "For your maximum security, the Virus Database must be")),
       Label3(AddText(kLeft, 104, kWidth, 16, "updated regularly.")),
       Label4(AddText(kLeft, 132, kWidth, 16, "Would you like to download it before continuing?")),
-      Image2(AddButton(31, 72, 186)),
-      Image3(AddButton(32, 189, 186)) {
+      Image2(AddButton(slot::kUpdateYes, 72, 186)),
+      Image3(AddButton(slot::kUpdateNo, 189, 186)) {
     FontSpec bold = Label1.font();
     bold.bold = true;
     Label1.setFont(bold);

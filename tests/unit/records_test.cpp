@@ -15,6 +15,7 @@
 #include "core/infection_record.h"
 #include "core/registry_rules.h"
 #include "core/settings_record.h"
+#include "history/page_figures.h"
 #include "history/scan_dump.h"
 #include "history/scan_statistics.h"
 
@@ -191,6 +192,24 @@ TEST(ScanBookkeeping, TotalsSaturateInsteadOfWrapping) {
 
 // Guards against a dump sized by the detection count, and against a short
 // file being read past its end or leaving an earlier scan's slots behind.
+TEST(PageFigures, TheLatestScanAndTheTotalsAsThePagesShowThem) {
+    ScanStatistics s = ScanStatistics::Defaults();
+    EXPECT_EQ(LastScanFiguresOf(s).date, "none");
+    RecordScan(s, 3, 120, "07/12/2026");
+    AddRemovals(s, 2);
+    RecordScan(s, -1, 5, "08/12/2026");  // a damaged count shows as it is stored
+    const HistoryFigures h = HistoryFiguresOf(s);
+    EXPECT_EQ(h.scanCount, "2");
+    EXPECT_EQ(h.totalInfectionsFound, "2");
+    EXPECT_EQ(h.totalItemsScanned, "125");
+    EXPECT_EQ(h.totalInfectionsRemoved, "2");
+    EXPECT_EQ(h.lastScan.date, "08/12/2026");
+    EXPECT_EQ(h.lastScan.infectionsFound, "-1");
+    EXPECT_EQ(h.lastScan.itemsScanned, "5");
+    EXPECT_EQ(h.lastScan.infectionsRemoved, "0");
+    EXPECT_EQ(LastScanFiguresOf(s).itemsScanned, h.lastScan.itemsScanned);
+}
+
 TEST(ScanDump, AlwaysTheWholeTableAndShortFilesReadAsFarAsTheyGo) {
     InfectionTable table{};
     table[0] = {"", "C:\\a.exe", "Worm "};

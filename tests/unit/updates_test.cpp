@@ -5,9 +5,11 @@
 
 #include "core/date_serial.h"
 #include "core/settings_record.h"
+#include "updates/database_figures.h"
 #include "updates/database_header.h"
 #include "updates/download_outcome.h"
 #include "updates/mirror_address.h"
+#include "updates/update_check.h"
 #include "updates/update_schedule.h"
 
 namespace tolvar {
@@ -74,6 +76,42 @@ std::string Header(const std::string& text) {
 const std::string kGoodHeader =
     "ClamAV-VDB:07 Dec 2026 06-00 +0000:27000:2070000:90:0123456789abcdef0123456789ABCDEF:"
     "sig:builder:1796623200";
+
+TEST(ScheduledCheck, WaitsStopsOffersOrDownloadsByTheRecord) {
+    SettingsRecord s;
+    s.SetCheckSchedule(UpdateSchedule::Weekly);
+    s.SetLastUpdateDate(kToday - 7);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::OfferUpdate);
+    // A running scan and an offer already up make the check wait, not end.
+    EXPECT_EQ(DecideUpdateCheck(s, false, false, kToday), UpdateCheckStep::Wait);
+    EXPECT_EQ(DecideUpdateCheck(s, true, true, kToday), UpdateCheckStep::Wait);
+    s.SetFoundAction(FoundUpdateAction::DownloadAutomatically);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::DownloadNow);
+
+    s.SetLastUpdateDate(kToday - 6);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::NotDue);
+    // "Never Check" keeps the check waiting: a schedule saved later in the
+    // run still takes effect.
+    s.SetLastUpdateDate(kToday - 400);
+    s.SetCheckSchedule(UpdateSchedule::NeverCheck);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::Wait);
+}
+
+TEST(DatabasePage, FiguresAsThePageShowsThem) {
+    SettingsRecord s;
+    s.SetLastUpdateSize(30000);
+    s.SetTotalUpdates(4);
+    s.SetLastUpdateDate(kToday);
+    double shownDate = 0;
+    const DatabaseFigures figures = DatabaseFiguresOf(s, [&](double serial) {
+        shownDate = serial;
+        return std::string("07/12/2026");
+    });
+    EXPECT_EQ(shownDate, kToday);
+    EXPECT_EQ(figures.lastUpdate, "07/12/2026");
+    EXPECT_EQ(figures.updateSize, "30000 bytes");
+    EXPECT_EQ(figures.totalUpdates, "4");
+}
 
 TEST(DatabaseHeader, AcceptsOnlyAWholeHeaderWithABody) {
     EXPECT_TRUE(IsSignatureDatabase(Header(kGoodHeader), 600));
