@@ -60,9 +60,6 @@ public:
     // database stays as it was.
     bool RetryInstall();
 
-    // The latest run's plan (its file kind, download and live names).
-    const DownloadPlan& Plan() const { return plan_; }
-
 private:
     void Transfer(Thread& worker, const DownloadPlan& plan);
     void Finish(const TransferOutcome& outcome, const std::exception_ptr& fault);

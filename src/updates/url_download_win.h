@@ -7,8 +7,10 @@
 
 #include <windows.h>
 
+#include <servprov.h>
 #include <urlmon.h>
 
+#include <exception>
 #include <string>
 
 #include "updates/database_transport.h"
@@ -35,6 +37,57 @@ private:
     using DownloadFn = HRESULT(WINAPI*)(IUnknown*, const char*, const char*, DWORD,
                                         IBindStatusCallback*);
     DownloadFn download_ = nullptr;
+};
+
+// The status callback of one transfer. It lives on the transferring
+// thread's stack for the length of the download call, so its reference count
+// never frees it. An exception unwinding through the library's frames would
+// leave the library in an unknown state (or end the program), so every
+// method that runs our code catches: the error is kept, the transfer is
+// aborted, and DownloadToFile throws it again once the library has returned.
+class TransferCallback : public IBindStatusCallback,
+                         public IHttpNegotiate,
+                         public IServiceProvider {
+public:
+    explicit TransferCallback(const ProgressFn& progress);
+    TransferCallback(const TransferCallback&) = delete;
+    TransferCallback& operator=(const TransferCallback&) = delete;
+
+    TransferOutcome outcome;
+    // What our code threw inside a call from the library; once set, every
+    // further call answers "abort".
+    std::exception_ptr error;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IServiceProvider: the library asks for the negotiation interface this
+    // way as well as directly.
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid, void** object) override;
+
+    // IBindStatusCallback
+    HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override;
+    HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override;
+    HRESULT STDMETHODCALLTYPE OnLowResource(DWORD reserved) override;
+    HRESULT STDMETHODCALLTYPE OnProgress(ULONG done, ULONG expected, ULONG status,
+                                         LPCWSTR text) override;
+    HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR text) override;
+    HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* flags, BINDINFO* info) override;
+    HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format,
+                                              STGMEDIUM* medium) override;
+    HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID riid, IUnknown* object) override;
+
+    // IHttpNegotiate
+    HRESULT STDMETHODCALLTYPE BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved,
+                                                   LPWSTR* additional) override;
+    HRESULT STDMETHODCALLTYPE OnResponse(DWORD status, LPCWSTR headers, LPCWSTR requestHeaders,
+                                         LPWSTR* additional) override;
+
+private:
+    const ProgressFn& progress_;
+    LONG references_ = 1;
 };
 
 // Fetches url into file, through the proxy when one is set (the system's

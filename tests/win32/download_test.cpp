@@ -1,18 +1,20 @@
-// Transfers through the system's download library against the test mirror:
-// the status, the announced size and the proxy's login reach the program.
+// Transfers through the system's transport against the test mirror: the
+// status, the announced size and the proxy's login reach the program, and an
+// error of the program's own progress function never passes through the
+// system's download library.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <objbase.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "test_mirror.h"
 #include "updates/mirror_address.h"
+#include "updates/system_transport_win.h"
 #include "updates/url_download_win.h"
 
 namespace tolvar {
@@ -26,12 +28,12 @@ protected:
     ~Transfers() override { std::filesystem::remove(file_); }
 
     TransferOutcome fetch(const std::string& mirrorAddress, const ProxySettings& proxy = {}) {
-        return DownloadToFile(library_, DatabaseUrl(mirrorAddress, "/main.cvd"), file_, proxy,
-                              [this](unsigned long done, unsigned long expected) {
-                                  lastDone = done;
-                                  lastExpected = expected;
-                                  return true;
-                              });
+        return transport_.Fetch(DatabaseUrl(mirrorAddress, "/main.cvd"), file_, proxy,
+                                [this](unsigned long done, unsigned long expected) {
+                                    lastDone = done;
+                                    lastExpected = expected;
+                                    return true;
+                                });
     }
     std::string saved() const {
         std::ifstream in(file_, std::ios::binary);
@@ -41,7 +43,7 @@ protected:
     }
 
     test::Mirror mirror;
-    UrlmonLibrary library_;
+    SystemTransport transport_;
     std::string file_;
     unsigned long lastDone = 0;
     unsigned long lastExpected = 0;
@@ -66,12 +68,42 @@ TEST(DownloadLibrary, ComesFromTheSystemFolderOnly) {
     EXPECT_EQ(std::string(path).rfind(std::string(system) + "\\", 0), 0u) << path;
 }
 
+TEST(TransferCallback, AnswersTheLibraryAndNeverLetsAnErrorOut) {
+    bool carryOn = true;
+    int calls = 0;
+    const ProgressFn progress = [&](unsigned long, unsigned long) {
+        ++calls;
+        if (calls == 3) throw std::runtime_error("gauge gone");
+        return carryOn;
+    };
+    TransferCallback callback(progress);
+    EXPECT_EQ(callback.OnResponse(429, L"Content-Type: text/plain\r\nretry-after: 90\r\n", nullptr,
+                                  nullptr),
+              S_OK);
+    EXPECT_EQ(callback.outcome.httpStatus, 429);
+    EXPECT_EQ(callback.outcome.retryAfter, "90");
+    EXPECT_EQ(callback.OnProgress(10, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    EXPECT_EQ(callback.outcome.announcedBytes, 100u);
+    carryOn = false;
+    EXPECT_EQ(callback.OnProgress(20, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), E_ABORT);
+
+    // The library's frames must never be unwound: the error is kept and
+    // the transfer aborted, and nothing of ours runs again.
+    HRESULT answer = S_OK;
+    EXPECT_NO_THROW(answer = callback.OnProgress(30, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr));
+    EXPECT_EQ(answer, E_ABORT);
+    ASSERT_TRUE(callback.error);
+    EXPECT_EQ(callback.OnProgress(40, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), E_ABORT);
+    EXPECT_EQ(callback.OnResponse(200, L"", nullptr, nullptr), E_ABORT);
+    EXPECT_EQ(calls, 3);
+}
+
 TEST_F(Transfers, AWholeFileWithItsStatusAndSize) {
     TOLVAR_NEEDS_MIRROR(mirror);
-    ASSERT_TRUE(library_.loaded());
     const std::string database = test::Mirror::Database(3, 40000);
     mirror.put("main.cvd", database);
     const TransferOutcome outcome = fetch(mirror.address());
+    ASSERT_TRUE(outcome.facilityLoaded);
     EXPECT_EQ(outcome.result, S_OK);
     EXPECT_EQ(outcome.httpStatus, 200);
     EXPECT_EQ(outcome.announcedBytes, database.size());
@@ -116,6 +148,48 @@ TEST_F(Transfers, ProxyGetsTheRequestWithItsLogin) {
     // Without a user name the proxy's refusal comes back as its status.
     proxy.user.clear();
     EXPECT_EQ(fetch("mirror.invalid", proxy).httpStatus, 407);
+}
+
+TEST_F(Transfers, AnErrorOfTheProgressFunctionStopsTheTransferAndComesOutAfterIt) {
+    // Unwinding through the library's frames would leave it broken or end
+    // the program; the error must come back to the caller, not be lost.
+    TOLVAR_NEEDS_MIRROR(mirror);
+    const std::string database = test::Mirror::Database(5, 300000);
+    mirror.put("main.cvd", database);
+    int calls = 0;
+    const auto throwing = [&](unsigned long, unsigned long) -> bool {
+        ++calls;
+        throw std::runtime_error("gauge gone");
+    };
+    try {
+        transport_.Fetch(DatabaseUrl(mirror.address(), "/main.cvd"), file_, {}, throwing);
+        ADD_FAILURE() << "the progress function's error was lost";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "gauge gone");
+    }
+    EXPECT_EQ(calls, 1) << "the transfer went on after the error";
+    EXPECT_NE(saved(), database);
+
+    // The library is still usable for the next transfer.
+    EXPECT_EQ(fetch(mirror.address()).httpStatus, 200);
+    EXPECT_EQ(saved(), database);
+}
+
+TEST_F(Transfers, AnErrorOfTheProgressFunctionComesOutOfAProxyTransferToo) {
+    TOLVAR_NEEDS_MIRROR(mirror);
+    mirror.put("main.cvd", test::Mirror::Database(6, 1000));
+    mirror.setMode("proxy-auth");
+    const std::string address = mirror.address();
+    ProxySettings proxy;
+    proxy.use = true;
+    proxy.server = address.substr(0, address.find(':'));
+    proxy.port = address.substr(address.find(':') + 1);
+    proxy.user = "a";
+    EXPECT_THROW(transport_.Fetch(DatabaseUrl("mirror.invalid", "/main.cvd"), file_, proxy,
+                                  [](unsigned long, unsigned long) -> bool {
+                                      throw std::runtime_error("gauge gone");
+                                  }),
+                 std::runtime_error);
 }
 
 }  // namespace
