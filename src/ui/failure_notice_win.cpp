@@ -27,7 +27,7 @@ TForm14::TForm14(Skin& skin)
                      "- If you're using a proxy, check your proxy settings")),
       Label7(AddText(kLeft, kTop + 5 * kLineStep, 40, kLineStep, "here")),
       Label8(AddText(kLeft, kTop + 6 * kLineStep + 6, kWidth, 3 * kLineStep, "")),
-      Image2(AddButton(26, (367 - 2 - 105) / 2, 186)) {
+      Image2(AddButton(slot::kFailureNoticeClose, (367 - 2 - 105) / 2, 186)) {
     for (Label* line : {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6, &Label7, &Label8}) {
         FontSpec font = line->font();
         font.height = 11;

@@ -7,25 +7,18 @@
 #include <string>
 
 #include "core/handles_win.h"
+#include "core/unique_resource.h"
 #include "updates/mirror_address.h"
 
 namespace tolvar {
 
 namespace {
 
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET h) : h_(h) {}
-    ~InternetHandle() {
-        if (h_) InternetCloseHandle(h_);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET get() const { return h_; }
-
-private:
-    HINTERNET h_;
-};
+void CloseInternetHandle(HINTERNET h) {
+    InternetCloseHandle(h);
+}
+// A session, connection or request of the internet layer.
+using InternetHandle = UniqueResource<NullIsNone<HINTERNET, &CloseInternetHandle>>;
 
 long LastErrorResult() {
     return static_cast<long>(HRESULT_FROM_WIN32(GetLastError()));
