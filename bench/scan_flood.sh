@@ -28,6 +28,10 @@
 #                   items scanned, infections found) against what the
 #                   scanner wrote: N minus the detections, the detections
 #
+# Beside each size it also tells the CPU time Xvfb and the rest of the
+# machine used over the same span: a machine busy with other work makes the
+# wall times pessimistic, and a note under the targets says so.
+#
 # It is a benchmark, not a test: the targets are printed under the table,
 # not enforced. Exit status: 0 when every size ran and its figures matched,
 # 1 when a size's figures did not match, 2 when it could not run.
@@ -96,10 +100,17 @@ now_us() {
 # user + system CPU ticks of a process, all its threads together.
 cpu_ticks() {
   local stat
-  stat=$(cat "/proc/$1/stat")
+  read -r stat <"/proc/$1/stat"
   # The name in parentheses may hold blanks; the fields after it may not.
   set -- ${stat##*") "}
   echo $(( ${12} + ${13} ))
+}
+
+# user + system + interrupt CPU ticks of the whole machine, all processors.
+machine_ticks() {
+  local label user nice system idle iowait irq softirq steal
+  read -r label user nice system idle iowait irq softirq steal _ </proc/stat
+  echo $((user + nice + system + irq + softirq + steal))
 }
 
 # The Linux process of a Windows program of the given name started in the
@@ -216,6 +227,7 @@ quiet_update_check
 
 ticks_per_second=$(getconf CLK_TCK)
 rows=()
+busy=""
 status=0
 
 for n in $lines_list; do
@@ -264,6 +276,8 @@ for n in $lines_list; do
   for attempt in 1 2 3; do
     cpu0=$(cpu_ticks "$av_pid")
     server0=$(cpu_ticks "$server_pid")
+    display0=$(cpu_ticks "$xvfb_pid")
+    machine0=$(machine_ticks)
     t0=${EPOCHREALTIME//[!0-9]/}
     xdotool mousemove $((wx + 178 + 8 + 90)) $((wy + 47 + 320 + 25)) click 1
     checked=0
@@ -295,6 +309,8 @@ for n in $lines_list; do
   t1=${EPOCHREALTIME//[!0-9]/}
   cpu1=$(cpu_ticks "$av_pid")
   server1=$(cpu_ticks "$server_pid")
+  display1=$(cpu_ticks "$xvfb_pid")
+  machine1=$(machine_ticks)
   [ -n "$result" ] || die "three clicks on Full Scan started no scan"
   result_name=$(xdotool getwindowname "$result")
   case "$result_name" in
@@ -314,6 +330,14 @@ for n in $lines_list; do
   fi
   echo "   result window '$result_name'; recorded $items items, $infections infections" \
     "(the scanner wrote $((n - detections)) clean lines, $detections detections): $figures"
+  # Wall times are only as good as the machine was free; CPU times hold.
+  others=$(((machine1 - machine0) - (cpu1 - cpu0) - (server1 - server0) - (display1 - display0)))
+  awk -v d=$((display1 - display0)) -v o="$others" -v hz="$ticks_per_second" 'BEGIN {
+    printf "   meanwhile Xvfb used %.2f CPU s, the rest of the machine", d / hz
+    printf " (the scanner included) %.2f\n", o / hz }'
+  if ((others * 1000000 > (t1 - t0) * ticks_per_second / 2)); then
+    busy="${busy:+$busy, }$n"
+  fi
 
   rows+=("$(awk -v n="$n" -v anchor="$anchor_seconds" -v t0="$t0" -v t1="$t1" \
     -v c0="$cpu0" -v c1="$cpu1" -v s0="$server0" -v s1="$server1" -v hz="$ticks_per_second" \
@@ -344,10 +368,17 @@ echo "  at most 5 microseconds of program CPU per line"
 if [ "$n_first" != "$n_last" ]; then
   awk -v a="$n_first" -v b="$n_last" -v pa="$first_per_line" -v pb="$last_per_line" \
     -v wa="$first_wall" -v wb="$last_wall" 'BEGIN {
-      printf "  cost growing linearly with N (CPU per line at N=%d is %.2f times that at N=%d;", b, pb / pa, a
+      printf "  cost growing linearly with N"
+      if (pa <= 0 || wa <= 0) { print " (the first size is too small to compare)"; exit }
+      printf " (CPU per line at N=%d is %.2f times that at N=%d;", b, pb / pa, a
       printf " wall time per line %.2f times)\n", (wb / b) / (wa / a) }'
 else
   echo "  cost growing linearly with N (needs two sizes in BENCH_LINES to compare)"
 fi
 echo "  figures equal to what the scanner wrote"
+if [ -n "$busy" ]; then
+  echo
+  echo "Note: other work kept at least half a processor busy while measuring N = $busy:" \
+    "wall times and lines per second there are pessimistic, the CPU times much less so."
+fi
 exit "$status"
