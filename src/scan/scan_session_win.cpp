@@ -18,11 +18,21 @@ namespace tolvar {
 namespace {
 
 constexpr DWORD kChunkSize = 1024;
+// The chunks that are already waiting in the pipe go to the UI thread
+// together, up to this much: a hand-over costs far more than the parsing of
+// one chunk's lines, and a busy scanner writes thousands of lines a second.
+constexpr std::size_t kHandOverLimit = 64 * 1024;
 // clamscan's exit code for "the scan could not be done".
 constexpr DWORD kScannerError = 2;
 // After the scanner has gone, the reader gets this long to drain the pipe
 // before its read is cancelled (a grandchild could hold the pipe open).
 constexpr DWORD kDrainTimeoutMs = 5000;
+
+// How much output the pipe holds that a read would return at once.
+std::size_t BytesWaiting(HANDLE pipe) {
+    DWORD available = 0;
+    return PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) ? available : 0;
+}
 
 char UserDecimalSeparator() {
     char text[8] = ".";
@@ -199,18 +209,33 @@ void ScanSession::LaunchScanner() {
 
 void ScanSession::ReaderBody(Thread& self, HANDLE pipe) {
     char buffer[kChunkSize + 1];
+    std::string chunks;
     for (;;) {
         WaitForSingleObject(running_.get(), INFINITE);
-        DWORD got = 0;
-        if (!ReadFile(pipe, buffer, kChunkSize, &got, nullptr) || got == 0) return;
-        buffer[got] = '\0';
-        // The chunk is text up to its first zero byte.
-        std::string chunk(buffer, std::strlen(buffer));
-        WaitForSingleObject(running_.get(), INFINITE);
-        self.synchronize([this, &chunk] {
-            pending_ += chunk;
-            parser_.AssembleLines(pending_);
-        });
+        chunks.clear();
+        bool ended = false;
+        // The first read waits for output; the reads after it take what the
+        // pipe already holds, and then the lot goes over in one hand-over.
+        std::size_t waiting = 0;
+        do {
+            DWORD got = 0;
+            if (!ReadFile(pipe, buffer, kChunkSize, &got, nullptr) || got == 0) {
+                ended = true;
+                break;
+            }
+            buffer[got] = '\0';
+            // A chunk is text up to its first zero byte.
+            chunks.append(buffer, std::strlen(buffer));
+            waiting = waiting > got ? waiting - got : BytesWaiting(pipe);
+        } while (waiting > 0 && chunks.size() < kHandOverLimit);
+        if (!chunks.empty()) {
+            WaitForSingleObject(running_.get(), INFINITE);
+            self.synchronize([this, &chunks] {
+                pending_ += chunks;
+                parser_.AssembleLines(pending_);
+            });
+        }
+        if (ended) return;
     }
 }
 
@@ -358,7 +383,8 @@ void ScanSession::JoinWorkers() {
     if (waiter_) waiter_->waitFor();
     if (reader_) reader_->waitFor();
     // A worker that failed is heard of once it has ended, never dropped.
-    for (Thread* worker : {static_cast<Thread*>(waiter_.get()), static_cast<Thread*>(reader_.get())}) {
+    for (Thread* worker :
+         {static_cast<Thread*>(waiter_.get()), static_cast<Thread*>(reader_.get())}) {
         if (worker && worker->error()) outcomes_.ReportError(worker->error());
     }
     waiter_.reset();
