@@ -42,6 +42,9 @@ repo_root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$repo_root"
 source scripts/build.sh
 source scripts/wine-session.sh
+# The end-to-end tests' helpers: stopping the program's session, the main
+# window, window geometry, the quiet update check, registry fields.
+source tests/e2e/lib.sh
 
 lines_list=${BENCH_LINES:-250000 1000000}
 build_dir=${BENCH_BUILD_DIR:-build/bench-win}
@@ -67,22 +70,6 @@ for n in $lines_list; do
   [[ $n =~ ^[1-9][0-9]*$ ]] || die "BENCH_LINES holds '$n', not a positive whole number"
 done
 [ -n "$lines_list" ] || die "BENCH_LINES is empty"
-
-program_pid=""
-
-# Ends the program's whole session (Wine's processes for it included), as
-# the end-to-end tests stop a program.
-stop_program() {
-  [ -n "$program_pid" ] || return 0
-  kill -TERM -- "-$program_pid" 2>/dev/null || true
-  for _ in $(seq 20); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.25
-  done
-  kill -KILL -- "-$program_pid" 2>/dev/null || true
-  wait "$program_pid" 2>/dev/null || true
-  program_pid=""
-}
 
 cleanup() {
   stop_program
@@ -136,12 +123,6 @@ prefix_wineserver() {
   return 1
 }
 
-window_position() {
-  local X Y WIDTH HEIGHT SCREEN WINDOW
-  eval "$(xdotool getwindowgeometry --shell "$1")"
-  echo "$X $Y $WIDTH $HEIGHT"
-}
-
 # Ids of the visible windows whose name matches, one a line.
 visible_windows() {
   xdotool search --onlyvisible --name "$1" 2>/dev/null || true
@@ -152,54 +133,6 @@ visible_windows() {
 result_window() {
   visible_windows '^(Infections Found|Scan Complete|Scan Failed|Update Available)$' |
     grep -vxF -f "$work/stale-windows" | head -n 1 || true
-}
-
-# The main window: "Tolvar AntiVirus" at 792 by 442 (a message box has
-# nearly the same name, and the splash comes first). Ids listed in the
-# second argument belong to a program stopped before and are passed over.
-wait_for_main_window() {
-  local seconds=$1 skip=" ${2:-} " id w h
-  for _ in $(seq $((seconds * 4))); do
-    for id in $(visible_windows "^Tolvar AntiVirus\$"); do
-      [[ $skip == *" $id "* ]] && continue
-      read -r _ _ w h < <(window_position "$id")
-      if [ "$w" = 792 ] && [ "$h" = 442 ]; then
-        echo "$id"
-        return 0
-      fi
-    done
-    sleep 0.25
-  done
-  return 1
-}
-
-# A settings record whose update schedule is "Never Check" and whose last
-# update was yesterday: the scheduled check's prompt would otherwise come
-# up six seconds after start and hold the scan back.
-quiet_update_check() {
-  local hex
-  hex=$(python3 - "$(( $(date +%s) / 86400 + 25569 ))" <<'PY'
-import struct, sys
-record = bytearray(808)
-record[781] = 4                                    # Never Check
-record[792:800] = struct.pack('<d', float(sys.argv[1]) - 1)
-print(record.hex())
-PY
-)
-  wine reg add 'HKLM\Software\Mirebrook\AntiVirus\sysdata' /ve /t REG_BINARY /d "$hex" \
-    /reg:32 /f >/dev/null 2>&1
-}
-
-# A signed 32-bit little-endian field of the scan history (value "lsd" of
-# the program's key, which it writes in the 32-bit view); "?" when absent.
-history_int() {
-  local offset=$1 bytes value
-  mapfile -t bytes < <(wine reg query 'HKLM\Software\Mirebrook\AntiVirus\lsd' /ve /reg:32 \
-    2>/dev/null | sed -n 's/.*REG_BINARY[[:space:]]*//p' | tr -d '\r' | fold -w2)
-  [ "${#bytes[@]}" -ge $((offset + 4)) ] || { echo "?"; return; }
-  value=$(( 16#${bytes[offset + 3]}${bytes[offset + 2]}${bytes[offset + 1]}${bytes[offset]} ))
-  (( value >= 2147483648 )) && value=$(( value - 4294967296 ))
-  echo "$value"
 }
 
 # The Windows name of a file under / (Wine's Z: drive).
@@ -266,7 +199,7 @@ for n in $lines_list; do
   av_pid=$(session_process "$program_pid" AntiVirus.exe)
   [ -n "$av_pid" ] || die "no Linux process named AntiVirus.exe in the program's session"
   server_pid=$(prefix_wineserver) || die "no wineserver runs for $prefix"
-  read -r wx wy _ _ < <(window_position "$win")
+  read -r wx wy _ _ < <(window_geometry "$win")
 
   # Full Scan on the Scan page's first view is the Start Scan command. A
   # click can be lost (taken for activating the window): without a scanner
@@ -320,8 +253,8 @@ for n in $lines_list; do
   peak_kib=$(awk '/^VmHWM:/ { print $2 }' "/proc/$av_pid/status")
   stop_program
 
-  items=$(history_int 24)
-  infections=$(history_int 60)
+  items=$(registry_int lsd 24)
+  infections=$(registry_int lsd 60)
   if [ "$items" = $((n - detections)) ] && [ "$infections" = "$detections" ]; then
     figures=OK
   else
