@@ -35,12 +35,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Content(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::Content;
 
 void Append(const std::string& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary | std::ios::app) << bytes;

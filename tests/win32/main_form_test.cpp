@@ -19,11 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Clicks the middle of a control, through the window that routes its mouse.
-void Click(Control& control) {
-    const Bounds& b = control.bounds();
-    test::ClickAt(control.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
-}
+using test::Click;
 
 bool SameBitmap(const Bitmap& a, const Bitmap& b) {
     if (a.width() != b.width() || a.height() != b.height()) return false;

@@ -5,11 +5,14 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "framework/application_win.h"
+#include "framework/windowed_control_win.h"
 
 namespace tolvar::test {
 
@@ -72,6 +75,21 @@ inline void ClickAt(HWND hwnd, int x, int y) {
     SendMessageA(hwnd, WM_MOUSEMOVE, 0, Point(x, y));
     SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, Point(x, y));
     SendMessageA(hwnd, WM_LBUTTONUP, 0, Point(x, y));
+}
+
+// A left click in the middle of a control, through the window that routes
+// its mouse.
+inline void Click(Control& control) {
+    const Bounds& b = control.bounds();
+    ClickAt(control.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
+}
+
+// The whole content of a file; "" when it cannot be read.
+inline std::string Content(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
 }
 
 }  // namespace tolvar::test

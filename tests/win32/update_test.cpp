@@ -32,17 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Content(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::Content;
 
-void Click(Control& control) {
-    const Bounds& b = control.bounds();
-    test::ClickAt(control.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
-}
+using test::Click;
 
 // Runs act once, from the message loop, shortly after: the way to answer a
 // window that a call under test shows modally.
