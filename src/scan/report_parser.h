@@ -63,7 +63,7 @@ void ForEachCompleteLine(std::string& pending, LineFn&& line) {
     pending.erase(0, consumed);
 }
 
-// x (a percentage, 0 to 100) as Label11 shows it, without the "%": first
+// x (a percentage, 0 to 100) as the page shows it, without the "%": first
 // rounded to four significant digits, then shown with two decimals, a
 // decimal half rounding up. 12.5 gives "12.50", 1.12496 gives "1.13"
 // (through 1.125).
