@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tolvar {
 
@@ -27,6 +28,16 @@ struct InfectionRecord {
     void WriteTo(std::uint8_t* out) const;                    // exactly kSize bytes
     static InfectionRecord ReadFrom(const std::uint8_t* in);  // exactly kSize bytes
 };
+
+// Whether a path names one file the program may act on: an absolute path
+// ("X:\..." or "\\...") with no character that no file name can hold (a
+// wildcard, one of "<>|, or a control character) past the "\\?\" of a
+// long path. A detection whose path fails this is listed and counted but
+// never removed: acting on it would act on another file, or on none.
+bool NamesAFile(std::string_view path);
+inline bool IsRemovable(const InfectionRecord& record) {
+    return NamesAFile(record.FilePath);
+}
 
 // The detections of the current scan: 500 slots; the k-th detection of a
 // scan (from 1) is in slot k - 1. Slots past the current count hold what an

@@ -18,6 +18,7 @@ struct SyncCall {
 };
 
 constexpr UINT kSyncMessage = WM_APP + 1;
+constexpr UINT kPostedMessage = WM_APP + 2;
 
 Application* g_application = nullptr;
 
@@ -184,6 +185,14 @@ void Application::synchronize(const std::function<void()>& fn) {
     if (call.error) std::rethrow_exception(call.error);
 }
 
+void Application::post(std::function<void()> fn) {
+    {
+        std::lock_guard<std::mutex> lock(postedLock_);
+        posted_.push_back(std::move(fn));
+    }
+    PostMessageA(dispatcher_.get(), kPostedMessage, 0, 0);
+}
+
 UINT_PTR Application::registerTimer(Timer& timer) {
     UINT_PTR id = nextTimerId_++;
     timers_[id] = &timer;
@@ -203,6 +212,22 @@ LRESULT CALLBACK Application::DispatcherProc(HWND hwnd, UINT msg, WPARAM wp, LPA
             (*call->fn)();
         } catch (...) {
             call->error = std::current_exception();
+        }
+        return 0;
+    }
+    if (msg == kPostedMessage && g_application) {
+        // One message per call, so the calls run one by one, in order.
+        std::function<void()> fn;
+        {
+            std::lock_guard<std::mutex> lock(g_application->postedLock_);
+            if (g_application->posted_.empty()) return 0;
+            fn = std::move(g_application->posted_.front());
+            g_application->posted_.pop_front();
+        }
+        try {
+            fn();
+        } catch (...) {
+            g_application->reportException(std::current_exception());
         }
         return 0;
     }

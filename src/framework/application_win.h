@@ -6,9 +6,11 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -70,6 +72,11 @@ public:
     // exception from fn comes out here, in the caller's thread.
     void synchronize(const std::function<void()>& fn);
     bool onUiThread() const { return GetCurrentThreadId() == uiThread_; }
+    // Runs fn on the UI thread later, from the message loop, and returns at
+    // once; from any thread. What must not run inside a hand-over (a modal
+    // error box, which would hold the worker waiting for it) goes this way.
+    // What fn throws goes to the general error report.
+    void post(std::function<void()> fn);
 
 private:
     friend class Timer;
@@ -92,6 +99,8 @@ private:
     std::function<void()> minimizeHandler_;
     std::map<UINT_PTR, Timer*> timers_;
     UINT_PTR nextTimerId_ = 1;
+    std::mutex postedLock_;
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace tolvar

@@ -67,6 +67,8 @@ bool RemovalRun::RemoveNextItem() {
 }
 
 bool RemovalRun::RemoveItem(InfectionRecord& record) {
+    // A path the scanner could not name exactly is never acted upon.
+    if (!IsRemovable(record)) return false;
     if (Vault().Count() >= static_cast<std::int32_t>(kVaultSlots)) return false;  // vault full
     const std::string vaultPath =
         ChooseVaultPath(VaultFolder(), FileNamePart(record.FilePath), &PathTaken, &RandomInt);

@@ -1,6 +1,7 @@
 #pragma once
 
-// The shell's folder picker, centred on the screen.
+// The shell's folder picker, centred on the screen and owned by the window
+// that opened it (the active window).
 
 #include <string>
 

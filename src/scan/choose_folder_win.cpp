@@ -36,7 +36,10 @@ int CALLBACK CentreDialog(HWND dialog, UINT message, LPARAM, LPARAM) {
 std::string ChooseFolder(const std::string& title, unsigned flags) {
     char displayName[MAX_PATH] = "";
     BROWSEINFOA info{};
-    info.hwndOwner = Application::instance().ownerWindow();
+    // The window whose button opened the picker is the active one; owned by
+    // it, the picker opens in front of it and keeps it disabled meanwhile.
+    HWND opener = GetActiveWindow();
+    info.hwndOwner = opener ? opener : Application::instance().ownerWindow();
     info.pszDisplayName = displayName;
     info.lpszTitle = title.c_str();
     info.ulFlags = flags;

@@ -2,7 +2,7 @@
 
 // Lists a folder with the system's file search, every attribute allowed.
 
-#include "scan/report_parser.h"
+#include "scan/folder_lister.h"
 
 namespace tolvar {
 

@@ -9,7 +9,10 @@
 #include <system_error>
 #include <utility>
 
+#include "core/code_pages.h"
 #include "core/short_string.h"
+#include "core/utf8_text.h"
+#include "scan/report_paths.h"
 
 namespace tolvar {
 namespace {
@@ -129,14 +132,32 @@ void ReportParser::AssembleLines(std::string& pending) {
     ForEachCompleteLine(pending, [this](std::string_view line) { ParseReportLine(line); });
 }
 
+void ReportParser::SetOwnFolders(const std::vector<std::string>& folders) {
+    ownFolders_.clear();
+    for (const std::string& folder : folders) {
+        if (!folder.empty()) ownFolders_.push_back(ComparablePath(folder));
+    }
+}
+
 void ReportParser::ParseReportLine(std::string_view line) {
+    if (IsValidUtf8(line)) {
+        ParseDecodedLine(line);
+        return;
+    }
+    decoded_ = CodePageToUtf8(line, reportCodePage_);
+    ParseDecodedLine(decoded_);
+}
+
+void ReportParser::ParseDecodedLine(std::string_view line) {
     // The scanner's own complaints, kept for the report of a scan that
     // could not be done.
-    if (line.substr(0, 6) == "ERROR:") lastErrorLine_.assign(line.substr(0, 255));
+    if (line.substr(0, 6) == "ERROR:") lastErrorLine_.assign(Utf8PrefixOfBytes(line, 255));
     const std::size_t separator = line.find(": ");
+    std::string_view fullPath;
     std::string_view path;
     if (separator != std::string_view::npos) {
-        path = line.substr(0, std::min(separator, InfectionRecord::kFilePathCapacity));
+        fullPath = line.substr(0, separator);
+        path = Utf8PrefixOfBytes(fullPath, InfectionRecord::kFilePathCapacity);
     }
 
     const std::string_view folder = FolderOf(path);
@@ -148,15 +169,8 @@ void ReportParser::ParseReportLine(std::string_view line) {
     if (separator != std::string_view::npos) {
         const std::size_t nameStart = separator + 2;
         const std::size_t found = line.find("FOUND", nameStart);
-        // The vault under the program's data folder holds infected copies on
-        // purpose; listing them would offer to remove what was removed.
-        if (found != std::string_view::npos &&
-            line.find("Mirebrook\\", 1) == std::string_view::npos) {
-            InfectionRecord record;
-            record.FilePath = CutToField(path, InfectionRecord::kFilePathCapacity);
-            record.VirusName = CutToField(line.substr(nameStart, found - nameStart),
-                                          InfectionRecord::kVirusNameCapacity);
-            AddInfection(record);
+        if (found != std::string_view::npos) {
+            AddDetection(fullPath, line.substr(nameStart, found - nameStart));
         }
         // ": OK" holds ": ", so it cannot occur before the first one.
         if (line.find(": OK", separator) != std::string_view::npos) CountOne(itemsScanned_);
@@ -166,10 +180,33 @@ void ReportParser::ParseReportLine(std::string_view line) {
     lastPath_.assign(path);
 }
 
+void ReportParser::AddDetection(std::string_view path, std::string_view name) {
+    // The vault in the program's data folder holds infected copies on
+    // purpose; listing them would offer to remove what was removed. Any
+    // other folder, whatever its name, is the user's.
+    if (!ownFolders_.empty()) {
+        const std::string comparable = ComparablePath(path);
+        for (const std::string& own : ownFolders_) {
+            if (LiesInside(comparable, own)) return;
+        }
+    }
+    InfectionRecord record;
+    // A name written with "?" for characters the report's code page lacks
+    // is mended from its folder when exactly one file fits; otherwise it
+    // stays as written and, naming no file, is never acted upon.
+    const std::optional<std::string> resolved = ResolveUnknownCharacters(path, lister_);
+    // A path too long for the field is cut so that it names no file: listed
+    // and counted, never acted upon.
+    record.FilePath = CutToFieldMarked(resolved ? std::string_view(*resolved) : path,
+                                       InfectionRecord::kFilePathCapacity);
+    record.VirusName = CutToField(name, InfectionRecord::kVirusNameCapacity);
+    AddInfection(record);
+}
+
 std::string ReportParser::StatusText() const {
     const std::string_view path = lastPath_;
     std::string text = "Scanning: ";
-    text.append(path.substr(path.size() > kStatusTail ? path.size() - kStatusTail : 0));
+    text.append(Utf8LastChars(path, kStatusTail));
     return text;
 }
 

@@ -21,25 +21,9 @@
 #include <vector>
 
 #include "core/infection_record.h"
+#include "scan/folder_lister.h"
 
 namespace tolvar {
-
-class FolderLister {
-public:
-    virtual ~FolderLister() = default;
-
-    struct Entry {
-        std::string name;
-        // Windows FILE_ATTRIBUTE_* bits: 0x10 directory, 0x01 read-only,
-        // 0x02 hidden, 0x04 system, 0x20 archive ...
-        std::uint32_t attributes;
-    };
-
-    // Every entry matching the wildcard pattern, hidden and system ones
-    // included. A listing that fails simply yields no entries.
-    virtual void List(const std::string& pattern,
-                      const std::function<void(const Entry&)>& each) = 0;
-};
 
 // Calls line(text) for every complete line of pending, without its
 // terminator, and removes those lines; an unfinished last line stays for the
@@ -76,6 +60,13 @@ public:
     // The user's decimal separator for the percentage; '.' until set.
     void SetDecimalSeparator(char separator) { decimalSeparator_ = separator; }
     char DecimalSeparator() const { return decimalSeparator_; }
+    // The code page of report lines that are not UTF-8: the system's OEM
+    // code page, in which clamscan.exe before 1.5 writes its report; 437
+    // until set.
+    void SetReportCodePage(unsigned codePage) { reportCodePage_ = codePage; }
+    // The program's own folders (its data folder with the vault): a
+    // detection inside one is no finding, it is a copy kept on purpose.
+    void SetOwnFolders(const std::vector<std::string>& folders);
 
     // Starts the per-scan state over. The targets are kept as given, even
     // repeated ones; the infection table keeps what an earlier scan left.
@@ -84,6 +75,8 @@ public:
     // Parses every complete line of pending and removes it; an unfinished
     // last line stays for the next chunk.
     void AssembleLines(std::string& pending);
+    // One line as the scanner wrote it: UTF-8 when it is valid UTF-8,
+    // otherwise text in the report's code page.
     void ParseReportLine(std::string_view line);
     void AdvanceProgress();
     void AddSubfolders(const std::string& folder);
@@ -108,11 +101,11 @@ public:
     // Report lines parsed in this scan; a change tells that the status line
     // has news.
     std::uint64_t LinesParsed() const { return linesParsed_; }
-    // The path on the last report line (cut to 255 characters; empty for a
-    // line without one).
+    // The path on the last report line (cut to 255 bytes at a character
+    // boundary; empty for a line without one).
     const std::string& LastPath() const { return lastPath_; }
     // The status line for the last report line: "Scanning: " and the path's
-    // last 64 characters.
+    // last 64 characters (never part of one).
     std::string StatusText() const;
     // The estimated percentage, 0 to 100, once the first folder change has
     // set it; nothing before.
@@ -123,8 +116,14 @@ public:
     int ProgressValue() const;
 
 private:
+    void ParseDecodedLine(std::string_view line);
+    void AddDetection(std::string_view path, std::string_view name);
+
     FolderLister& lister_;
     char decimalSeparator_ = '.';
+    unsigned reportCodePage_ = 437;
+    std::vector<std::string> ownFolders_;  // as ComparablePath gives them
+    std::string decoded_;                  // the last line that needed decoding
 
     std::vector<std::string> folderList_;
     std::string lastErrorLine_;

@@ -6,11 +6,14 @@
 
 #include "core/app_error.h"
 #include "core/atomic_file.h"
+#include "core/code_pages.h"
 #include "core/folders.h"
 #include "core/system_error_win.h"
+#include "framework/application_win.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_command.h"
+#include "scan/scanner_exit.h"
 #include "updates/database_files.h"
 
 namespace tolvar {
@@ -22,8 +25,6 @@ constexpr DWORD kChunkSize = 1024;
 // together, up to this much: a hand-over costs far more than the parsing of
 // one chunk's lines, and a busy scanner writes thousands of lines a second.
 constexpr std::size_t kHandOverLimit = 64 * 1024;
-// clamscan's exit code for "the scan could not be done".
-constexpr DWORD kScannerError = 2;
 // After the scanner has gone, the reader gets this long to drain the pipe
 // before its read is cancelled (a grandchild could hold the pipe open).
 constexpr DWORD kDrainTimeoutMs = 5000;
@@ -38,6 +39,52 @@ char UserDecimalSeparator() {
     char text[8] = ".";
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, sizeof text);
     return text[0] ? text[0] : '.';
+}
+
+std::string ScannerFolder() {
+    return Folders().ProgramFolder + "bin\\snr\\1\\9\\";
+}
+
+bool IsAscii(const std::string& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// A path the scanner can be given on its command line, which clamscan.exe
+// before 1.5 reads in the system's ANSI code page: the path's short form
+// when its own name is not plain ASCII and a short form is.
+std::string PathForCommandLine(const std::string& path) {
+    if (IsAscii(path)) return path;
+    char shortPath[MAX_PATH * 2];
+    const DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
+    if (n == 0 || n >= sizeof shortPath) return path;
+    const std::string candidate(shortPath, n);
+    return IsAscii(candidate) ? candidate : path;
+}
+
+// The folder as the file system finally names it (links and junctions
+// resolved), which is how the scanner reports what lies in it; "" when it
+// cannot be opened.
+std::string FinalPathOf(const std::string& folder) {
+    const UniqueHandle handle(
+        CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle) return {};
+    char path[MAX_PATH * 4];
+    const DWORD n = GetFinalPathNameByHandleA(handle.get(), path, sizeof path, 0);
+    return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+}
+
+std::string ErrorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "an unexpected error";
+    }
 }
 
 }  // namespace
@@ -59,6 +106,7 @@ ScanSession::ScanSession(ScanView& view, ScanOutcomes& outcomes)
       running_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
     if (!running_) throw AppError("Cannot create the scan's event");
     parser_.SetDecimalSeparator(UserDecimalSeparator());
+    parser_.SetReportCodePage(SystemCodePages().oem);
 }
 
 ScanSession::~ScanSession() {
@@ -75,8 +123,12 @@ void ScanSession::StartOrResumeScan() {
         ScanState = scan_state::kScanning;
         std::vector<std::string> drives = fixedDrives();
         view_.ShowProgressView();
+        // Lights the Start image itself, and a scan that failed at once
+        // leaves it dark.
         BeginScan(std::move(drives));
-    } else if (ScanIsPaused()) {
+        return;
+    }
+    if (ScanIsPaused()) {
         ScanState = scan_state::kScanning;
         SetEvent(running_.get());
     }
@@ -92,8 +144,8 @@ void ScanSession::MoveLitImage(ScanCommand command) {
 void ScanSession::BeginScan(std::vector<std::string> folders) {
     view_.StartRefreshTimer([this] { RefreshDisplay(); });
     view_.ShowProgressBar(0);
-    litCommand_ = ScanCommand::Start;
-    view_.LightCommand(ScanCommand::Start, true);
+    // Whatever command was lit before (Stop, say) goes dark.
+    MoveLitImage(ScanCommand::Start);
 
     ScanState = scan_state::kScanning;
     view_.ShowItemsScanned(0);
@@ -101,11 +153,19 @@ void ScanSession::BeginScan(std::vector<std::string> folders) {
     view_.ShowStatus("Preparing to Scan ...");
 
     view_.ClearInfectionRows();
+    const bool nothingToScan = folders.empty();
     parser_.BeginScan(std::move(folders));
+    parser_.SetOwnFolders({Folders().DataFolder, FinalPathOf(Folders().DataFolder)});
     // The percentage label keeps its text until the parser has one.
     shown_ = Shown{};
-    lastError_.clear();
+    readFailure_.clear();
 
+    // Without a folder the scanner would scan its working folder, and that
+    // would read as a scan of the drives.
+    if (nothingToScan) {
+        FailScan(NoFixedDriveReason());
+        return;
+    }
     RemoveStaleDownloads();
     LaunchScanner();
 }
@@ -143,14 +203,37 @@ void ScanSession::LaunchScanner() {
     // before new ones take their place.
     JoinWorkers();
     stopRequested_ = false;
-    launchFailed_ = false;
-    exitCode_ = 0;
     pending_.clear();
     SetEvent(running_.get());
+    // Nothing that goes wrong here may leave the scan "scanning" with no
+    // scanner to end it.
+    try {
+        StartScanner();
+    } catch (...) {
+        CloseScannerHandles();
+        FailScan("The scanner could not be started: " + ErrorText(std::current_exception()));
+    }
+}
 
+std::string ScanSession::WriteFileList() {
+    const std::vector<std::string>& folders = parser_.FolderList();
+    if (!NeedsFileList(folders)) return {};
+    fileList_ = Folders().DataFolder + "scan_folders.txt";
+    const std::string text = FileListText(folders);
+    WriteFileAtomically(fileList_, std::vector<std::uint8_t>(text.begin(), text.end()));
+    return PathForCommandLine(fileList_);
+}
+
+void ScanSession::StartScanner() {
+    const std::string scanner = ScannerFolder() + "clamscan.exe";
+    if (!FileExists(scanner)) {
+        FailScan(MissingScannerReason(ScannerFolder()));
+        return;
+    }
     const std::string& db = Folders().DatabaseFolder;
-    std::string commandLine = BuildScannerCommandLine(
-        Folders().ProgramFolder, db, parser_.FolderList(), FileExists(db + "daily.cvd"));
+    std::string commandLine =
+        BuildScannerCommandLine(Folders().ProgramFolder, db, parser_.FolderList(),
+                                FileExists(db + "daily.cvd"), WriteFileList());
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, inRead = nullptr, inWrite = nullptr;
@@ -187,9 +270,10 @@ void ScanSession::LaunchScanner() {
     childInRead.reset();
 
     if (!started) {
-        launchFailed_ = true;
-        lastError_ = "The scanner could not be started: " + SystemErrorText(startError);
-        ScannerExited(0);
+        CloseScannerHandles();
+        FailScan(startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND
+                     ? MissingScannerReason(ScannerFolder())
+                     : "The scanner could not be started: " + SystemErrorText(startError));
         return;
     }
     process_ = std::move(scannerProcess);
@@ -230,10 +314,21 @@ void ScanSession::ReaderBody(Thread& self, HANDLE pipe) {
         } while (waiting > 0 && chunks.size() < kHandOverLimit);
         if (!chunks.empty()) {
             WaitForSingleObject(running_.get(), INFINITE);
-            self.synchronize([this, &chunks] {
-                pending_ += chunks;
-                parser_.AssembleLines(pending_);
+            bool failed = false;
+            self.synchronize([this, &chunks, &failed] {
+                try {
+                    pending_ += chunks;
+                    parser_.AssembleLines(pending_);
+                } catch (...) {
+                    // The report can no longer be followed: the scan ends,
+                    // as a failed one, once the scanner is gone.
+                    readFailure_ = "The scanner's report could not be read: " +
+                                   ErrorText(std::current_exception());
+                    failed = true;
+                    TerminateScanner();
+                }
             });
+            if (failed) return;
         }
         if (ended) return;
     }
@@ -249,20 +344,44 @@ void ScanSession::WaiterBody(Thread& self, HANDLE process, HANDLE reader) {
         WaitForSingleObject(reader, INFINITE);
     }
     WaitForSingleObject(running_.get(), INFINITE);
-    self.synchronize([this, code] { ScannerExited(code); });
+    self.synchronize([this, code] {
+        try {
+            ScannerExited(code);
+        } catch (...) {
+            EndAfterError(std::current_exception());
+        }
+    });
 }
 
 void ScanSession::CloseScannerHandles() {
     process_.reset();
     outputRead_.reset();
     inputWrite_.reset();
+    if (!fileList_.empty()) {
+        DeleteFileA(fileList_.c_str());
+        fileList_.clear();
+    }
 }
 
 void ScanSession::ScannerExited(DWORD exitCode) {
     CloseScannerHandles();
-    exitCode_ = exitCode;
     if (stopRequested_) return;  // StopScan ends this scan itself
-    EndScan(false);
+    // The scanner's last line may lack its terminator; it is still a line.
+    if (!pending_.empty()) {
+        parser_.ParseReportLine(pending_);
+        pending_.clear();
+    }
+    if (!readFailure_.empty()) {
+        FailScan(readFailure_);
+        return;
+    }
+    const ScannerEnding ending =
+        JudgeScannerExit(exitCode, parser_.LastErrorLine(), ScannerFolder());
+    if (ending.failed) {
+        FailScan(ending.reason);
+    } else {
+        EndScan(false);
+    }
 }
 
 void ScanSession::EndScan(bool stopped, bool showResult) {
@@ -272,36 +391,67 @@ void ScanSession::EndScan(bool stopped, bool showResult) {
         RefreshFigures();
     } else {
         RefreshDisplay();
-    }
-    const bool failed =
-        !stopped && (launchFailed_ || (exitCode_ == kScannerError && parser_.ItemsScanned() == 0 &&
-                                       parser_.InfectionCount() == 0));
-    if (!stopped) {
-        view_.ShowStatus(failed ? "Scanning Failed" : "Scanning Complete");
+        view_.ShowStatus("Scanning Complete");
         view_.ShowPercent("100%");
-        view_.StopRefreshTimer();
         view_.ShowProgressBar(100);
         view_.LightCommand(ScanCommand::Start, false);
         litCommand_ = ScanCommand::Stop;  // remembered as lit without being marked
     }
     view_.StopRefreshTimer();
-    if (failed) {
-        // A scan that never ran is no clean scan of today: not recorded.
-        if (lastError_.empty()) lastError_ = parser_.LastErrorLine();
-        ScanState = scan_state::kIdle;
-        outcomes_.ScanFailed(lastError_);
-        return;
+    RecordScan();
+    ScanState = scan_state::kIdle;
+    if (showResult) ShowResult();
+}
+
+void ScanSession::FailScan(const std::string& reason) {
+    RefreshDisplay();
+    // A scan that was not done shows how far it came, never its end.
+    view_.ShowStatus("Scanning Failed");
+    view_.ShowPercent(parser_.Percent() ? parser_.PercentLabel() : "0%");
+    view_.ShowProgressBar(parser_.ProgressValue());
+    view_.StopRefreshTimer();
+    view_.LightCommand(ScanCommand::Start, false);
+    litCommand_ = ScanCommand::Stop;  // remembered as lit without being marked
+    // A failed scan is no clean scan of today: it is recorded only for what
+    // it found, which stays listed for removal.
+    const std::int32_t found = parser_.InfectionCount();
+    if (found > 0) RecordScan();
+    ScanState = scan_state::kIdle;
+    std::string told = reason;
+    if (found > 0) {
+        told += " The " + std::to_string(found) +
+                " infection(s) it found before are listed on the Scan page and can be removed.";
     }
-    std::exception_ptr recordError;
+    outcomes_.ScanFailed(told);
+}
+
+void ScanSession::EndAfterError(std::exception_ptr error) {
+    ScanState = scan_state::kIdle;
+    try {
+        view_.StopRefreshTimer();
+        FailScan("The end of the scan went wrong: " + ErrorText(error));
+    } catch (...) {
+        // The state is idle; the first error is the one the user hears of.
+        ReportLater(error);
+    }
+}
+
+void ScanSession::RecordScan() {
     try {
         RecordFinishedScan(parser_.InfectionCount(), parser_.ItemsScanned(), parser_.Table());
     } catch (...) {
         // The scan still ends; the user hears why its record is missing.
-        recordError = std::current_exception();
+        ReportLater(std::current_exception());
     }
-    ScanState = scan_state::kIdle;
-    if (showResult) ShowResult();
-    if (recordError) outcomes_.ReportError(recordError);
+}
+
+void ScanSession::ReportLater(std::exception_ptr error) {
+    Application* application = Application::current();
+    if (!application) return;  // the program is gone; nobody to tell
+    std::weak_ptr<int> alive = alive_;
+    application->post([this, alive, error] {
+        if (!alive.expired()) outcomes_.ReportError(error);
+    });
 }
 
 void ScanSession::ShowResult() {
@@ -385,7 +535,7 @@ void ScanSession::JoinWorkers() {
     // A worker that failed is heard of once it has ended, never dropped.
     for (Thread* worker :
          {static_cast<Thread*>(waiter_.get()), static_cast<Thread*>(reader_.get())}) {
-        if (worker && worker->error()) outcomes_.ReportError(worker->error());
+        if (worker && worker->error()) ReportLater(worker->error());
     }
     waiter_.reset();
     reader_.reset();

@@ -75,8 +75,6 @@ public:
     ScanCommand LitCommand() const { return litCommand_; }
 
     bool ScannerRunning() const { return static_cast<bool>(process_); }
-    // The scanner's last "ERROR:" line, for the report of a failed scan.
-    const std::string& LastError() const { return lastError_; }
 
     // The fixed drives to scan; tests replace it.
     std::function<std::vector<std::string>()> fixedDrives;
@@ -95,13 +93,27 @@ private:
     void MoveLitImage(ScanCommand command);
     void RefreshFigures();
     void LaunchScanner();
+    void StartScanner();
+    // The file list that carries the folders to the scanner when their
+    // names need it; "" when the command line can carry them.
+    std::string WriteFileList();
     void ReaderBody(Thread& self, HANDLE pipe);
     void WaiterBody(Thread& self, HANDLE process, HANDLE reader);
     void ScannerExited(DWORD exitCode);
     void EndScan(bool stopped, bool showResult = true);
+    // Ends the running scan as one that could not be done, telling why.
+    void FailScan(const std::string& reason);
+    // The end of a scan whose own end went wrong: never left "scanning".
+    void EndAfterError(std::exception_ptr error);
+    // Records the scan in the history; what goes wrong is reported later.
+    void RecordScan();
     void CloseScannerHandles();
     void JoinWorkers();
     void ShowResult();
+    // Reports an error from the message loop, after the hand-over that met
+    // it has returned: a modal report inside one would keep its worker
+    // waiting, and whoever waits for that worker next would hang.
+    void ReportLater(std::exception_ptr error);
 
     ScanView& view_;
     ScanOutcomes& outcomes_;
@@ -115,10 +127,13 @@ private:
     std::unique_ptr<TClientWaitThread> waiter_;
     std::unique_ptr<TProcessor> reader_;
     bool stopRequested_ = false;
-    bool launchFailed_ = false;
-    DWORD exitCode_ = 0;
     std::string pending_;
-    std::string lastError_;
+    std::string fileList_;
+    // Why the report could not be read, when its hand-over failed.
+    std::string readFailure_;
+    // Posted reports hold this weakly: one posted just before the session
+    // went is dropped.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
     // Set while the workers may run: pausing closes this gate, which they
     // pass before every read and every hand-over.
     UniqueHandle running_;

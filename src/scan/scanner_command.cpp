@@ -24,7 +24,7 @@ std::string QuoteArgument(std::string_view text) {
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::string& databaseFolder,
                                     const std::vector<std::string>& folders,
-                                    bool dailyDatabaseExists) {
+                                    bool dailyDatabaseExists, const std::string& fileList) {
     std::string command = QuoteArgument(programFolder + "bin\\snr\\1\\9\\clamscan.exe");
     command += " --recursive --memory --unload --kill --database=";
     command += QuoteArgument(databaseFolder + "main.cvd");
@@ -32,11 +32,34 @@ std::string BuildScannerCommandLine(const std::string& programFolder,
         command += " --database=";
         command += QuoteArgument(databaseFolder + "daily.cvd");
     }
+    if (!fileList.empty()) {
+        command += " --file-list=";
+        command += QuoteArgument(fileList);
+        return command;
+    }
     for (const std::string& folder : folders) {
         command += ' ';
         command += QuoteArgument(folder);
     }
     return command;
+}
+
+bool NeedsFileList(const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        for (const char c : folder) {
+            if (static_cast<unsigned char>(c) >= 0x80) return true;
+        }
+    }
+    return false;
+}
+
+std::string FileListText(const std::vector<std::string>& folders) {
+    std::string text;
+    for (const std::string& folder : folders) {
+        text += folder;
+        text += '\n';
+    }
+    return text;
 }
 
 }  // namespace tolvar

@@ -17,10 +17,20 @@ std::string QuoteArgument(std::string_view text);
 
 // programFolder and databaseFolder end with a backslash. The daily database
 // is named only when its file exists: a missing database
-// file would stop the scanner from loading any.
+// file would stop the scanner from loading any. With a fileList, the
+// scanner is given "--file-list=<fileList>" instead of the folders.
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::string& databaseFolder,
                                     const std::vector<std::string>& folders,
-                                    bool dailyDatabaseExists);
+                                    bool dailyDatabaseExists, const std::string& fileList = {});
+
+// True when a folder must reach the scanner through a file list: clamscan.exe
+// before 1.5 reads its command line in the system's ANSI code page, which
+// may lack a character of the folder's name, while it reads the lines of a
+// --file-list file as UTF-8. Plain ASCII passes either way.
+bool NeedsFileList(const std::vector<std::string>& folders);
+
+// The file list: one folder a line, UTF-8, each ended by a line feed.
+std::string FileListText(const std::vector<std::string>& folders);
 
 }  // namespace tolvar

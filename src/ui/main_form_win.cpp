@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core/folders.h"
 #include "core/settings.h"
+#include "core/utf8_text.h"
 #include "framework/application_win.h"
 #include "history/page_figures.h"
 #include "history/scan_history.h"
@@ -335,16 +336,19 @@ void TForm1::TrayEvent(LPARAM mouseEvent) {
 namespace {
 
 // Rows alternate light grey and white; the detection name, then the path.
-void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record,
-                   std::size_t pathChars) {
+// A detection that names no file it could act on says so, in red.
+void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record, std::size_t pathChars,
+                   bool markUnremovable) {
     const int r = row.index;
     UniqueBrush brush(CreateSolidBrush(r % 2 ? RGB(255, 255, 255) : RGB(233, 233, 233)));
     FillRect(dc, &row.rect, brush.get());
     if (!record) return;
+    const bool unremovable = markUnremovable && !IsRemovable(*record);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(128, 128, 128));
-    const std::string name = record->VirusName.substr(0, 55);
-    const std::string path = record->FilePath.substr(0, pathChars);
+    SetTextColor(dc, unremovable ? RGB(176, 0, 0) : RGB(128, 128, 128));
+    const std::string name(Utf8FirstChars(record->VirusName, 55));
+    const std::string path = std::string(unremovable ? "(cannot be removed) " : "") +
+                             std::string(Utf8FirstChars(record->FilePath, pathChars));
     TextOutA(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
     TextOutA(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
 }
@@ -352,12 +356,12 @@ void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record,
 }  // namespace
 
 void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
-    DrawRecordRow(dc, row, scanPage_.Row(row.index), 55);
+    DrawRecordRow(dc, row, scanPage_.Row(row.index), 55, true);
 }
 
 void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
     const bool valid = row.index >= 0 && row.index < Vault().Count();
-    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr, 75);
+    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr, 75, false);
 }
 
 void TForm1::Image3Click() {
@@ -407,6 +411,9 @@ void TForm1::ShowScanProgress() {
     ShowPage();
     ScanView = ScanPageView::Progress;
     ShowScanView();
+    // A scan started from another page brings its highlight along, or the
+    // page shown and the page lit would differ.
+    SelectPageButton(Page::Scan);
 }
 
 namespace {

@@ -48,7 +48,12 @@ MessageWindow::MessageWindow(const std::string& caption, const std::string& pict
 void MessageWindow::showCentred() {
     centreOnScreen();
     show();
-    setStayOnTop(true);
+    setStayOnTop(staysOnTop_);
+}
+
+void MessageWindow::doNotStayOnTop() {
+    staysOnTop_ = false;
+    setStayOnTop(false);
 }
 
 Label& MessageWindow::AddText(int left, int top, int width, int height, const std::string& text) {

@@ -1,8 +1,10 @@
 #pragma once
 
 // The small borderless message windows: a background picture with a title
-// band, text, and skin buttons. They stay on top, open centred, have rounded
-// corners and are moved by pressing on their background or title.
+// band, text, and skin buttons. They open centred, have rounded corners and
+// are moved by pressing on their background or title; most stay on top of
+// every other window, those that open pickers and questions of their own
+// do not.
 
 #include <string>
 
@@ -24,16 +26,24 @@ public:
     Image& Background;
     Image* Title = nullptr;
 
-    // Shows the window without blocking, centred and on top.
+    // Shows the window without blocking, centred (and on top, when it stays
+    // there).
     void showCentred();
 
 protected:
+    // For a window that does not stay on top of every other window: a
+    // picker or box it opens would otherwise open behind it.
+    void doNotStayOnTop();
+
     // A text line of the body.
     Label& AddText(int left, int top, int width, int height, const std::string& text);
     // A skin button bound to its slot.
     Image& AddButton(int slot, int left, int top);
 
     Skin& skin_;
+
+private:
+    bool staysOnTop_ = true;
 };
 
 }  // namespace tolvar

@@ -10,6 +10,7 @@ TForm3::TForm3(Skin& skin, ScanSession& scan)
       Label1(AddText(16, 58, clientWidth() - 34, 20, "Do you want to stop the scanning proccess?")),
       Image3(AddButton(slot::kStopQuestionYes, 39, 93)),
       Image2(AddButton(slot::kStopQuestionNo, 156, 93)) {
+    doNotStayOnTop();
     Label1.setAlignment(TextAlign::Center);
     Image3.onClick = [this, &scan] {
         scan.StopScan();
@@ -28,6 +29,8 @@ TForm16::TForm16(Skin& skin, ScanSession& scan)
       Image3(AddButton(slot::kChooserClose, 189, 219)),
       chooseFolder([] { return ChooseFolder("Select a Folder", 1); }),
       scan_(scan) {
+    // The folder picker opens in front of this window, owned by it.
+    doNotStayOnTop();
     onShow = [this] { FillDrives(); };
     Button1.onClick = [this] { AddDirectory(); };
     Button2.onClick = [this] { RemoveSelected(); };

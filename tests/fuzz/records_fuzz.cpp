@@ -1,8 +1,9 @@
 // Arbitrary bytes through every reader of stored records: the vault's
 // records file, the scan dump and single infection records. These files lie
 // in a folder that other programs may write, so whatever they hold must load
-// without reading past the data, without texts longer than their fields and,
-// for the vault, without NULs inside paths. The vault table's own edits are
+// without reading past the data, without texts longer than their fields or
+// that are not UTF-8 (bytes an older build wrote in the ANSI code page are
+// converted) and, for the vault, without NULs inside paths. The vault table's own edits are
 // checked against a plain list doing the same.
 //
 // Built with libFuzzer (clang++ -fsanitize=fuzzer) or with fuzz_driver.cpp.
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "core/infection_record.h"
+#include "core/utf8_text.h"
 #include "history/scan_dump.h"
 #include "quarantine/vault_table.h"
 
@@ -37,7 +39,9 @@ void Require(bool ok, const char* broken) {
 bool WithinFields(const InfectionRecord& r) {
     return r.VaultPath.size() <= InfectionRecord::kVaultPathCapacity &&
            r.FilePath.size() <= InfectionRecord::kFilePathCapacity &&
-           r.VirusName.size() <= InfectionRecord::kVirusNameCapacity;
+           r.VirusName.size() <= InfectionRecord::kVirusNameCapacity &&
+           tolvar::IsValidUtf8(r.VaultPath) && tolvar::IsValidUtf8(r.FilePath) &&
+           tolvar::IsValidUtf8(r.VirusName);
 }
 
 bool HasNul(const InfectionRecord& r) {
@@ -47,10 +51,20 @@ bool HasNul(const InfectionRecord& r) {
 }
 
 // How the vault keeps a text, written out again here rather than taken from
-// the code under test.
+// the code under test: up to a NUL, and cut to the field where a character
+// begins (a UTF-8 continuation byte is 10xxxxxx; a character has at most
+// three of them).
 std::string Kept(std::string_view text, std::size_t capacity) {
     text = text.substr(0, text.find('\0'));
-    return std::string(text.substr(0, capacity));
+    if (text.size() <= capacity) return std::string(text);
+    std::size_t end = capacity;
+    const auto continuation = [&](std::size_t i) {
+        return (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    };
+    for (int step = 0; step < 3 && end > 0 && continuation(end); ++step)
+        --end;
+    if (continuation(end)) end = capacity;
+    return std::string(text.substr(0, end));
 }
 
 InfectionRecord Kept(const InfectionRecord& r) {
@@ -102,7 +116,7 @@ void CheckVaultFile(const std::uint8_t* data, std::size_t size) {
     const std::size_t available = std::min(size, tolvar::kVaultFileBytes);
     for (std::size_t slot = 0; slot < tolvar::kVaultSlots; ++slot) {
         const InfectionRecord& r = table->Record(static_cast<int>(slot + 1));
-        Require(WithinFields(r), "vault text longer than its field");
+        Require(WithinFields(r), "vault text longer than its field or not UTF-8");
         Require(!HasNul(r), "NUL inside a vault text");
         const std::size_t start = slot * InfectionRecord::kSize;
         if (start + InfectionRecord::kSize <= available) {
@@ -184,7 +198,7 @@ void CheckScanDump(const std::uint8_t* data, std::size_t size) {
     const std::size_t available = std::min(size, tolvar::kInfectionTableBytes);
     for (std::size_t slot = 0; slot < table->size(); ++slot) {
         const InfectionRecord& r = (*table)[slot];
-        Require(WithinFields(r), "dump text longer than its field");
+        Require(WithinFields(r), "dump text longer than its field or not UTF-8");
         if (slot * InfectionRecord::kSize >= available)
             Require(r == InfectionRecord{}, "dump slot past the file's end not empty");
     }
@@ -197,7 +211,7 @@ void CheckScanDump(const std::uint8_t* data, std::size_t size) {
 
 void CheckRecord(const std::uint8_t* window) {
     const InfectionRecord r = InfectionRecord::ReadFrom(window);
-    Require(WithinFields(r), "record text longer than its field");
+    Require(WithinFields(r), "record text longer than its field or not UTF-8");
     std::array<std::uint8_t, InfectionRecord::kSize> written{};
     r.WriteTo(written.data());
     Require(InfectionRecord::ReadFrom(written.data()) == r, "record changes when written back");

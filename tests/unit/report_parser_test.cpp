@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "scan/report_parser.h"
+#include "scan/report_paths.h"
 #include "scan/scanner_command.h"
+#include "scan/scanner_exit.h"
 
 namespace tolvar {
 namespace {
@@ -99,14 +101,27 @@ TEST_F(Parser, FoundBeforeTheSeparatorIsPartOfThePathNotADetection) {
     EXPECT_EQ(parser.Table()[0].VirusName, "Eicar ");
 }
 
-TEST_F(Parser, OwnDataFolderIsExcludedOnlyAfterTheFirstCharacter) {
-    Parse({"C:\\ProgramData\\Mirebrook\\Vault\\1.vir: Eicar FOUND"});
+// Guards against hiding real detections: only the program's own data
+// folder (where the vault keeps infected copies) is passed over, compared as
+// a path, not any folder that happens to be called "Mirebrook".
+TEST_F(Parser, OnlyDetectionsInsideTheOwnDataFolderArePassedOver) {
+    parser.SetOwnFolders(
+        {"C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\", "\\\\?\\D:\\Redirected\\Mirebrook"});
+    Parse({"C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\1.vir: Eicar FOUND",
+           "c:\\users\\ANN\\appdata\\roaming\\MIREBROOK\\db\\x.exe: Eicar FOUND",
+           "\\\\?\\C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\x.exe: Eicar FOUND",
+           "D:\\Redirected\\Mirebrook\\virus_vault\\2.vir: Eicar FOUND"});
     EXPECT_EQ(parser.InfectionCount(), 0);
-    // The line still counts as one the page shows.
-    EXPECT_EQ(parser.LinesParsed(), 1u);
-    EXPECT_EQ(parser.StatusText(), "Scanning: C:\\ProgramData\\Mirebrook\\Vault\\1.vir");
-    Parse({"Mirebrook\\x.exe: Eicar FOUND"});
-    EXPECT_EQ(parser.InfectionCount(), 1);
+    // The lines still count as ones the page shows.
+    EXPECT_EQ(parser.LinesParsed(), 4u);
+    EXPECT_EQ(parser.StatusText(), "Scanning: D:\\Redirected\\Mirebrook\\virus_vault\\2.vir");
+
+    Parse({"D:\\Mirebrook\\x.exe: Eicar FOUND",
+           "C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook2\\y.exe: Eicar FOUND",
+           "D:\\Mirebrook Downloads\\z.exe: Eicar FOUND", "Mirebrook\\w.exe: Eicar FOUND"});
+    EXPECT_EQ(parser.InfectionCount(), 4);
+    EXPECT_EQ(parser.Table()[0].FilePath, "D:\\Mirebrook\\x.exe");
+    EXPECT_EQ(parser.Table()[1].FilePath, "C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook2\\y.exe");
 }
 
 TEST_F(Parser, LongPathsAndNamesAreCutBeforeUse) {
@@ -115,7 +130,10 @@ TEST_F(Parser, LongPathsAndNamesAreCutBeforeUse) {
     const std::string path = "C:\\" + std::string(260, 'p') + "\\file.exe";
     const std::string name(60, 'n');
     Parse({path + ": " + name + " FOUND"});
-    EXPECT_EQ(parser.Table()[0].FilePath, path.substr(0, 255));
+    // Listed and counted, but cut so that it names no file.
+    ASSERT_EQ(parser.InfectionCount(), 1);
+    EXPECT_EQ(parser.Table()[0].FilePath, path.substr(0, 254) + "?");
+    EXPECT_FALSE(IsRemovable(parser.Table()[0]));
     EXPECT_EQ(parser.Table()[0].VirusName, name.substr(0, 50));
     EXPECT_EQ(parser.CurrentFolder(), "C:\\");
     EXPECT_EQ(parser.StatusText(), "Scanning: " + path.substr(255 - 64, 64));
@@ -128,6 +146,91 @@ TEST_F(Parser, LongPathsAndNamesAreCutBeforeUse) {
     EXPECT_EQ(parser.StatusText(), "Scanning: " + sixtyFour);
     Parse({"no separator here"});
     EXPECT_EQ(parser.StatusText(), "Scanning: ");
+    // Sixty-four characters, not bytes: the status never starts inside one.
+    std::string tail;
+    for (int i = 0; i < 64; ++i)
+        tail += "\xD0\x96";
+    Parse({"C:\\" + std::string(40, 'a') + tail + ": OK"});
+    EXPECT_EQ(parser.StatusText(), "Scanning: " + tail);
+}
+
+// Guards against storing the scanner's OEM bytes as a name that does not
+// exist: the report is decoded line by line as the scanner wrote it.
+TEST_F(Parser, ReportLinesAreDecodedAsTheScannerWroteThem) {
+    const std::string name = "C:\\Users\\zo\xC3\xAB\\Rechnung M\xC3\xA4rz.exe";
+    // clamscan.exe 1.5 and later: UTF-8, taken as it is.
+    Parse({name + ": Eicar FOUND"});
+    // Before 1.5: the OEM code page; 850 and 437 agree on these letters.
+    for (unsigned page : {850u, 437u}) {
+        parser.SetReportCodePage(page);
+        Parse({"C:\\Users\\zo\x89\\Rechnung M\x84rz.exe: Eicar FOUND"});
+    }
+    ASSERT_EQ(parser.InfectionCount(), 3);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(parser.Table()[i].FilePath, name) << i;
+        EXPECT_TRUE(IsRemovable(parser.Table()[i])) << i;
+    }
+
+    // Where they differ, the page set decides.
+    parser.SetReportCodePage(850);
+    Parse({"C:\\\x9B.txt: OK"});
+    EXPECT_EQ(parser.LastPath(), "C:\\\xC3\xB8.txt");
+    parser.SetReportCodePage(437);
+    Parse({"C:\\\x9B.txt: OK"});
+    EXPECT_EQ(parser.LastPath(), "C:\\\xC2\xA2.txt");
+
+    // Bytes that are no UTF-8 (a cut sequence) are OEM text too, and the
+    // line still counts.
+    Parse({"C:\\a\xC3(.txt: OK"});
+    EXPECT_EQ(parser.LastPath(), "C:\\a\xE2\x94\x9C(.txt");
+    EXPECT_EQ(parser.ItemsScanned(), 3);
+}
+
+// Guards against acting on a guess: a name the OEM scanner wrote with "?"
+// is mended only when exactly one file of its folder fits.
+TEST_F(Parser, UnknownCharactersResolvedOnlyAgainstExactlyOneFile) {
+    const std::string invoice = "\xD1\x81\xD1\x87\xD1\x91\xD1\x82 \xE8\xAB\x8B\xE6\xB1\x82.com";
+    const std::string zoya = "\xD0\x97\xD0\xBE\xD1\x8F";
+    const std::string smiley = "\xF0\x9F\x98\x80.exe";
+    lister.byPattern["D:\\Mirebrook Downloads\\*"] = {
+        {".", 0x10}, {"..", 0x10}, {invoice, 0x20}, {"readme.txt", 0x20}};
+    lister.byPattern["D:\\twins\\*"] = {{"ab.exe", 0x20}, {"ac.exe", 0x20}};
+    lister.byPattern["C:\\Users\\*"] = {{zoya, 0x10}, {"Anna", 0x10}, {"Tom", 0x20}};
+    lister.byPattern["C:\\Users\\" + zoya + "\\*"] = {{smiley, 0x20}};
+
+    Parse({"D:\\Mirebrook Downloads\\???? ??.com: Eicar FOUND", "D:\\twins\\a?.exe: Eicar FOUND",
+           "D:\\nowhere\\?.exe: Eicar FOUND", "C:\\Users\\???\\??.exe: Eicar FOUND",
+           "C:\\Users\\???\\?.exe: Eicar FOUND", "?:\\x.exe: Eicar FOUND"});
+    ASSERT_EQ(parser.InfectionCount(), 6);
+    const InfectionTable& t = parser.Table();
+    EXPECT_EQ(t[0].FilePath, "D:\\Mirebrook Downloads\\" + invoice);
+    EXPECT_TRUE(IsRemovable(t[0]));
+    // Two files fit, or none: listed and counted as written, never removed.
+    EXPECT_EQ(t[1].FilePath, "D:\\twins\\a?.exe");
+    EXPECT_FALSE(IsRemovable(t[1]));
+    EXPECT_FALSE(IsRemovable(t[2]));
+    // A folder along the path is mended too; a character past U+FFFF may
+    // have been written as one "?" or as two.
+    EXPECT_EQ(t[3].FilePath, "C:\\Users\\" + zoya + "\\" + smiley);
+    EXPECT_EQ(t[4].FilePath, "C:\\Users\\" + zoya + "\\" + smiley);
+    EXPECT_FALSE(IsRemovable(t[5]));
+
+    EXPECT_TRUE(MatchesUnknownCharacters("a?c",
+                                         "a\xC3\xBC"
+                                         "c"));
+    EXPECT_FALSE(MatchesUnknownCharacters("a?c", "abbc"));
+    EXPECT_FALSE(MatchesUnknownCharacters("a?", "a"));
+}
+
+TEST(ReportPaths, UncAndLongFormsCompareAsTheSamePath) {
+    EXPECT_EQ(ComparablePath("\\\\?\\UNC\\Srv\\Share\\A\\"), "\\\\srv\\share\\a");
+    EXPECT_EQ(ComparablePath("\\\\?\\C:\\Data\\"), "c:\\data");
+    EXPECT_EQ(ComparablePath("C:\\"), "c:");
+    EXPECT_TRUE(LiesInside(ComparablePath("\\\\?\\UNC\\srv\\share\\m\\x.exe"),
+                           ComparablePath("\\\\SRV\\share\\M\\")));
+    EXPECT_FALSE(LiesInside("c:\\datax\\y", "c:\\data"));
+    EXPECT_TRUE(LiesInside("c:\\data", "c:\\data"));
+    EXPECT_TRUE(LiesInside("c:\\x", "c:"));
 }
 
 TEST_F(Parser, FolderOfEveryPathShape) {
@@ -337,6 +440,48 @@ TEST(ScannerCommand, ScannerReceivesEveryPathExactly) {
                         "--database=C:\\Program Files\\Tolvar\\db\\daily.cvd"};
     expected.insert(expected.end(), folders.begin(), folders.end());
     EXPECT_EQ(SplitLikeTheCRuntime(line), expected) << line;
+}
+
+// Guards against folders with characters the scanner's ANSI command line
+// lacks never reaching it: they go through a UTF-8 file list instead.
+TEST(ScannerCommand, FoldersThatAreNotPlainAsciiGoThroughAFileList) {
+    const Strings ascii = {"C:\\", "D:\\My Folder\\"};
+    const Strings mixed = {"C:\\", "D:\\Zo\xC3\xAB\\", "E:\\\xE8\xAB\x8B\\"};
+    EXPECT_FALSE(NeedsFileList(ascii));
+    EXPECT_TRUE(NeedsFileList(mixed));
+    EXPECT_EQ(FileListText(mixed), "C:\\\nD:\\Zo\xC3\xAB\\\nE:\\\xE8\xAB\x8B\\\n");
+    const std::string line = BuildScannerCommandLine("C:\\AV\\", "C:\\AV\\db\\", mixed, false,
+                                                     "C:\\Data Folder\\scan_folders.txt");
+    const Strings args = SplitLikeTheCRuntime(line);
+    ASSERT_EQ(args.size(), 7u) << line;
+    EXPECT_EQ(args[5], "--database=C:\\AV\\db\\main.cvd");
+    EXPECT_EQ(args[6], "--file-list=C:\\Data Folder\\scan_folders.txt");
+}
+
+// Guards against a failure told as a success: only 0 and 1 are a scan that
+// was done, and the reason is told in words.
+TEST(ScannerExit, OnlyZeroAndOneAreAScanThatWasDone) {
+    const std::string folder = "C:\\AV\\bin\\snr\\1\\9\\";
+    EXPECT_FALSE(JudgeScannerExit(0, "", folder).failed);
+    EXPECT_FALSE(JudgeScannerExit(1, "ERROR: whatever", folder).failed);
+
+    const ScannerEnding two = JudgeScannerExit(2, "ERROR: Can't open file or directory", folder);
+    EXPECT_TRUE(two.failed);
+    EXPECT_EQ(two.reason, "The scanner reported an error: Can't open file or directory");
+    EXPECT_TRUE(JudgeScannerExit(2, "", folder).failed);
+
+    const ScannerEnding dll = JudgeScannerExit(0xC0000135, "", folder);
+    EXPECT_TRUE(dll.failed);
+    EXPECT_EQ(dll.reason, "The scanner could not start: one of its DLLs is missing from " + folder);
+    for (std::uint32_t code : {0xFFFFFFFFu, 0xC0000005u, 0xC0000142u, 0xC000007Bu, 3u, 54u}) {
+        const ScannerEnding ending = JudgeScannerExit(code, "ERROR: --file-list: x", folder);
+        EXPECT_TRUE(ending.failed) << code;
+        EXPECT_FALSE(ending.reason.empty()) << code;
+    }
+    EXPECT_NE(JudgeScannerExit(0xC0000005, "", folder).reason.find("crashed"), std::string::npos);
+    EXPECT_NE(JudgeScannerExit(54, "ERROR: --file-list: x", folder).reason.find("--file-list: x"),
+              std::string::npos);
+    EXPECT_NE(MissingScannerReason(folder).find(folder), std::string::npos);
 }
 
 TEST(ScannerCommand, DailyDatabaseOnlyWhenPresentAndNoFolders) {
