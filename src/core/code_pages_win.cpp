@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "core/wide_text_win.h"
+
 namespace tolvar {
 
 namespace {
@@ -30,18 +32,6 @@ unsigned Chosen(unsigned stored, unsigned processPage, unsigned westernDefault) 
     return processPage != kUtf8 ? processPage : westernDefault;
 }
 
-std::string FromWide(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                            nullptr, nullptr);
-    }
-    return out;
-}
-
 }  // namespace
 
 LegacyCodePages SystemCodePages() {
@@ -63,7 +53,7 @@ std::string CodePageToUtf8(std::string_view bytes, unsigned codePage) {
     }
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(codePage, 0, bytes.data(), length, wide.data(), n);
-    return FromWide(wide);
+    return WideToUtf8(wide);
 }
 
 }  // namespace tolvar

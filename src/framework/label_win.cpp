@@ -1,5 +1,6 @@
 #include "framework/label_win.h"
 
+#include "core/wide_text_win.h"
 #include "framework/windowed_control_win.h"
 
 namespace tolvar {
@@ -52,7 +53,8 @@ void Label::fitToText() {
     SIZE size{0, 0};
     {
         ScopedSelect select(screen.get(), hfont_.get());
-        GetTextExtentPoint32A(screen.get(), caption_.c_str(), static_cast<int>(caption_.size()),
+        const std::wstring caption = Utf8ToWide(caption_);
+        GetTextExtentPoint32W(screen.get(), caption.c_str(), static_cast<int>(caption.size()),
                               &size);
     }
     setSize(size.cx, size.cy);
@@ -70,7 +72,9 @@ void Label::paint(HDC dc) const {
     UINT format = DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : DT_SINGLELINE);
     if (align_ == TextAlign::Center) format |= DT_CENTER;
     if (align_ == TextAlign::Right) format |= DT_RIGHT;
-    DrawTextA(dc, caption_.c_str(), static_cast<int>(caption_.size()), &r, format);
+    // Wide: a caption may hold a file name with any characters.
+    std::wstring caption = Utf8ToWide(caption_);
+    DrawTextW(dc, caption.data(), static_cast<int>(caption.size()), &r, format);
 }
 
 }  // namespace tolvar

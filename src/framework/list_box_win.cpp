@@ -1,5 +1,7 @@
 #include "framework/list_box_win.h"
 
+#include "core/wide_text_win.h"
+
 namespace tolvar {
 
 ListBox::ListBox(WindowedControl& parent, int left, int top, int width, int height,
@@ -114,8 +116,9 @@ void ListBox::drawPlainRow(HDC dc, const ListRow& row) const {
     SetTextColor(dc, GetSysColor(row.selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     RECT text = row.rect;
     text.left += 2;
-    std::string s = item(row.index);
-    DrawTextA(dc, s.c_str(), static_cast<int>(s.size()), &text,
+    // Wide: an item may be a folder with any characters in its name.
+    std::wstring s = Utf8ToWide(item(row.index));
+    DrawTextW(dc, s.data(), static_cast<int>(s.size()), &text,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 

@@ -4,6 +4,7 @@
 #include "core/folders.h"
 #include "core/settings.h"
 #include "core/utf8_text.h"
+#include "core/wide_text_win.h"
 #include "framework/application_win.h"
 #include "history/page_figures.h"
 #include "history/scan_history.h"
@@ -346,11 +347,12 @@ void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record, st
     const bool unremovable = markUnremovable && !IsRemovable(*record);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, unremovable ? RGB(176, 0, 0) : RGB(128, 128, 128));
-    const std::string name(Utf8FirstChars(record->VirusName, 55));
-    const std::string path = std::string(unremovable ? "(cannot be removed) " : "") +
-                             std::string(Utf8FirstChars(record->FilePath, pathChars));
-    TextOutA(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
-    TextOutA(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
+    // Wide: GDI would read UTF-8 "A" text in the font's code page.
+    const std::wstring name = Utf8ToWide(Utf8FirstChars(record->VirusName, 55));
+    const std::wstring path = Utf8ToWide(std::string(unremovable ? "(cannot be removed) " : "") +
+                                         std::string(Utf8FirstChars(record->FilePath, pathChars)));
+    TextOutW(dc, row.rect.left + 10, row.rect.top, name.c_str(), static_cast<int>(name.size()));
+    TextOutW(dc, row.rect.left + 280, row.rect.top, path.c_str(), static_cast<int>(path.size()));
 }
 
 }  // namespace

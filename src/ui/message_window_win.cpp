@@ -24,16 +24,17 @@ int BackgroundHeight(const std::string& prefix) {
 }  // namespace
 
 MessageWindow::MessageWindow(const std::string& caption, const std::string& picturePrefix,
-                             int titleNumber, Skin& skin)
+                             int titleNumber, Skin& skin, bool staysOnTop)
     : Form(caption, BackgroundWidth(picturePrefix), BackgroundHeight(picturePrefix)),
       Background(PictureControl(*this, picturePrefix + "_IMAGE1")),
-      skin_(skin) {
+      skin_(skin),
+      staysOnTop_(staysOnTop) {
     if (titleNumber > 0) {
         Title = &PictureControl(*this, picturePrefix + "_IMAGE" + std::to_string(titleNumber));
     }
     setColor(theme::kPageBackground);
     setRounded(true);
-    setStayOnTop(true);
+    if (staysOnTop_) setStayOnTop(true);
     centreOnScreen();
     for (Image* surface : {&Background, Title}) {
         if (!surface) continue;
@@ -48,12 +49,7 @@ MessageWindow::MessageWindow(const std::string& caption, const std::string& pict
 void MessageWindow::showCentred() {
     centreOnScreen();
     show();
-    setStayOnTop(staysOnTop_);
-}
-
-void MessageWindow::doNotStayOnTop() {
-    staysOnTop_ = false;
-    setStayOnTop(false);
+    if (staysOnTop_) setStayOnTop(true);
 }
 
 Label& MessageWindow::AddText(int left, int top, int width, int height, const std::string& text) {

@@ -20,8 +20,10 @@ public:
     // The pictures are the resources <picturePrefix>_IMAGE1 (background) and
     // <picturePrefix>_IMAGE<titleNumber> (title band at the top; 0 for none,
     // when the background carries the title).
+    // A window that does not stay on top of every other window opens
+    // pickers and questions of its own, which would otherwise open behind it.
     MessageWindow(const std::string& caption, const std::string& picturePrefix, int titleNumber,
-                  Skin& skin);
+                  Skin& skin, bool staysOnTop = true);
 
     Image& Background;
     Image* Title = nullptr;
@@ -31,10 +33,6 @@ public:
     void showCentred();
 
 protected:
-    // For a window that does not stay on top of every other window: a
-    // picker or box it opens would otherwise open behind it.
-    void doNotStayOnTop();
-
     // A text line of the body.
     Label& AddText(int left, int top, int width, int height, const std::string& text);
     // A skin button bound to its slot.
@@ -43,7 +41,7 @@ protected:
     Skin& skin_;
 
 private:
-    bool staysOnTop_ = true;
+    bool staysOnTop_;
 };
 
 }  // namespace tolvar

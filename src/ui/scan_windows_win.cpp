@@ -6,11 +6,10 @@
 namespace tolvar {
 
 TForm3::TForm3(Skin& skin, ScanSession& scan)
-    : MessageWindow("Stop Scan", "FORM3", 4, skin),
+    : MessageWindow("Stop Scan", "FORM3", 4, skin, false),
       Label1(AddText(16, 58, clientWidth() - 34, 20, "Do you want to stop the scanning proccess?")),
       Image3(AddButton(slot::kStopQuestionYes, 39, 93)),
       Image2(AddButton(slot::kStopQuestionNo, 156, 93)) {
-    doNotStayOnTop();
     Label1.setAlignment(TextAlign::Center);
     Image3.onClick = [this, &scan] {
         scan.StopScan();
@@ -19,8 +18,9 @@ TForm3::TForm3(Skin& skin, ScanSession& scan)
     Image2.onClick = [this] { close(); };
 }
 
+// Not on top of every window: the folder picker opens in front of it.
 TForm16::TForm16(Skin& skin, ScanSession& scan)
-    : MessageWindow("Directories to scan", "FORM16", 4, skin),
+    : MessageWindow("Directories to scan", "FORM16", 4, skin, false),
       Label1(AddText(16, 50, 200, 16, "Directories to scan:")),
       ListBox1(add<ListBox>(16, 68, 335, 98, SelectionMode::Multiple, 16)),
       Button1(add<Button>(16, 173, 110, 23, "Add Directory")),
@@ -29,8 +29,6 @@ TForm16::TForm16(Skin& skin, ScanSession& scan)
       Image3(AddButton(slot::kChooserClose, 189, 219)),
       chooseFolder([] { return ChooseFolder("Select a Folder", 1); }),
       scan_(scan) {
-    // The folder picker opens in front of this window, owned by it.
-    doNotStayOnTop();
     onShow = [this] { FillDrives(); };
     Button1.onClick = [this] { AddDirectory(); };
     Button2.onClick = [this] { RemoveSelected(); };

@@ -141,6 +141,18 @@ TEST_F(MainWindow, HighlightFollowsThePageButtonsAndSurvivesARepeatClick) {
     EXPECT_TRUE(SameBitmap(form.Image5.picture(), skin.Faces(3).Face2));
 }
 
+// The fault: a scan started from another page showed the Scan page while
+// the other page's button stayed lit.
+TEST_F(MainWindow, AScanStartedFromAnotherPageLightsTheScanPageButton) {
+    Click(form.Image5);  // History
+    ASSERT_EQ(form.SelectedPage, Page::History);
+    form.scanPage().ShowProgressView();  // what a scan start does
+    EXPECT_EQ(form.CurrentPage, Page::Scan);
+    EXPECT_EQ(form.SelectedPage, Page::Scan);
+    EXPECT_TRUE(skin.Slots().flags(1).Selected);
+    EXPECT_FALSE(skin.Slots().flags(3).Selected);
+}
+
 TEST_F(MainWindow, HoverAndPressShowTheirFacesOnTheButton) {
     HWND panel = form.Panel3.handle();
     const Bounds& b = form.Image17.bounds();

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/com_apartment_win.h"
 #include "core/folders.h"
+#include "scan/choose_folder.h"
 #include "scan_fixture.h"
 #include "ui/scan_windows_win.h"
 
@@ -169,6 +171,47 @@ TEST_F(Chooser, ACancelledPickerAndTheCloseButtonChangeNothing) {
     });
     EXPECT_FALSE(chooser.visible());
     EXPECT_EQ(ScanState, "idle");
+}
+
+BOOL CALLBACK FindPicker(HWND window, LPARAM found) {
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (IsWindowVisible(window) && std::string(name) == "#32770") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The fault: every message window stayed on top and the picker belonged to
+// the hidden application window, so it opened behind the chooser.
+TEST_F(Chooser, ThePickerOpensInFrontOfTheChooserAndBelongsToIt) {
+    const ComApartment com;  // the picker needs COM, as the program's entry enters it
+    HWND picker = nullptr;
+    HWND owner = nullptr;
+    bool chooserOnTopOfAll = true;
+    bool pickerInFront = false;
+    Timer finder(50);
+    finder.onTimer = [&] {
+        EnumThreadWindows(GetCurrentThreadId(), &FindPicker, reinterpret_cast<LPARAM>(&picker));
+        if (!picker) return;
+        finder.setEnabled(false);
+        owner = GetWindow(picker, GW_OWNER);
+        chooserOnTopOfAll = (GetWindowLongA(chooser.handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        for (HWND w = GetWindow(picker, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT))
+            pickerInFront = pickerInFront || w == chooser.handle();
+        PostMessageA(picker, WM_COMMAND, IDCANCEL, 0);
+    };
+    openChooser([&] {
+        chooser.chooseFolder = [] { return ChooseFolder("Select a Folder", 1); };
+        chooser.Button1.click();
+        chooser.Image3.click();
+    });
+    ASSERT_NE(picker, nullptr) << "the picker never opened";
+    EXPECT_EQ(owner, chooser.handle());
+    EXPECT_FALSE(chooserOnTopOfAll);
+    EXPECT_TRUE(pickerInFront);
+    EXPECT_EQ(chooser.ListBox1.count(), 2);  // cancelled: nothing added
 }
 
 TEST_F(Scans, TheStopQuestionStopsTheScanOnlyOnYes) {

@@ -4,9 +4,13 @@
 // window, recording what the logic asked for, so that the scan, the removal
 // and the restore are tested without the main window.
 
+#include <windows.h>
+
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,14 @@ public:
     void ShowStatus(const std::string& text) override { record(status, text); }
     void ShowItemsScanned(std::int32_t count) override { record(items, count); }
     void ShowInfectionsFound(std::int32_t count) override { record(infections, count); }
-    void ShowPercent(const std::string& text) override { record(percent, text); }
+    void ShowPercent(const std::string& text) override {
+        // A page that fails once, where a test asks for it.
+        if (!failOnPercent.empty() && text == failOnPercent) {
+            failOnPercent.clear();
+            throw std::runtime_error("the page could not show " + text);
+        }
+        record(percent, text);
+    }
     void ShowProgressBar(int value) override { record(bar, value); }
     void ClearInfectionRows() override {
         ++calls;
@@ -39,8 +50,10 @@ public:
         ++calls;
         if (lit) {
             litCommands.push_back(command);
+            litNow.insert(command);
         } else {
             darkened.push_back(command);
+            litNow.erase(command);
         }
     }
     void ShowProgressView() override {
@@ -67,6 +80,10 @@ public:
     std::vector<InfectionRecord> rows;
     std::vector<ScanCommand> litCommands;
     std::vector<ScanCommand> darkened;
+    // The command images lit at this moment.
+    std::set<ScanCommand> litNow;
+    // ShowPercent with this text throws, once.
+    std::string failOnPercent;
     int progressViews = 0;
     // Every call that would change the page: each one repaints a control.
     int calls = 0;
@@ -87,6 +104,10 @@ public:
     void NoInfectionsFound() override { ++noInfections; }
     void ScanFailed(const std::string& reason) override { failures.push_back(reason); }
     void ReportError(std::exception_ptr error) override {
+        // A modal error box inside a worker's hand-over would hold that
+        // worker; reports must come from the message loop.
+        reportedInsideHandOver = reportedInsideHandOver || InSendMessage();
+        if (onError) onError();
         try {
             std::rethrow_exception(error);
         } catch (const std::exception& e) {
@@ -104,6 +125,10 @@ public:
     int noInfections = 0;
     std::vector<std::string> failures;
     std::vector<std::string> errors;
+    bool reportedInsideHandOver = false;
+    // What the report does besides being recorded (a modal box would run
+    // the program's other commands meanwhile).
+    std::function<void()> onError;
 };
 
 // The removal's windows without windows: the run goes straight through.

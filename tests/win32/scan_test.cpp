@@ -1,6 +1,7 @@
 // Whole scans with the fake scanner installed as bin\snr\1\9\clamscan.exe
 // beside this test program: the live display, the end of a scan (exactly
-// once, after the last chunk), stops, failures and the scanner's arguments.
+// once, after the last chunk), stops and the scanner's arguments. How scans
+// fail is in scan_endings_test.cpp.
 
 #include <gtest/gtest.h>
 
@@ -88,39 +89,6 @@ TEST_F(Scans, ACleanScanShowsTheNoInfectionsWindowAndASecondScanStartsFromZero) 
     EXPECT_EQ(outcomes.windowsShown(), 2);
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 2);
     EXPECT_EQ(Statistics().LastItemsScanned(), 1);
-}
-
-TEST_F(Scans, ExitCodeTwoAfterRealWorkIsAnEndedScanNotAFailure) {
-    script({"out C:\\\\t\\\\a.txt: OK\\n", "err ERROR: one file could not be read\\n", "exit 2"});
-    scan.StartOrResumeScan();
-    ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(outcomes.failures.empty());
-    EXPECT_EQ(outcomes.noInfections, 1);
-    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
-}
-
-TEST_F(Scans, ADatabaseErrorIsReportedAsAFailedScanNotAsClean) {
-    script({"err LibClamAV Error: cli_loaddbdir(): No supported database files found\\n",
-            "err ERROR: Can't open file or directory\\n", "exit 2"});
-    scan.StartOrResumeScan();
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(view.status.back(), "Scanning Failed");
-    EXPECT_EQ(outcomes.failures, std::vector<std::string>{"ERROR: Can't open file or directory"});
-    EXPECT_EQ(outcomes.windowsShown(), 1);
-    EXPECT_EQ(Statistics().ScanCount(), scansBefore);  // not recorded as a clean scan
-}
-
-TEST_F(Scans, AMissingScannerIsReportedAsAFailedScan) {
-    const std::string realFolder = Folders().ProgramFolder;
-    Folders().ProgramFolder = path("target") + "\\";  // no scanner there
-    scan.StartOrResumeScan();
-    Folders().ProgramFolder = realFolder;
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(view.status.back(), "Scanning Failed");
-    ASSERT_EQ(outcomes.failures.size(), 1u);
-    EXPECT_EQ(outcomes.failures[0].rfind("The scanner could not be started", 0), 0u)
-        << outcomes.failures[0];
-    EXPECT_EQ(Statistics().ScanCount(), scansBefore);
 }
 
 TEST_F(Scans, StopWhileRunningEndsTheScannerAndRecordsTheScanOnce) {

@@ -3,9 +3,11 @@
 //
 //   record PATH      write the command line and the current folder to PATH
 //   args PATH        write each argument as the C runtime split it, one a line
+//   list PATH        copy the file named by --file-list=FILE to PATH
 //   out TEXT         write TEXT to standard output at once (escapes: \r \n \t
-//                    \\ \xHH); one command is one write, so a script chooses
-//                    where the chunks of the report break
+//                    \\ \xHH, so any bytes: OEM text, UTF-8, invalid
+//                    sequences); one command is one write, so a script
+//                    chooses where the chunks of the report break
 //   err TEXT         the same on standard error
 //   sleep MS         wait
 //   wait-file PATH   wait until PATH exists (a test's signal to go on)
@@ -17,7 +19,9 @@
 //                    Flood.Test-Signature FOUND"; each ends with a line feed
 //                    as clamscan's lines do. After a detection the default
 //                    end becomes exit 1, as clamscan's is when it found any
-//   exit CODE        end with CODE (the default end is exit 0)
+//   exit CODE        end with CODE, decimal (-1 too) or hex (0xC0000135, as
+//                    Windows ends a program whose DLL is missing); the
+//                    default end is exit 0
 //
 // Without a script it reports an error and ends with 2, as the scanner does
 // when it cannot work.
@@ -153,6 +157,13 @@ int main(int argc, char** argv) {
             std::ofstream out(rest, std::ios::binary);
             for (int i = 1; i < argc; ++i)
                 out << argv[i] << "\n";
+        } else if (command == "list") {
+            for (int i = 1; i < argc; ++i) {
+                const std::string arg = argv[i];
+                if (arg.rfind("--file-list=", 0) != 0) continue;
+                std::ifstream list(arg.substr(12), std::ios::binary);
+                std::ofstream(rest, std::ios::binary) << list.rdbuf();
+            }
         } else if (command == "out") {
             WriteAll(STD_OUTPUT_HANDLE, Unescape(rest));
         } else if (command == "err") {
@@ -170,7 +181,9 @@ int main(int argc, char** argv) {
         } else if (command == "flood") {
             if (Flood(std::stoull(rest)) > 0) defaultExit = 1;
         } else if (command == "exit") {
-            return std::stoi(rest);
+            // ExitProcess, not return: an exit code of 0xC0000135 does not
+            // fit main's int.
+            ExitProcess(static_cast<UINT>(std::stoll(rest, nullptr, 0)));
         }
     }
     return defaultExit;
