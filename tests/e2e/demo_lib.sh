@@ -32,6 +32,27 @@ prepare_demo() {
   cp -r "$repo_root/build/win/program/." "$demo_program/"
   cp "$repo_root/build/win/tools/scanner_bridge.exe" "$demo_program/bin/snr/1/9/clamscan.exe"
   export TOLVAR_DEMO_SIGNATURES="$root/data/signatures"
+  # The bridge writes its report as clamscan.exe 1.4 does (the OEM code
+  # page) unless told "utf8", as 1.5 does.
+  export TOLVAR_BRIDGE_MODE="${TOLVAR_BRIDGE_MODE:-oem}"
+}
+
+# The demo's file with a name in many scripts, which the flow restores.
+demo_named_file="samples/Mirebrook Downloads/Rechnung März счёт 請求書.com"
+
+# The row (from 0) of the vault list that holds the record whose original
+# path ends with TEXT; the records are those of virus_vault\records.gav.
+vault_row_of() {
+  python3 - "$(data_folder)/virus_vault/records.gav" "$1" <<'PY'
+import sys
+data = open(sys.argv[1], 'rb').read()
+for k in range(len(data) // 563):
+    field = data[k * 563 + 256:k * 563 + 512]
+    path = field[1:1 + field[0]].decode('utf-8', 'replace')
+    if path.endswith(sys.argv[2]):
+        print(k)
+        break
+PY
 }
 
 # Starts the installed program; prints the main window's id. The window of
@@ -70,7 +91,8 @@ shoot() {
 }
 
 # The whole headless flow: a full scan, its result, the removal, the
-# Results page, a restore from the vault. Screenshots go to OUT.
+# Results page, a restore from the vault of the file named in many scripts.
+# Screenshots go to OUT.
 run_headless_demo() {
   local out=$1 win prompt done
   mkdir -p "$out"
@@ -95,7 +117,11 @@ run_headless_demo() {
   click_in "$win" $((5 + 86)) $((336 + 48))  # Virus Database
   sleep 0.7
   shoot "$win" "$out/6_vault.png"
-  click_in "$win" $((178 + 24 + 40)) $((47 + 186 + 8))  # first vault row
+  # The row of the file named in many scripts (rows are 16 pixels high).
+  local row
+  row=$(vault_row_of "${demo_named_file##*/}")
+  [ -n "$row" ] || fail "no vault record of ${demo_named_file##*/}"
+  click_in "$win" $((178 + 24 + 40)) $((47 + 186 + 16 * row + 8))  # its vault row
   sleep 0.3
   click_in "$win" $((178 + 24 + 44)) $((47 + 264 + 12))  # restore to original location
   sleep 1.5

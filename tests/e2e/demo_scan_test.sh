@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The demo's whole flow with Debian's clamscan behind the scanner bridge:
-# a full scan of C: and D: finds the EICAR file, the program records what
-# clamscan reported, removes the file into the vault; and a Stop in the
-# middle of a large tree records a stopped scan and leaves no clamscan
-# behind.
-# Usage: demo_scan_test.sh REPO_ROOT WORK_DIR ARTIFACT_DIR
+# a full scan of C: and D: finds the EICAR file and its copies (one named in
+# Latin, Cyrillic and CJK letters), the program records what clamscan
+# reported, removes them into the vault, and the copy with the many-script
+# name comes back from the vault byte for byte; and, in the default mode, a
+# Stop in the middle of a large tree records a stopped scan and leaves no
+# clamscan behind.
+# Usage: demo_scan_test.sh REPO_ROOT WORK_DIR ARTIFACT_DIR [oem|utf8]
+# (the bridge's mode: the report as clamscan.exe 1.4 or 1.5 writes it)
 set -euo pipefail
 repo_root=$1
 work=$2
 artifacts=$3
+mode=${4:-oem}
+export TOLVAR_BRIDGE_MODE=$mode
 source "$repo_root/tests/e2e/lib.sh"
 source "$repo_root/tests/e2e/demo_lib.sh"
 source "$repo_root/scripts/wine-session.sh"
@@ -22,12 +27,14 @@ trap cleanup EXIT
 # The demo runs in its own prefix; the test run's server stays as it is.
 saved_prefix=${WINEPREFIX:-}
 session_prefix=""
-prepare_demo "$work" 20000
+if [ "$mode" = oem ]; then prepare_demo "$work" 20000; else prepare_demo "$work"; fi
 own_prefix=$WINEPREFIX
 export TOLVAR_BRIDGE_KEEP_REPORT="$work/report.txt"
 rm -f "$work/report.txt"
 
-run_headless_demo "$artifacts/demo"
+shots="$artifacts/demo"
+[ "$mode" = oem ] || shots="$artifacts/demo-$mode"
+run_headless_demo "$shots"
 
 # What clamscan itself reported to the program: the bridge keeps a copy of
 # its raw report when asked.
@@ -37,36 +44,44 @@ found=$(history_int 60)
 removed=$(history_int 28)
 echo "clamscan reported $expected clean items; the program recorded $items, $found found, $removed removed"
 [ "$items" = "$expected" ] || fail "items scanned $items, clamscan reported $expected clean items"
-# The EICAR file twice: the copy the signatures were made from, and the
-# one in the samples' downloads.
-[ "$found" = 2 ] || fail "infections found $found, expected 2"
-[ "$removed" = 2 ] || fail "infections removed $removed, expected 2"
+# The EICAR file three times: the copy the signatures were made from, the
+# one in the samples' downloads and the one with the many-script name.
+[ "$found" = 3 ] || fail "infections found $found, expected 3"
+[ "$removed" = 3 ] || fail "infections removed $removed, expected 3"
 
 dump="$(data_folder)/db/list.gav"
 [ "$(stat -c %s "$dump")" = 281500 ] || fail "db\\list.gav is not 281500 bytes"
-paths=$( (dump_text "$dump" 256 0; echo; dump_text "$dump" 256 1; echo) | sort | tr '\n' ' ')
+named='D:\samples\Mirebrook Downloads\Rechnung März счёт 請求書.com'
+paths=$(for k in 0 1 2; do dump_text "$dump" 256 $k; echo; done | LC_ALL=C sort | tr '\n' '|')
 name=$(dump_text "$dump" 512 0)
-echo "recorded infections: $paths($name)"
-[ "$paths" = 'D:\eicar.com D:\samples\downloads\eicar.com ' ] || fail "recorded paths '$paths'"
+echo "recorded infections: $paths ($name)"
+[ "$paths" = "D:\eicar.com|$named|D:\samples\downloads\eicar.com|" ] ||
+  fail "recorded paths '$paths'"
 case "$name" in
   Eicar-Test-Signature*) ;;
   *) fail "recorded detection name '$name'" ;;
 esac
 ls "$(data_folder)/virus_vault/" | grep -q 'eicar.com$' || fail "no copy of an EICAR file in the vault"
+# The vault keeps the copy under its own name, and its record names the
+# file as it was (the vault list draws its rows from these records).
+ls "$(data_folder)/virus_vault/" | grep -qF 'Rechnung März счёт 請求書.com' ||
+  fail "no copy named 'Rechnung März счёт 請求書.com' in the vault"
 
-# The flow restored the first vault record to where it was found.
-restored=""
-for f in "$work/data/eicar.com" "$work/data/samples/downloads/eicar.com"; do
-  [ -e "$f" ] && restored=$f
-done
-[ -n "$restored" ] || fail "the restore brought no file back"
-# Exactly one came back; the other stays removed.
-[ ! -e "$work/data/eicar.com" ] || [ ! -e "$work/data/samples/downloads/eicar.com" ] ||
-  fail "both EICAR files are back: one was never removed"
+# The flow restored the record of the many-script name to where it was
+# found; the other two stay removed.
+restored="$work/data/$demo_named_file"
+[ -e "$restored" ] || fail "the restore did not bring back $demo_named_file"
+[ ! -e "$work/data/eicar.com" ] && [ ! -e "$work/data/samples/downloads/eicar.com" ] ||
+  fail "a file that was not restored is back: it was never removed"
 cmp -s "$restored" <(printf '%s' 'X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*') ||
   fail "the restored $restored is not the EICAR file byte for byte"
 echo "restored byte-identical: $restored"
 stop_program
+
+if [ "$mode" != oem ]; then
+  echo "PASS ($mode): the many-script name found, removed, listed and restored"
+  exit 0
+fi
 
 # A Stop in the middle of the large tree (D: holds 20000 more files).
 unset TOLVAR_BRIDGE_KEEP_REPORT

@@ -10,8 +10,10 @@
 #                               bridge loads every file in the folder named
 #                               by TOLVAR_DEMO_SIGNATURES
 #   DIR/samples/                clean files in nested folders (one name with
-#                               a blank, one named FOUND.000) and
-#                               downloads/eicar.com
+#                               a blank, one named FOUND.000, names with
+#                               é, ü, ß, Cyrillic and CJK letters),
+#                               downloads/eicar.com and a copy of it named
+#                               "Mirebrook Downloads/Rechnung März счёт 請求書.com"
 #   DIR/bigtree/                with N: N clean files in nested folders, a
 #                               scan that lasts long enough to be stopped
 #
@@ -75,6 +77,18 @@ head -c 512 /dev/zero >>"$samples/FOUND.000/FILE0000.CHK"
 printf 'setup notes: run the installer, then restart\n' >"$samples/downloads/setup-notes.txt"
 printf 'P3\n2 1\n255\n255 0 0  0 0 255\n' >"$samples/Pictures/2024/tiny.ppm"
 cp -f "$dir/eicar.com" "$samples/downloads/eicar.com"
+
+# Names in many scripts, as a user's files have them: a scanner that writes
+# its report in the OEM code page (clamscan.exe before 1.5) writes "?" for
+# the Cyrillic and CJK letters, so the program must find these files again.
+# The folder's name holds the program's own folder name, which once hid every
+# detection inside it.
+mkdir -p "$samples/Mirebrook Downloads" "$samples/Фото" "$samples/日本語"
+cp -f "$dir/eicar.com" "$samples/Mirebrook Downloads/Rechnung März счёт 請求書.com"
+printf 'Tagesmenü im Café: Suppe, Brot\r\n' >"$samples/Mirebrook Downloads/café menü.txt"
+printf 'Hauptstraße 12, 10115 Berlin\r\n' >"$samples/My Documents/Notes/Straße.txt"
+printf 'Привет из отпуска\n' >"$samples/Фото/Привет.txt"
+printf '買い物リスト\n' >"$samples/日本語/メモ.txt"
 
 # The big tree: COUNT files, 100 to a folder, 10 folders to a parent folder.
 # Made again only when COUNT changed (the count is kept beside the tree, not

@@ -21,11 +21,26 @@
 //            then removes the work folder itself, since nobody else will
 //
 // Arguments: --memory, --unload and --kill mean nothing on Linux and are
-// dropped; --database=FILE is kept when FILE exists; every file in the folder
+// dropped; --database=FILE is kept when FILE exists; --file-list=FILE names
+// a file of paths to scan, one a line in UTF-8; every file in the folder
 // named by TOLVAR_DEMO_SIGNATURES (a Windows or Linux path) is added as a
 // database; other options pass through; everything else is a path to scan.
+//
+// It speaks like the Windows clamscan.exe of the version that
+// TOLVAR_BRIDGE_MODE names:
+//
+//   oem (or 1.4; the default)  the report in the system's OEM code page, with
+//                              "?" for each character that page lacks, and
+//                              the command line read in the ANSI code page
+//   utf8 (or 1.5)              the report and the command line in UTF-8
+//
+// "LibClamAV ..." lines are UTF-8 in both, as that library writes them.
+// Paths below a network share that was given as a target are reported as
+// clamscan.exe reports them, in the form "\\?\UNC\server\share\...".
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -36,6 +51,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/code_pages.h"
 #include "core/handles_win.h"
 
 namespace {
@@ -72,6 +88,56 @@ std::string Narrow(std::wstring_view text, UINT codePage) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
+}
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// ---- the Windows scanner's ways --------------------------------------------
+
+enum class ReportMode { Oem, Utf8 };
+
+ReportMode ModeFromEnvironment() {
+    char mode[16] = "";
+    const DWORD n = GetEnvironmentVariableA("TOLVAR_BRIDGE_MODE", mode, sizeof mode);
+    const std::string_view text(mode, n < sizeof mode ? n : 0);
+    return text == "utf8" || text == "1.5" ? ReportMode::Utf8 : ReportMode::Oem;
+}
+
+// A line of the report as the scanner of this mode writes it.
+std::string Encoded(std::wstring_view line, ReportMode mode) {
+    if (mode == ReportMode::Utf8 || StartsWith(line, L"LibClamAV ")) {
+        return Narrow(line, CP_UTF8);
+    }
+    // No best fit: a character the OEM page lacks comes out as "?".
+    const UINT oem = tolvar::SystemCodePages().oem;
+    const int n = WideCharToMultiByte(oem, WC_NO_BEST_FIT_CHARS, line.data(),
+                                      static_cast<int>(line.size()), nullptr, 0, "?", nullptr);
+    if (n <= 0) return Narrow(line, CP_UTF8);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(oem, WC_NO_BEST_FIT_CHARS, line.data(), static_cast<int>(line.size()),
+                        out.data(), n, "?", nullptr);
+    return out;
+}
+
+// The arguments as the scanner of this mode reads them: before 1.5 in the
+// ANSI code page (a character that page lacks is lost), from 1.5 exactly.
+// In UTF-8.
+std::vector<std::string> ArgumentsOf(ReportMode mode, int argc, char** argv) {
+    std::vector<std::string> args;
+    if (mode == ReportMode::Utf8) {
+        int n = 0;
+        if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &n)) {
+            for (int i = 1; i < n; ++i)
+                args.push_back(Narrow(wide[i], CP_UTF8));
+            LocalFree(wide);
+            return args;
+        }
+    }
+    for (int i = 1; i < argc; ++i)
+        args.push_back(Narrow(Widen(argv[i], CP_ACP), CP_UTF8));
+    return args;
 }
 
 // One argument for sh: inside single quotes every character stands for itself but the
@@ -150,9 +216,17 @@ public:
 
     // A path as given on the command line, remembered with its Linux form, so
     // a report line about it (a missing folder) names it as the program did,
-    // even where Wine's reverse mapping would take another route.
+    // even where Wine's reverse mapping would take another route. What lies
+    // below a network share is reported in the final form clamscan.exe
+    // gives it: "\\?\UNC\server\share\...".
     void Remember(const std::string& unixPath, const std::wstring& windowsPath) {
-        given_.emplace_back(unixPath, Normalized(windowsPath));
+        const std::wstring normalized = Normalized(windowsPath);
+        given_.emplace_back(unixPath, normalized);
+        if (StartsWith(normalized, L"\\\\?\\UNC\\")) {
+            shares_.emplace_back(unixPath, normalized);
+        } else if (StartsWith(normalized, L"\\\\") && !StartsWith(normalized, L"\\\\?\\")) {
+            shares_.emplace_back(unixPath, L"\\\\?\\UNC\\" + normalized.substr(2));
+        }
     }
 
     // The Windows path of a Linux path ("Z:\tmp\x"); one outside every drive
@@ -160,6 +234,16 @@ public:
     std::optional<std::wstring> ToWindows(const std::string& unixPath) const {
         for (const auto& [linuxForm, windowsForm] : given_) {
             if (linuxForm == unixPath) return windowsForm;
+        }
+        for (const auto& [linuxForm, uncForm] : shares_) {
+            if (unixPath.size() > linuxForm.size() + 1 && StartsWith(unixPath, linuxForm) &&
+                unixPath[linuxForm.size()] == '/') {
+                std::wstring rest =
+                    Widen(std::string_view(unixPath).substr(linuxForm.size()), CP_UTF8);
+                for (wchar_t& c : rest)
+                    c = c == L'/' ? L'\\' : c;
+                return uncForm + rest;
+            }
         }
         // clamscan joins a root folder and a name with a second slash.
         std::string clean;
@@ -206,6 +290,7 @@ private:
     ToUnixFn toUnix_ = nullptr;
     ToDosFn toDos_ = nullptr;
     std::vector<std::pair<std::string, std::wstring>> given_;
+    std::vector<std::pair<std::string, std::wstring>> shares_;
 };
 
 // ---- files ------------------------------------------------------------------
@@ -350,7 +435,9 @@ bool WriteOut(std::string_view bytes) {
 // A report line with its Linux path put back in Windows form. Lines name a
 // file first ("/x/a.txt: OK"); clamscan's warnings and errors about a file
 // name it after their tag ("WARNING: /x: Can't access file").
-std::string WindowsLine(const WinePaths& wine, std::string line) {
+// The line comes from the Linux clamscan in UTF-8 and goes out as the
+// Windows scanner of the mode writes it.
+std::string WindowsLine(const WinePaths& wine, std::string line, ReportMode mode) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     for (std::string_view tag : {"", "WARNING: ", "ERROR: "}) {
         if (!StartsWith(line, tag) || line.size() <= tag.size() || line[tag.size()] != '/') {
@@ -360,11 +447,11 @@ std::string WindowsLine(const WinePaths& wine, std::string line) {
         if (end == std::string::npos) break;
         if (std::optional<std::wstring> path =
                 wine.ToWindows(line.substr(tag.size(), end - tag.size()))) {
-            return std::string(tag) + Narrow(*path, CP_ACP) + line.substr(end);
+            return Encoded(Widen(tag, CP_UTF8) + *path + Widen(line.substr(end), CP_UTF8), mode);
         }
         break;
     }
-    return line;
+    return Encoded(Widen(line, CP_UTF8), mode);
 }
 
 // ---- the script -----------------------------------------------------------------
@@ -438,16 +525,69 @@ struct Arguments {
     std::vector<std::string> clamscan;  // Linux side, in order
     bool lostPath = false;              // a path with no Linux equivalent
     bool anyPath = false;
+    std::optional<int> exitNow;  // the scanner's own end, before any scan
 };
 
-std::optional<Arguments> MapArguments(WinePaths& wine, int argc, char** argv) {
+constexpr int kFileListUnreadable = 54;  // clamscan's exit code for it
+
+// The lines of a --file-list file (UTF-8), without their terminators.
+std::optional<std::vector<std::string>> FileListLines(const std::string& file) {
+    UniqueHandle list(CreateFileW(Widen(file, CP_UTF8).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!list) return std::nullopt;
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(list.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+            line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::optional<Arguments> MapArguments(WinePaths& wine, const std::vector<std::string>& given,
+                                      ReportMode mode) {
     Arguments mapped;
     std::vector<std::string> paths;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    std::vector<std::string> args;
+    std::optional<std::vector<std::string>> listed;
+    for (const std::string& arg : given) {
+        if (!StartsWith(arg, "--file-list=")) {
+            args.push_back(arg);
+            continue;
+        }
+        listed = FileListLines(arg.substr(12));
+        if (!listed) {
+            if (!WriteOut(Encoded(L"ERROR: --file-list: Can't open file " +
+                                      Widen(arg.substr(12), CP_UTF8) + L"\r\n",
+                                  mode))) {
+                return std::nullopt;
+            }
+            mapped.exitNow = kFileListUnreadable;
+            return mapped;
+        }
+    }
+    // With a file list the scanner scans what it lists, not what the command
+    // line names.
+    if (listed) {
+        args.erase(std::remove_if(args.begin(), args.end(),
+                                  [](const std::string& a) { return !StartsWith(a, "--"); }),
+                   args.end());
+        args.insert(args.end(), listed->begin(), listed->end());
+    }
+    for (const std::string& arg : args) {
         if (arg == "--memory" || arg == "--unload" || arg == "--kill") continue;
         if (StartsWith(arg, "--database=")) {
-            const std::wstring file = Widen(std::string_view(arg).substr(11), CP_ACP);
+            const std::wstring file = Widen(std::string_view(arg).substr(11), CP_UTF8);
             if (!Exists(file)) continue;
             if (std::optional<std::string> linuxPath = wine.ToUnix(file)) {
                 mapped.clamscan.push_back("--database=" + *linuxPath);
@@ -459,13 +599,15 @@ std::optional<Arguments> MapArguments(WinePaths& wine, int argc, char** argv) {
             continue;
         }
         mapped.anyPath = true;
-        const std::wstring path = Widen(arg, CP_ACP);
+        const std::wstring path = Widen(arg, CP_UTF8);
         if (std::optional<std::string> linuxPath = wine.ToUnix(path)) {
             wine.Remember(*linuxPath, path);
             paths.push_back(*linuxPath);
         } else {
             // What clamscan says of a path it cannot reach.
-            if (!WriteOut("WARNING: " + arg + ": Can't access file\r\n")) return std::nullopt;
+            if (!WriteOut(Encoded(L"WARNING: " + path + L": Can't access file\r\n", mode))) {
+                return std::nullopt;
+            }
             mapped.lostPath = true;
         }
     }
@@ -495,7 +637,7 @@ std::optional<Arguments> MapArguments(WinePaths& wine, int argc, char** argv) {
 
 // Passes on every complete line read from the report; an unfinished last
 // line waits in `pending` for the rest of it.
-bool PassOn(const WinePaths& wine, HANDLE report, std::string& pending) {
+bool PassOn(const WinePaths& wine, HANDLE report, std::string& pending, ReportMode mode) {
     char buffer[65536];
     std::string lines;
     for (;;) {
@@ -505,7 +647,7 @@ bool PassOn(const WinePaths& wine, HANDLE report, std::string& pending) {
         std::size_t start = 0;
         for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos;
              start = end + 1) {
-            lines += WindowsLine(wine, pending.substr(start, end - start)) + "\r\n";
+            lines += WindowsLine(wine, pending.substr(start, end - start), mode) + "\r\n";
         }
         pending.erase(0, start);
     }
@@ -522,8 +664,10 @@ int Run(int argc, char** argv) {
     WinePaths wine;
     if (!wine.Load()) return Fail(kStartError);
 
-    std::optional<Arguments> args = MapArguments(wine, argc, argv);
+    const ReportMode mode = ModeFromEnvironment();
+    std::optional<Arguments> args = MapArguments(wine, ArgumentsOf(mode, argc, argv), mode);
     if (!args) return 2;
+    if (args->exitNow) return *args->exitNow;
     if (args->anyPath && args->lostPath &&
         std::none_of(args->clamscan.begin(), args->clamscan.end(),
                      [](const std::string& a) { return !StartsWith(a, "--"); })) {
@@ -586,9 +730,9 @@ int Run(int argc, char** argv) {
         // rc is written only after clamscan ended, so once it is there, one
         // more read finds the whole report.
         const std::optional<int> rc = ReadExitCode(work.File(L"rc"));
-        if (!PassOn(wine, report.get(), pending)) return 2;  // nobody reads: give up
+        if (!PassOn(wine, report.get(), pending, mode)) return 2;  // nobody reads: give up
         if (rc) {
-            if (!pending.empty() && !WriteOut(WindowsLine(wine, pending) + "\r\n")) return 2;
+            if (!pending.empty() && !WriteOut(WindowsLine(wine, pending, mode) + "\r\n")) return 2;
             if (*rc == 126 || *rc == 127) return Fail(kStartError);
             if (*rc < 0 || *rc > 2) {
                 WriteOut("ERROR: clamscan ended with code " + std::to_string(*rc) + "\r\n");
