@@ -5,8 +5,8 @@
 # running Debian's clamscan, and starts it:
 # - with DISPLAY set, on your display, for you to use;
 # - without DISPLAY, on a private Xvfb display, where it runs a full scan
-#   itself, removes what was found, restores one file from the vault, saves
-#   screenshots to
+#   itself, removes what was found, restores the file with a name in many
+#   scripts from the vault, saves screenshots to
 #   build/run/screenshots/, prints the figures the program recorded and ends
 #   the program.
 set -euo pipefail
@@ -37,7 +37,8 @@ start_display
 prepare_demo "$PWD/build/run"
 shots="$PWD/build/run/screenshots"
 rm -rf "$shots"
-echo "== scanning drives C: and D: with Debian's clamscan (this takes a minute)"
+echo "== scanning drives C: and D: with Debian's clamscan (this takes a minute);"
+echo "   the bridge writes its report as clamscan.exe does in mode '$TOLVAR_BRIDGE_MODE'"
 run_headless_demo "$shots"
 
 dump="$(data_folder)/db/list.gav"
@@ -46,8 +47,13 @@ echo "items scanned:     $(history_int 24)"
 echo "infections found:  $(history_int 60)"
 echo "infections removed: $(history_int 28)"
 if [ -f "$dump" ]; then
-  echo "infection:         $(dump_text "$dump" 256)"
-  echo "detection name:    $(dump_text "$dump" 512)"
+  found=$(history_int 60)
+  for ((k = 0; k < found && k < 500; k++)); do
+    echo "infection:         $(dump_text "$dump" 256 "$k") ($(dump_text "$dump" 512 "$k"))"
+  done
+fi
+if [ -e "$PWD/build/run/data/$demo_named_file" ]; then
+  echo "restored:          D:\\${demo_named_file//\//\\}"
 fi
 echo "== screenshots in $shots:"
 ls -1 "$shots"

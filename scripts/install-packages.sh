@@ -11,7 +11,7 @@ packages=(
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
-  wine wine64 fonts-wine fonts-liberation fonts-dejavu-core
+  wine wine64 fonts-wine fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth xdotool imagemagick
   clamav
   python3

@@ -7,6 +7,8 @@
 
 #include "core/app_error.h"
 #include "core/folders.h"
+#include "core/wide_text_win.h"
+#include "quarantine/vault.h"
 #include "history/scan_history.h"
 #include "recording_views.h"
 #include "scan/scan_state.h"
@@ -151,6 +153,53 @@ TEST_F(MainWindow, AScanStartedFromAnotherPageLightsTheScanPageButton) {
     EXPECT_EQ(form.SelectedPage, Page::Scan);
     EXPECT_TRUE(skin.Slots().flags(1).Selected);
     EXPECT_FALSE(skin.Slots().flags(3).Selected);
+}
+
+// The row of a list as drawn by its draw handler, and as the same texts look
+// drawn through the wide calls: the handler must show a name with any
+// characters exactly (GDI reads "A" text in the font's code page).
+Bitmap DrawnRow(ListBox& list, const UniqueFont& font) {
+    Bitmap bitmap(573, 16);
+    BitmapCanvas canvas(bitmap);
+    ScopedSelect select(canvas.dc(), font.get());
+    list.onDrawItem(canvas.dc(), ListRow{0, RECT{0, 0, 573, 16}, false, false});
+    return bitmap;
+}
+
+Bitmap ExpectedRow(const UniqueFont& font, const std::string& name, const std::string& path,
+                   COLORREF text) {
+    Bitmap bitmap(573, 16);
+    BitmapCanvas canvas(bitmap);
+    ScopedSelect select(canvas.dc(), font.get());
+    RECT all{0, 0, 573, 16};
+    UniqueBrush grey(CreateSolidBrush(RGB(233, 233, 233)));
+    FillRect(canvas.dc(), &all, grey.get());
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    SetTextColor(canvas.dc(), text);
+    const std::wstring wideName = Utf8ToWide(name);
+    const std::wstring widePath = Utf8ToWide(path);
+    TextOutW(canvas.dc(), 10, 0, wideName.c_str(), static_cast<int>(wideName.size()));
+    TextOutW(canvas.dc(), 280, 0, widePath.c_str(), static_cast<int>(widePath.size()));
+    return bitmap;
+}
+
+TEST_F(MainWindow, ListRowsShowNamesInAnyScriptAndMarkWhatCannotBeRemoved) {
+    const UniqueFont font = CreateFontFrom(FontSpec{});
+    const std::string named = "D:\\Rechnung M\xC3\xA4rz \xD1\x81\xD1\x87\xD1\x91\xD1\x82.com";
+    Vault().SetCount(0);
+    Vault().Append(InfectionRecord{"C:\\vault\\x", named, "Eicar "});
+    const Bitmap vaultRow = DrawnRow(form.edtVirusDB, font);
+    Vault().SetCount(0);
+    EXPECT_TRUE(SameBitmap(vaultRow, ExpectedRow(font, "Eicar ", named, RGB(128, 128, 128))));
+
+    // A detection whose name the scanner could not write is listed as such.
+    const std::string unknown = "D:\\Rechnung M\xC3\xA4rz ????.com";
+    form.scanPage().ClearInfectionRows();
+    form.scanPage().AddInfectionRow(InfectionRecord{"", unknown, "Eicar "});
+    EXPECT_TRUE(SameBitmap(DrawnRow(form.edtInfections, font),
+                           ExpectedRow(font, "Eicar ", "(cannot be removed) " + unknown,
+                                       RGB(176, 0, 0))));
+    form.scanPage().ClearInfectionRows();
 }
 
 TEST_F(MainWindow, HoverAndPressShowTheirFacesOnTheButton) {
