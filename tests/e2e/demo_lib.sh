@@ -21,14 +21,11 @@ prepare_demo() {
   rm -f "$devices/d:"
   ln -s "$root/data" "$devices/d:"
   wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1
-  # Windows draws CJK letters in the windows' fonts from fonts linked to
-  # them; the demo's prefix links a CJK font the same way, so names in those
-  # letters show as letters, not boxes.
-  local face
-  for face in Tahoma "MS Sans Serif" "Microsoft Sans Serif"; do
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
-  done
+  # Windows draws CJK letters in the windows' fonts from the CJK fonts linked
+  # to them (SimSun among them); Debian's WenQuanYi stands in for SimSun, so
+  # names in those letters show as letters, not boxes.
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v SimSun /d 'WenQuanYi Micro Hei' \
+    /f >/dev/null 2>&1
   # The drive types are read when Wine's services start.
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
