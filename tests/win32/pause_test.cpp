@@ -149,6 +149,27 @@ TEST_F(Chooser, ListsTheFixedDrivesFirstAndScansExactlyTheChosenFolders) {
     EXPECT_EQ(args[args.size() - 3].rfind("--database=", 0), 0u);
 }
 
+// A folder picked with any characters in its name goes through the list
+// and the file list to the scanner unchanged.
+TEST_F(Chooser, AFolderWithAnyCharactersReachesTheScannerExactly) {
+    const std::string named = path("Zo\xC3\xAB \xD0\x96 \xE8\xAB\x8B");
+    script({"args " + path("args.txt"), "list " + path("list.txt"), "exit 0"});
+    std::string listed;
+    openChooser([&] {
+        for (int i = 0; i < chooser.ListBox1.count(); ++i)
+            chooser.ListBox1.setSelected(i, true);
+        chooser.Button2.click();
+        chooser.chooseFolder = [&] { return named; };
+        chooser.Button1.click();
+        listed = chooser.ListBox1.item(0);
+        chooser.Image2.click();
+    });
+    EXPECT_EQ(listed, named);
+    ASSERT_TRUE(waitIdle());
+    EXPECT_EQ(readLines("list.txt"), std::vector<std::string>{named + "\\"});
+    EXPECT_EQ(readLines("args.txt").back().rfind("--file-list=", 0), 0u);
+}
+
 TEST_F(Chooser, StartWithAnEmptyListClosesWithoutAScan) {
     openChooser([&] {
         for (int i = 0; i < chooser.ListBox1.count(); ++i)
