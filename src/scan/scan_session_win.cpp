@@ -420,7 +420,7 @@ void ScanSession::FailScan(const std::string& reason) {
     std::string told = reason;
     if (found > 0) {
         told += " The " + std::to_string(found) +
-                " infection(s) it found before are listed on the Scan page and can be removed.";
+                " infection(s) found before are listed on the Scan page.";
     }
     outcomes_.ScanFailed(told);
 }

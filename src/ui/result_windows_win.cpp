@@ -1,5 +1,7 @@
 #include "ui/result_windows_win.h"
 
+#include "ui/theme_win.h"
+
 namespace tolvar {
 
 namespace {
@@ -19,10 +21,13 @@ TForm17::TForm17(Skin& skin)
 
 ScanFailedForm::ScanFailedForm(Skin& skin)
     : MessageWindow("Scan Failed", "SCANFAILED", 3, skin),
-      Label1(AddText(kTextLeft, kTextTop - 6, clientWidth() - kTextLeft - 16, 18,
+      Label1(AddText(kTextLeft, kTextTop - 8, clientWidth() - kTextLeft - 16, 18,
                      "The scan could not be done.")),
-      Label2(AddText(kTextLeft, kTextTop + 12, clientWidth() - kTextLeft - 16, 40, "")),
+      Label2(AddText(kTextLeft, kTextTop + 8, clientWidth() - kTextLeft - 16, 42, "")),
       Image2(AddButton(slot::kScanFailedClose, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
+    // The reason names a folder and, after a crash, what was found before
+    // it: three lines of a smaller type.
+    Label2.setFont(FontSpec{theme::kFontName, theme::kFontHeight - 2, false});
     Image2.onClick = [this] { close(); };
 }
 

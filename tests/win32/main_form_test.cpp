@@ -8,8 +8,8 @@
 #include "core/app_error.h"
 #include "core/folders.h"
 #include "core/wide_text_win.h"
-#include "quarantine/vault.h"
 #include "history/scan_history.h"
+#include "quarantine/vault.h"
 #include "recording_views.h"
 #include "scan/scan_state.h"
 #include "test_support.h"
@@ -196,9 +196,9 @@ TEST_F(MainWindow, ListRowsShowNamesInAnyScriptAndMarkWhatCannotBeRemoved) {
     const std::string unknown = "D:\\Rechnung M\xC3\xA4rz ????.com";
     form.scanPage().ClearInfectionRows();
     form.scanPage().AddInfectionRow(InfectionRecord{"", unknown, "Eicar "});
-    EXPECT_TRUE(SameBitmap(DrawnRow(form.edtInfections, font),
-                           ExpectedRow(font, "Eicar ", "(cannot be removed) " + unknown,
-                                       RGB(176, 0, 0))));
+    EXPECT_TRUE(
+        SameBitmap(DrawnRow(form.edtInfections, font),
+                   ExpectedRow(font, "Eicar ", "(cannot be removed) " + unknown, RGB(176, 0, 0))));
     form.scanPage().ClearInfectionRows();
 }
 
