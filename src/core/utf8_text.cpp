@@ -99,6 +99,13 @@ char32_t LowerCase(char32_t c) {
 
 }  // namespace
 
+bool IsPlainAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
 bool IsValidUtf8(std::string_view text) {
     std::size_t i = 0;
     const std::size_t n = text.size();

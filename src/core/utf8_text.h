@@ -11,6 +11,9 @@
 
 namespace tolvar {
 
+// True when every byte is ASCII (below 0x80).
+bool IsPlainAscii(std::string_view text);
+
 // True for well-formed UTF-8: no stray continuation bytes, no overlong
 // forms, no surrogates, nothing past U+10FFFF. Plain ASCII is UTF-8.
 bool IsValidUtf8(std::string_view text);

@@ -9,6 +9,7 @@
 #include "core/code_pages.h"
 #include "core/folders.h"
 #include "core/system_error_win.h"
+#include "core/utf8_text.h"
 #include "framework/application_win.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
@@ -45,23 +46,16 @@ std::string ScannerFolder() {
     return Folders().ProgramFolder + "bin\\snr\\1\\9\\";
 }
 
-bool IsAscii(const std::string& text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
-
 // A path the scanner can be given on its command line, which clamscan.exe
 // before 1.5 reads in the system's ANSI code page: the path's short form
 // when its own name is not plain ASCII and a short form is.
 std::string PathForCommandLine(const std::string& path) {
-    if (IsAscii(path)) return path;
+    if (IsPlainAscii(path)) return path;
     char shortPath[MAX_PATH * 2];
     const DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
     if (n == 0 || n >= sizeof shortPath) return path;
     const std::string candidate(shortPath, n);
-    return IsAscii(candidate) ? candidate : path;
+    return IsPlainAscii(candidate) ? candidate : path;
 }
 
 // The folder as the file system finally names it (links and junctions

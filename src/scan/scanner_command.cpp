@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "core/utf8_text.h"
+
 namespace tolvar {
 
 std::string QuoteArgument(std::string_view text) {
@@ -46,9 +48,7 @@ std::string BuildScannerCommandLine(const std::string& programFolder,
 
 bool NeedsFileList(const std::vector<std::string>& folders) {
     for (const std::string& folder : folders) {
-        for (const char c : folder) {
-            if (static_cast<unsigned char>(c) >= 0x80) return true;
-        }
+        if (!IsPlainAscii(folder)) return true;
     }
     return false;
 }
