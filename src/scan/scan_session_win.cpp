@@ -369,23 +369,25 @@ void ScanSession::ScannerExited(DWORD exitCode) {
         FailScan(readFailure_);
         return;
     }
+    const bool scannedSomething = parser_.ItemsScanned() > 0 || parser_.InfectionCount() > 0;
     const ScannerEnding ending =
-        JudgeScannerExit(exitCode, parser_.LastErrorLine(), ScannerFolder());
+        JudgeScannerExit(exitCode, parser_.LastErrorLine(), ScannerFolder(), scannedSomething);
     if (ending.failed) {
         FailScan(ending.reason);
     } else {
-        EndScan(false);
+        EndScan(false, true, ending.itemsUnread);
     }
 }
 
-void ScanSession::EndScan(bool stopped, bool showResult) {
+void ScanSession::EndScan(bool stopped, bool showResult, bool itemsUnread) {
     // The last chunks arrived after the last tick: the figures that stay on
     // the page, and that the history records, are the exact ones.
     if (stopped) {
         RefreshFigures();
     } else {
         RefreshDisplay();
-        view_.ShowStatus("Scanning Complete");
+        view_.ShowStatus(itemsUnread ? "Scanning Complete (some items could not be read)"
+                                     : "Scanning Complete");
         view_.ShowPercent("100%");
         view_.ShowProgressBar(100);
         view_.LightCommand(ScanCommand::Start, false);

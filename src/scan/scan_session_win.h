@@ -100,7 +100,9 @@ private:
     void ReaderBody(Thread& self, HANDLE pipe);
     void WaiterBody(Thread& self, HANDLE process, HANDLE reader);
     void ScannerExited(DWORD exitCode);
-    void EndScan(bool stopped, bool showResult = true);
+    // itemsUnread: the scan finished, but the scanner could not read some
+    // items, and the status line says so.
+    void EndScan(bool stopped, bool showResult = true, bool itemsUnread = false);
     // Ends the running scan as one that could not be done, telling why.
     void FailScan(const std::string& reason);
     // The end of a scan whose own end went wrong: never left "scanning".

@@ -46,13 +46,14 @@ std::string WithScannerWords(std::string reason, std::string_view lastErrorLine)
 }  // namespace
 
 ScannerEnding JudgeScannerExit(std::uint32_t exitCode, std::string_view lastErrorLine,
-                               std::string_view scannerFolder) {
+                               std::string_view scannerFolder, bool scannedSomething) {
     const std::string folder(scannerFolder);
     switch (exitCode) {
         case kFoundNothing:
         case kFoundSomething:
             return {};
         case kCouldNotDoAll:
+            if (scannedSomething) return {false, "", true};
             return {true, ScannerWords(lastErrorLine).empty()
                               ? std::string("The scanner reported an error and did not scan "
                                             "everything (exit code 2).")

@@ -459,28 +459,39 @@ TEST(ScannerCommand, FoldersThatAreNotPlainAsciiGoThroughAFileList) {
 }
 
 // Guards against a failure told as a success: only 0 and 1 are a scan that
-// was done, and the reason is told in words.
+// was done, 2 only when the scan did its work, and the reason is told in
+// words.
 TEST(ScannerExit, OnlyZeroAndOneAreAScanThatWasDone) {
     const std::string folder = "C:\\AV\\bin\\snr\\1\\9\\";
-    EXPECT_FALSE(JudgeScannerExit(0, "", folder).failed);
-    EXPECT_FALSE(JudgeScannerExit(1, "ERROR: whatever", folder).failed);
+    EXPECT_FALSE(JudgeScannerExit(0, "", folder, false).failed);
+    EXPECT_FALSE(JudgeScannerExit(1, "ERROR: whatever", folder, true).failed);
 
-    const ScannerEnding two = JudgeScannerExit(2, "ERROR: Can't open file or directory", folder);
+    const ScannerEnding two =
+        JudgeScannerExit(2, "ERROR: Can't open file or directory", folder, false);
     EXPECT_TRUE(two.failed);
     EXPECT_EQ(two.reason, "The scanner reported an error: Can't open file or directory");
-    EXPECT_TRUE(JudgeScannerExit(2, "", folder).failed);
+    EXPECT_TRUE(JudgeScannerExit(2, "", folder, false).failed);
+    // A whole-drive scan always meets files in use: it finished, and says
+    // that some items went unread.
+    const ScannerEnding partly = JudgeScannerExit(2, "ERROR: Can't open file", folder, true);
+    EXPECT_FALSE(partly.failed);
+    EXPECT_TRUE(partly.itemsUnread);
+    EXPECT_FALSE(JudgeScannerExit(0, "", folder, true).itemsUnread);
 
-    const ScannerEnding dll = JudgeScannerExit(0xC0000135, "", folder);
+    const ScannerEnding dll = JudgeScannerExit(0xC0000135, "", folder, false);
     EXPECT_TRUE(dll.failed);
     EXPECT_EQ(dll.reason, "The scanner could not start: one of its DLLs is missing from " + folder);
     for (std::uint32_t code : {0xFFFFFFFFu, 0xC0000005u, 0xC0000142u, 0xC000007Bu, 3u, 54u}) {
-        const ScannerEnding ending = JudgeScannerExit(code, "ERROR: --file-list: x", folder);
+        // A crash after some work is still a crash.
+        const ScannerEnding ending = JudgeScannerExit(code, "ERROR: --file-list: x", folder, true);
         EXPECT_TRUE(ending.failed) << code;
         EXPECT_FALSE(ending.reason.empty()) << code;
     }
-    EXPECT_NE(JudgeScannerExit(0xC0000005, "", folder).reason.find("crashed"), std::string::npos);
-    EXPECT_NE(JudgeScannerExit(54, "ERROR: --file-list: x", folder).reason.find("--file-list: x"),
+    EXPECT_NE(JudgeScannerExit(0xC0000005, "", folder, false).reason.find("crashed"),
               std::string::npos);
+    EXPECT_NE(
+        JudgeScannerExit(54, "ERROR: --file-list: x", folder, false).reason.find("--file-list: x"),
+        std::string::npos);
     EXPECT_NE(MissingScannerReason(folder).find(folder), std::string::npos);
 }
 
