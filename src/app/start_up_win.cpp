@@ -26,13 +26,9 @@ void LoadProgramState(InfectionTable& scanTable) {
         // The zero defaults stand.
     }
     LoadScanHistory(scanTable);
-    try {
-        LoadVault();
-    } catch (const AppError&) {
-        // An unreadable records file leaves the vault list empty; the copies
-        // stay in the vault folder.
-        Vault().SetCount(0);
-    }
+    // Makes the vault folder safe and reads its records; a records file it
+    // cannot read or trust is kept, never overwritten.
+    LoadVault();
 
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {

@@ -414,5 +414,23 @@ TEST(VaultNaming, NamesWithAFolderPartAreRefused) {
     }
 }
 
+// Guards against a removed file named like the records file being given that
+// name in the vault, where the next records write would replace the copy,
+// or a name that blocks setting a damaged records file aside.
+TEST(VaultNaming, TheVaultsOwnNamesAreNeverGivenToACopy) {
+    for (const std::string name : {"records.gav", "RECORDS.GAV", "Records.Gav.damaged-20260101",
+                                   "records.gav.unprotected-1"}) {
+        NamingFake fake;
+        fake.draws = {42};
+        EXPECT_EQ(fake.Choose(kVault, name), kVault + "42" + name) << name;
+        EXPECT_TRUE(IsReservedVaultName(name)) << name;
+    }
+    for (const std::string name : {"records.gav2", "records.ga", "myrecords.gav", "42records.gav"}) {
+        EXPECT_FALSE(IsReservedVaultName(name)) << name;
+        NamingFake fake;
+        EXPECT_EQ(fake.Choose(kVault, name), kVault + name) << name;
+    }
+}
+
 }  // namespace
 }  // namespace tolvar

@@ -254,11 +254,11 @@ TEST_F(Quarantine, AFileAlreadyRecordedIsVaultedAgainWithoutASecondRecord) {
 class WindowedRemoval : public RemovalWindows {
 public:
     explicit WindowedRemoval(Skin& skin) : progress(skin), done(skin) {}
+    void ClosePrompt() override {}
+    void TellNothingRemoved(const std::string&) override {}
     void AskToStopScan() override {}
     void RunRemoval(RemovalRun& run) override { progress.Run(run); }
-    void ShowRemovalDone(int removed, int notRemoved) override {
-        done.ShowResult(removed, notRemoved);
-    }
+    void ShowRemovalDone(const RemovalOutcome& outcome) override { done.ShowResult(outcome); }
     TForm7 progress;
     TForm6 done;
 };
