@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/single_instance_win.h"
 #include "framework/application_win.h"
+#include "framework/thread_win.h"
 #include "framework/text_lines.h"
 #include "framework/timer_win.h"
 #include "recording_views.h"
@@ -143,6 +145,34 @@ TEST_F(Tray, ARefusedIconLeavesTheWindowOnTheTaskbar) {
     EXPECT_FALSE(form.tray().isUp());
     EXPECT_TRUE(IsWindowVisible(form.handle()));
     EXPECT_TRUE(IsIconic(form.handle()));
+}
+
+// In another process: a second start of the program, up to where it ends.
+TEST(SecondCopy, DISABLED_FindsTheRunningCopyAndAsksItForward) {
+    const SingleInstance second;
+    EXPECT_TRUE(second.AnotherCopyRuns());
+    EXPECT_TRUE(BringRunningCopyForward());
+}
+
+// Guards against a second copy of the program running beside the first:
+// each would rewrite the vault's records and the settings from its own
+// memory and drop what the other stored.
+TEST_F(Tray, ASecondStartBringsTheWindowBackFromTheTrayAndEnds) {
+    const SingleInstance first;
+    ASSERT_FALSE(first.AnotherCopyRuns());
+    EXPECT_TRUE(SingleInstance().AnotherCopyRuns());
+    form.MinimizeToTray();
+    ASSERT_FALSE(IsWindowVisible(form.handle()));
+
+    const UniqueHandle second = test::StartThisProgram("SecondCopy.*");
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(form.handle()) != FALSE; }, 30000));
+    EXPECT_TRUE(WaitPumping(second.get(), 30000));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << "the second start did not find the first";
+    EXPECT_FALSE(form.tray().isUp());
+    EXPECT_FALSE(IsIconic(form.handle()));
 }
 
 TEST(TrayLifetime, AnIconStillUpGoesWithTheMainWindow) {
