@@ -4,6 +4,7 @@
 // and wired to each other: the one place that knows which window follows
 // which. Each piece gets only the narrow interface it needs.
 
+#include "framework/timer_win.h"
 #include "quarantine/removal.h"
 #include "scan/scan_session_win.h"
 #include "scan/scan_view.h"
@@ -18,7 +19,6 @@
 #include "ui/splash_window_win.h"
 #include "ui/update_prompt_win.h"
 #include "ui/update_settings_window_win.h"
-#include "framework/timer_win.h"
 #include "updates/system_transport_win.h"
 
 namespace tolvar {

@@ -94,9 +94,10 @@ NamedFile OpenNamedFile(const std::string& path, DWORD access, DWORD share) {
 
 std::string NamedFolderProblem(const std::string& folder) {
     const std::string path = WithoutTrailingBackslash(folder);
-    const UniqueHandle handle(CreateFileA(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const UniqueHandle handle(
+        CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle) return "cannot open " + path + ": " + SystemErrorText(GetLastError());
     return ReachedAsNamed(handle.get(), path, true);
 }

@@ -106,8 +106,8 @@ bool RemovalRun::PrepareItem(Item& item) {
         stopReason_ = "The vault is full";
         return false;
     }
-    item.record.VaultPath = ChooseVaultPath(VaultFolder(), FileNamePart(item.record.FilePath),
-                                            &PathTaken, &RandomInt);
+    item.record.VaultPath =
+        ChooseVaultPath(VaultFolder(), FileNamePart(item.record.FilePath), &PathTaken, &RandomInt);
     if (item.record.VaultPath.empty()) return false;
     try {
         KillInfectedProcess(item.record.FilePath);

@@ -32,8 +32,8 @@ bool IsDeviceName(std::string_view name) {
     }
     const std::string_view number = std::string_view(base).substr(3);
     // COM1 to COM9 and the superscript digits 1, 2 and 3 (in UTF-8).
-    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') ||
-           number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3";
+    return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
 }
 
 std::string StepProblem(std::string_view step) {
@@ -41,7 +41,8 @@ std::string StepProblem(std::string_view step) {
     if (step == "." || step == "..") return "it has a \".\" or \"..\" step";
     for (unsigned char c : step) {
         if (c == ':') return "it names a stream of a file";
-        if (c < 32 || std::string_view("<>\"/|?*").find(static_cast<char>(c)) != std::string_view::npos) {
+        if (c < 32 ||
+            std::string_view("<>\"/|?*").find(static_cast<char>(c)) != std::string_view::npos) {
             return "it holds a character Windows does not allow in a name";
         }
     }

@@ -55,8 +55,8 @@ void Restore(VaultListView& list, int k, const std::string& target) {
         record.VaultPath, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ);
     if (!copy.handle) return NotRestored(list, copy.problem);
     if (OthersCanChangeVaultFile(copy.handle.get())) {
-        return NotRestored(list, record.VaultPath +
-                                     " could be changed by programs without administrator rights");
+        return NotRestored(
+            list, record.VaultPath + " could be changed by programs without administrator rights");
     }
     problem = NamedFolderProblem(FolderOf(target));
     if (!problem.empty()) return NotRestored(list, problem);

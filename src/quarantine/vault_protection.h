@@ -20,10 +20,9 @@ inline constexpr const char* kOwnerRightsSid = "S-1-3-4";
 // who may do so: write and append data, write extended attributes and
 // attributes, delete a child, delete, write the access list or the owner,
 // and the generic write and all rights.
-inline constexpr std::uint32_t kChangingRights = 0x00000002 | 0x00000004 | 0x00000010 |
-                                                 0x00000040 | 0x00000100 | 0x00010000 |
-                                                 0x00040000 | 0x00080000 | 0x10000000 |
-                                                 0x40000000;
+inline constexpr std::uint32_t kChangingRights = 0x00000002 | 0x00000004 | 0x00000010 | 0x00000040 |
+                                                 0x00000100 | 0x00010000 | 0x00040000 | 0x00080000 |
+                                                 0x10000000 | 0x40000000;
 
 // One entry of an access list, as far as the check needs it.
 struct AccessEntry {

@@ -72,9 +72,10 @@ std::optional<SecurityView> SecurityOf(HANDLE object) {
 }
 
 std::optional<SecurityView> FolderSecurity(const std::string& folder) {
-    const UniqueHandle handle(CreateFileA(
-        folder.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const UniqueHandle handle(
+        CreateFileA(folder.c_str(), READ_CONTROL,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle) return std::nullopt;
     return SecurityOf(handle.get());
 }
@@ -111,8 +112,7 @@ std::string CurrentUserSid() {
     DWORD size = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> buffer(size);
-    if (size == 0 ||
-        !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
         return "";
     }
     return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);

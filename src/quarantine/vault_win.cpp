@@ -159,8 +159,8 @@ void LoadVault() {
     }
     if (!found.unreadable.empty()) {
         // The stored count stays as it is for when the file can be read.
-        State().readOnly = "its records file " + VaultRecordsPath() +
-                           " could not be read (" + found.unreadable + ")";
+        State().readOnly = "its records file " + VaultRecordsPath() + " could not be read (" +
+                           found.unreadable + ")";
         return;
     }
     if (OthersCanChangeFound(found)) {
@@ -174,15 +174,16 @@ void LoadVault() {
         State().startNotice =
             "The quarantine vault's records file could be changed by programs without "
             "administrator rights, so this program no longer acts on it. It was kept as " +
-            aside + ", the vaulted files stay in the vault folder, and the vault list starts "
+            aside +
+            ", the vaulted files stay in the vault folder, and the vault list starts "
             "empty.";
         Settings().SetVaultCount(0);
         return;
     }
     Vault().LoadFileImage(found.bytes.data(), found.bytes.size());
     State().setAsideOnWrite = found.bytes.size() != kVaultFileBytes;
-    const auto whole = static_cast<std::int32_t>(
-        std::min(found.bytes.size(), kVaultFileBytes) / InfectionRecord::kSize);
+    const auto whole = static_cast<std::int32_t>(std::min(found.bytes.size(), kVaultFileBytes) /
+                                                 InfectionRecord::kSize);
     // A damaged stored count must never walk past the table or the file.
     Vault().SetCount(std::min(Settings().VaultCount(), whole));
     Settings().SetVaultCount(Vault().Count());
@@ -210,8 +211,7 @@ std::string VaultUnusableReason() {
 std::string VaultTrustProblem() {
     const std::string folder = VaultFolder();
     const std::optional<SecurityView> view = FolderSecurity(folder);
-    if (!NamedFolderProblem(folder).empty() || !view ||
-        OthersCanChange(*view, State().writers)) {
+    if (!NamedFolderProblem(folder).empty() || !view || OthersCanChange(*view, State().writers)) {
         return "the vault folder " + folder +
                " could be changed by programs without administrator rights";
     }

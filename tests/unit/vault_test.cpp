@@ -425,7 +425,8 @@ TEST(VaultNaming, TheVaultsOwnNamesAreNeverGivenToACopy) {
         EXPECT_EQ(fake.Choose(kVault, name), kVault + "42" + name) << name;
         EXPECT_TRUE(IsReservedVaultName(name)) << name;
     }
-    for (const std::string name : {"records.gav2", "records.ga", "myrecords.gav", "42records.gav"}) {
+    for (const std::string name :
+         {"records.gav2", "records.ga", "myrecords.gav", "42records.gav"}) {
         EXPECT_FALSE(IsReservedVaultName(name)) << name;
         NamingFake fake;
         EXPECT_EQ(fake.Choose(kVault, name), kVault + name) << name;

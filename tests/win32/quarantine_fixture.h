@@ -96,8 +96,9 @@ inline bool IsLink(const std::string& path) {
 
 // Makes link a symbolic link to the folder target.
 inline bool MakeFolderLink(const std::string& link, const std::string& target) {
-    CreateSymbolicLinkA(link.c_str(), target.c_str(),
-                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    CreateSymbolicLinkA(
+        link.c_str(), target.c_str(),
+        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
     if (IsLink(link)) return true;
     if (UnixPath(link).empty()) return false;
     RunUnix("Z:\\bin\\ln", "ln -s \"" + UnixPath(target) + "\" \"" + UnixPath(link) + "\"");
@@ -173,8 +174,8 @@ protected:
         int n = 0;
         for (const auto& entry : std::filesystem::directory_iterator(VaultFolder())) {
             const std::string name = entry.path().filename().string();
-            n += name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(),
-                                                           end) == 0;
+            n += name.size() >= end.size() &&
+                 name.compare(name.size() - end.size(), end.size(), end) == 0;
         }
         return n;
     }

@@ -222,7 +222,8 @@ TEST_F(Quarantine, NoRowSelectedDoesNothingAndARecordOutsideTheVaultIsRefused) {
 TEST_F(Quarantine, AFullVaultStopsTheRunAndTheFilesStay) {
     auto full = std::make_unique<VaultTable>();
     for (int i = 0; i < 1000; ++i)
-        ASSERT_TRUE(full->Append(InfectionRecord{VaultFolder() + "x", "C:\\x" + std::to_string(i), "X "}));
+        ASSERT_TRUE(
+            full->Append(InfectionRecord{VaultFolder() + "x", "C:\\x" + std::to_string(i), "X "}));
     CommitVault(*full);
     scanFinding({"a.exe", "b.exe"});
     StartRemoval(scan, windows);
@@ -479,9 +480,9 @@ TEST(RemovalChild, DISABLED_RemovesTwoThenWaitsToBeKilled) {
 TEST_F(Quarantine, AKillBetweenTwoItemsLeavesEveryDeletedFileRecordedOnDisk) {
     for (const char* name : {"a.exe", "b.exe", "c.exe"})
         std::ofstream(target(name), std::ios::binary) << "infected:" << name;
-    const UniqueHandle child = test::StartThisProgram(
-        "RemovalChild.*", "TOLVAR_REMOVAL_CHILD_FILES",
-        target("a.exe") + "|" + target("b.exe") + "|" + target("c.exe"));
+    const UniqueHandle child =
+        test::StartThisProgram("RemovalChild.*", "TOLVAR_REMOVAL_CHILD_FILES",
+                               target("a.exe") + "|" + target("b.exe") + "|" + target("c.exe"));
     ASSERT_TRUE(child);
     const bool twoGone = test::PumpUntil(
         [&] { return !fs::exists(target("c.exe")) && !fs::exists(target("b.exe")); }, 60000);

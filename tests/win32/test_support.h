@@ -107,8 +107,8 @@ inline UniqueHandle StartThisProgram(const std::string& filter, const std::strin
     // Its output goes nowhere: its own "PASSED" line must not stand for this
     // program's.
     SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-    const UniqueHandle nowhere(CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited,
-                                           OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle nowhere(
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

@@ -12,8 +12,8 @@
 
 #include "app/single_instance_win.h"
 #include "framework/application_win.h"
-#include "framework/thread_win.h"
 #include "framework/text_lines.h"
+#include "framework/thread_win.h"
 #include "framework/timer_win.h"
 #include "recording_views.h"
 #include "scan/scan_state.h"

@@ -27,8 +27,8 @@ constexpr const char* kEveryone = "S-1-1-0";
 // Authenticated Users) change it.
 bool BroadGroupsMayChange(const SecurityView& view) {
     for (const AccessEntry& entry : view.entries) {
-        const bool broad = entry.sid == kEveryone || entry.sid == "S-1-5-32-545" ||
-                           entry.sid == "S-1-5-11";
+        const bool broad =
+            entry.sid == kEveryone || entry.sid == "S-1-5-32-545" || entry.sid == "S-1-5-11";
         if (broad && entry.allows && !entry.inheritOnly && (entry.rights & kChangingRights)) {
             return true;
         }
@@ -242,13 +242,12 @@ TEST_F(Quarantine, AJunctionOrLinkOnTheWayTurnsAFileIntoNotRemoved) {
 
     // And a link standing in the vault folder's place takes nothing.
     fs::remove_all(VaultFolder());
-    const test::FolderLink vault(VaultFolder().substr(0, VaultFolder().size() - 1),
-                                 target("real"));
+    const test::FolderLink vault(VaultFolder().substr(0, VaultFolder().size() - 1), target("real"));
     ASSERT_TRUE(vault.made());
     StartRemoval(scan, windows);
-    EXPECT_EQ(windows.told, std::vector<std::string>{
-                                "The quarantine vault folder is missing or not a folder; "
-                                "nothing was removed."});
+    EXPECT_EQ(windows.told,
+              std::vector<std::string>{"The quarantine vault folder is missing or not a folder; "
+                                       "nothing was removed."});
     EXPECT_EQ(content(target("real\\a.exe")), "not to be touched");
 }
 
