@@ -12,11 +12,8 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A second start only brings the running copy to the front.
-    const tolvar::SingleInstance single;
-    if (single.AnotherCopyRuns()) {
-        tolvar::BringRunningCopyForward();
-        return 0;
-    }
+    tolvar::SingleInstance single;
+    if (single.AnotherCopyRuns() && tolvar::LeaveToRunningCopy(single)) return 0;
     // COM for the shell's folder picker, for the whole run.
     const tolvar::ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

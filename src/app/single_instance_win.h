@@ -13,8 +13,15 @@ public:
     // Claims the program's name for this process, for as long as this object
     // lives.
     SingleInstance();
-    // True when another copy of the program held it first.
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // True while another copy of the program holds the name.
     bool AnotherCopyRuns() const { return anotherCopy_; }
+    // Waits up to timeoutMs for the other copy to end and claims the name
+    // then; true when this process holds it.
+    bool WaitForTheOtherToEnd(unsigned long timeoutMs);
 
 private:
     UniqueHandle claim_;
@@ -25,5 +32,11 @@ private:
 // the taskbar. True when there was one to ask (a copy still showing its
 // splash has none yet).
 bool BringRunningCopyForward();
+
+// For a start that found another copy running: brings that copy's main
+// window forward, waiting a while when it has none yet (it may be showing
+// its splash, or be ending). True when this start is to end; false when the
+// other copy ended meanwhile and this one holds the name now.
+bool LeaveToRunningCopy(SingleInstance& instance);
 
 }  // namespace tolvar

@@ -20,15 +20,17 @@ void LoadProgramState(InfectionTable& scanTable) {
 
     FixFolders();
 
+    bool settingsRead = true;
     try {
         RegistryKey("sysdata").ReadBinary(Settings().MutableBytes().data(), SettingsRecord::kSize);
     } catch (const AppError&) {
         // The zero defaults stand.
+        settingsRead = false;
     }
     LoadScanHistory(scanTable);
     // Makes the vault folder safe and reads its records; a records file it
     // cannot read or trust is kept, never overwritten.
-    LoadVault();
+    LoadVault(settingsRead ? VaultCountFrom::Settings : VaultCountFrom::RecordsFile);
 
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {

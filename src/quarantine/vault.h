@@ -32,8 +32,11 @@ std::string VaultRecordsPath();
 //   aside, renamed with the date, before a new one is first written;
 // - without a records file the vault is empty.
 // The count comes from the settings record, no larger than the whole
-// records the file holds.
-void LoadVault();
+// records the file holds; when the settings record could not be read, it is
+// the number of records at the file's start that name a copy (a zero count
+// would have the next write drop them all).
+enum class VaultCountFrom { Settings, RecordsFile };
+void LoadVault(VaultCountFrom countFrom = VaultCountFrom::Settings);
 
 // Why the vault cannot be changed in this run; "" when it can.
 const std::string& VaultReadOnlyReason();

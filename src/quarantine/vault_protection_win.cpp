@@ -11,9 +11,11 @@ namespace tolvar {
 
 namespace {
 
-// Owner Administrators; a protected list: Administrators and SYSTEM, full
-// control, inherited by files and folders.
-constexpr const char* kVaultSecurity = "O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// A protected list (nothing inherited from above): Administrators and
+// SYSTEM, full control, inherited by files and folders.
+constexpr const char* kVaultList = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// The Administrators as owner.
+constexpr const char* kVaultOwner = "O:BA";
 
 std::string SidText(PSID sid) {
     if (!sid) return "";
@@ -49,11 +51,15 @@ SecurityView ViewOf(PSID owner, PACL list) {
     return view;
 }
 
-LocalMemory VaultDescriptor() {
+LocalMemory Descriptor(const std::string& text) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorA(kVaultSecurity, SDDL_REVISION_1,
-                                                         &descriptor, nullptr);
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor,
+                                                         nullptr);
     return LocalMemory(descriptor);
+}
+
+LocalMemory VaultDescriptor() {
+    return Descriptor(std::string(kVaultOwner) + kVaultList);
 }
 
 }  // namespace
@@ -84,6 +90,13 @@ bool CreateProtectedFolder(const std::string& folder) {
     const LocalMemory descriptor = VaultDescriptor();
     if (!descriptor) return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    if (CreateDirectoryA(folder.c_str(), &attributes)) return true;
+    if (GetLastError() != ERROR_INVALID_OWNER) return false;
+    // Without administrator rights the Administrators cannot be made the
+    // owner; the list still keeps everyone else out.
+    const LocalMemory listOnly = Descriptor(kVaultList);
+    if (!listOnly) return false;
+    attributes.lpSecurityDescriptor = listOnly.get();
     return CreateDirectoryA(folder.c_str(), &attributes) != FALSE;
 }
 

@@ -97,7 +97,11 @@ void SecureVaultFolder() {
     std::optional<SecurityView> view = FolderSecurity(folder);
     if (!view) return;
     if (view->owner != kAdministratorsSid && view->owner != kLocalSystemSid) {
-        if (ProtectFolder(folder)) view = FolderSecurity(folder);
+        // Only what the system reports after it took the vault's owner tells
+        // whether this file system keeps owners; without that, nobody but
+        // the Administrators and SYSTEM counts as a writer.
+        if (!ProtectFolder(folder)) return;
+        view = FolderSecurity(folder);
         if (!view) return;
         State().writers = VaultWriters(view->owner, CurrentUserSid());
     }
@@ -144,7 +148,7 @@ std::string VaultRecordsPath() {
     return VaultFolder() + "records.gav";
 }
 
-void LoadVault() {
+void LoadVault(VaultCountFrom countFrom) {
     State() = VaultState{};
     Vault().LoadFileImage(nullptr, 0);
     Vault().SetCount(0);
@@ -184,8 +188,10 @@ void LoadVault() {
     State().setAsideOnWrite = found.bytes.size() != kVaultFileBytes;
     const auto whole = static_cast<std::int32_t>(std::min(found.bytes.size(), kVaultFileBytes) /
                                                  InfectionRecord::kSize);
+    const std::int32_t count =
+        countFrom == VaultCountFrom::Settings ? Settings().VaultCount() : Vault().LeadingRecords();
     // A damaged stored count must never walk past the table or the file.
-    Vault().SetCount(std::min(Settings().VaultCount(), whole));
+    Vault().SetCount(std::min(count, whole));
     Settings().SetVaultCount(Vault().Count());
 }
 

@@ -187,6 +187,23 @@ TEST(VaultCount, ClampedToTheTable) {
     EXPECT_EQ(table.Count(), 7);
 }
 
+// Guards against a lost count (an unreadable settings record) emptying the
+// vault, whose next write would then drop every record: the records a file
+// holds are the ones from its start that name a copy.
+TEST(VaultCount, RecordsAtTheFilesStartWhenTheCountIsLost) {
+    auto table = TableOf(3);
+    EXPECT_EQ(table->LeadingRecords(), 3);
+    table->Remove(2);
+    VaultTable reread;
+    const Bytes image = table->FileImage();
+    reread.LoadFileImage(image.data(), image.size());
+    EXPECT_EQ(reread.Count(), 0);
+    EXPECT_EQ(reread.LeadingRecords(), 2);
+    EXPECT_EQ(VaultTable().LeadingRecords(), 0);
+    auto full = TableOf(1000);
+    EXPECT_EQ(full->LeadingRecords(), 1000);
+}
+
 // Guards against a short records file (an interrupted write, a full disk)
 // being read past its end, and against the zeros of its missing part ending
 // up inside a path.

@@ -149,9 +149,38 @@ TEST_F(Tray, ARefusedIconLeavesTheWindowOnTheTaskbar) {
 
 // In another process: a second start of the program, up to where it ends.
 TEST(SecondCopy, DISABLED_FindsTheRunningCopyAndAsksItForward) {
-    const SingleInstance second;
-    EXPECT_TRUE(second.AnotherCopyRuns());
-    EXPECT_TRUE(BringRunningCopyForward());
+    SingleInstance second;
+    ASSERT_TRUE(second.AnotherCopyRuns());
+    EXPECT_TRUE(LeaveToRunningCopy(second));
+}
+
+constexpr const char* kSecondCopyWaits = "Local\\TolvarTests.SecondCopyWaits";
+
+// In another process: a start while a copy without a main window ends.
+TEST(SecondCopy, DISABLED_RunsWhenTheOtherCopyEnds) {
+    SingleInstance second;
+    ASSERT_TRUE(second.AnotherCopyRuns());
+    const UniqueHandle waits(OpenEventA(EVENT_MODIFY_STATE, FALSE, kSecondCopyWaits));
+    SetEvent(waits.get());
+    EXPECT_FALSE(LeaveToRunningCopy(second));
+    EXPECT_FALSE(second.AnotherCopyRuns());
+}
+
+// Guards against a start that ends for good because a copy that was just
+// closing still held the program's name.
+TEST(SingleCopy, AStartWhileTheOtherCopyEndsRunsItself) {
+    auto first = std::make_unique<SingleInstance>();
+    ASSERT_FALSE(first->AnotherCopyRuns());
+    const UniqueHandle waits(CreateEventA(nullptr, TRUE, FALSE, kSecondCopyWaits));
+    const UniqueHandle second = test::StartThisProgram("SecondCopy.DISABLED_RunsWhen*");
+    ASSERT_TRUE(second);
+    // Ended only once the second start has found it running.
+    EXPECT_TRUE(WaitPumping(waits.get(), 30000));
+    first.reset();
+    EXPECT_TRUE(WaitPumping(second.get(), 30000));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
 }
 
 // Guards against a second copy of the program running beside the first:
@@ -163,8 +192,11 @@ TEST_F(Tray, ASecondStartBringsTheWindowBackFromTheTrayAndEnds) {
     EXPECT_TRUE(SingleInstance().AnotherCopyRuns());
     form.MinimizeToTray();
     ASSERT_FALSE(IsWindowVisible(form.handle()));
+    // The splash stays for the run under the program's title, which a
+    // search for a window title takes for the main window's.
+    Form lookalike("Tolvar Antivirus", 10, 10);
 
-    const UniqueHandle second = test::StartThisProgram("SecondCopy.*");
+    const UniqueHandle second = test::StartThisProgram("SecondCopy.DISABLED_Finds*");
     ASSERT_TRUE(second);
     EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(form.handle()) != FALSE; }, 30000));
     EXPECT_TRUE(WaitPumping(second.get(), 30000));

@@ -11,9 +11,13 @@
 
 #include <windows.h>
 
+#include "app/program_win.h"
+#include "core/registry_win.h"
+#include "framework/timer_win.h"
 #include "quarantine/vault_protection.h"
 #include "quarantine/vault_protection_win.h"
 #include "quarantine_fixture.h"
+#include "ui/splash_window_win.h"
 
 namespace tolvar {
 namespace {
@@ -182,6 +186,53 @@ TEST_F(Restarts, ARecordsFileThatCannotBeReadMakesTheRunReadOnlyAndSurvives) {
     StartRemoval(scan, windows);
     EXPECT_FALSE(fs::exists(target("a.exe")));
     EXPECT_EQ(Vault().Count(), 2);
+}
+
+// Guards against an unreadable settings record, whose lost count emptied
+// the vault list and had the next removal's write drop every record.
+TEST_F(Restarts, ALostCountIsTakenFromTheRecordsFile) {
+    scanFinding({"a.exe", "b.exe"});
+    StartRemoval(scan, windows);
+    const SettingsRecord saved = Settings();
+    RegistryKey("sysdata").WriteText("not a settings record");
+    restart();
+    EXPECT_EQ(Vault().Count(), 2);
+    scanFinding({"c.exe"});
+    StartRemoval(scan, windows);
+    const auto stored = test::StoredVault();
+    ASSERT_EQ(stored->Count(), 3);
+    EXPECT_EQ(stored->Record(1).FilePath, target("b.exe"));
+    EXPECT_EQ(stored->Record(3).FilePath, target("c.exe"));
+    Settings() = saved;
+    SaveSettings();
+}
+
+// Guards against the vault list emptying without a word when the start sets
+// an open records file aside.
+TEST_F(Restarts, TheProgramSaysWhyTheVaultListStartsEmpty) {
+    scanFinding({"a.exe"});
+    StartRemoval(scan, windows);
+    ASSERT_TRUE(test::OpenToEveryone(VaultRecordsPath()));
+    std::string told;
+    Timer reader(50);
+    reader.onTimer = [&] {
+        HWND box = FindWindowA("#32770", "Tolvar Antivirus");
+        if (!box || !IsWindowVisible(box)) return;
+        char text[1024] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // a message box's text
+        told = text[0] ? text : "(shown)";
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    };
+    {
+        TForm10 splash{false};
+        Program program{splash};
+        program.mainForm().StopUpdateCheck();
+        EXPECT_TRUE(test::PumpUntil([&] { return !told.empty(); }, 15000));
+    }
+    EXPECT_NE(told.find("records file could be changed by programs without administrator rights"),
+              std::string::npos)
+        << told;
+    EXPECT_EQ(Vault().Count(), 0);
 }
 
 // Guards against a damaged records file being overwritten: it is read as far
