@@ -60,13 +60,18 @@ bool BringRunningCopyForward() {
     GetWindowThreadProcessId(main, &process);
     // This start came from the user, so it may hand the foreground on.
     AllowSetForegroundWindow(process);
-    return PostMessageA(main, TForm1::BringToFrontMessage(), 0, 0) != FALSE;
+    // The window of a copy that is being ended can linger for a while: only
+    // an answer shows that the copy is there to come forward.
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(main, TForm1::BringToFrontMessage(), 0, 0,
+                               SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &answer) != 0 &&
+           answer == TForm1::kBroughtToFront;
 }
 
 bool LeaveToRunningCopy(SingleInstance& instance) {
-    // Ten seconds in tenths: as long as a splash shows, and more than a
-    // closing copy takes to end.
-    for (int tenth = 0; tenth < 100; ++tenth) {
+    // Longer than a splash shows, and than a copy being ended takes to go.
+    const ULONGLONG giveUp = GetTickCount64() + 15000;
+    while (GetTickCount64() < giveUp) {
         if (BringRunningCopyForward()) return true;
         if (instance.WaitForTheOtherToEnd(100)) return false;
     }

@@ -29,13 +29,13 @@ private:
 };
 
 // Asks the running copy's main window to come to the front, from the tray or
-// the taskbar. True when there was one to ask (a copy still showing its
-// splash has none yet).
+// the taskbar. True when it answered that it did (a copy still showing its
+// splash has no main window yet; one being ended no longer answers).
 bool BringRunningCopyForward();
 
 // For a start that found another copy running: brings that copy's main
-// window forward, waiting a while when it has none yet (it may be showing
-// its splash, or be ending). True when this start is to end; false when the
+// window forward, waiting a while when none answers yet (the copy may be
+// showing its splash, or be ending). True when this start is to end; false when the
 // other copy ended meanwhile and this one holds the name now.
 bool LeaveToRunningCopy(SingleInstance& instance);
 

@@ -216,8 +216,10 @@ std::string VaultUnusableReason() {
 
 std::string VaultTrustProblem() {
     const std::string folder = VaultFolder();
+    const std::string problem = NamedFolderProblem(folder);
+    if (!problem.empty()) return "the vault folder cannot be used: " + problem;
     const std::optional<SecurityView> view = FolderSecurity(folder);
-    if (!NamedFolderProblem(folder).empty() || !view || OthersCanChange(*view, State().writers)) {
+    if (!view || OthersCanChange(*view, State().writers)) {
         return "the vault folder " + folder +
                " could be changed by programs without administrator rights";
     }

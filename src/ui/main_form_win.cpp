@@ -328,7 +328,7 @@ LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == BringToFrontMessage()) {
         ComeBack();
         SetForegroundWindow(handle());
-        return 0;
+        return kBroughtToFront;
     }
     return Form::handleMessage(msg, wp, lp);
 }

@@ -32,8 +32,10 @@ public:
     static constexpr int kClientHeight = 442;
     static constexpr const char* kCaption = "Tolvar AntiVirus";
     // Another start of the program sends this to the running copy's window,
-    // which then comes to the front, from the tray if it is there.
+    // which then comes to the front, from the tray if it is there, and
+    // answers kBroughtToFront.
     static UINT BringToFrontMessage();
+    static constexpr LRESULT kBroughtToFront = 0x54415601;
 
     explicit TForm1(MainWindowCommands& commands);
     ~TForm1() override;

@@ -166,11 +166,13 @@ TEST(SecondCopy, DISABLED_RunsWhenTheOtherCopyEnds) {
     EXPECT_FALSE(second.AnotherCopyRuns());
 }
 
-// Guards against a start that ends for good because a copy that was just
-// closing still held the program's name.
+// Guards against a start that ends for good because a copy that was being
+// ended still held the program's name, its main window lingering on
+// without answering.
 TEST(SingleCopy, AStartWhileTheOtherCopyEndsRunsItself) {
     auto first = std::make_unique<SingleInstance>();
     ASSERT_FALSE(first->AnotherCopyRuns());
+    Form lingering(TForm1::kCaption, 10, 10);
     const UniqueHandle waits(CreateEventA(nullptr, TRUE, FALSE, kSecondCopyWaits));
     const UniqueHandle second = test::StartThisProgram("SecondCopy.DISABLED_RunsWhen*");
     ASSERT_TRUE(second);
