@@ -35,8 +35,8 @@ bool BringRunningCopyForward();
 
 // For a start that found another copy running: brings that copy's main
 // window forward, waiting a while when none answers yet (the copy may be
-// showing its splash, or be ending). True when this start is to end; false when the
-// other copy ended meanwhile and this one holds the name now.
+// showing its splash, or be ending). True when this start is to end; false
+// when the other copy ended meanwhile and this one holds the name now.
 bool LeaveToRunningCopy(SingleInstance& instance);
 
 }  // namespace tolvar

@@ -34,11 +34,10 @@ CopyResult CopyToFile(HANDLE source, const std::string& sourceName, const std::s
     UniqueHandle out = std::move(made.handle);
     // The new file's own final path shows whether its folder is the folder
     // meant, as it stands now, after the file was made in it.
-    const NamedFile check = OpenNamedFile(made.path, FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
-
     CopyResult result;
-    if (!check.handle) result = {"cannot create " + target + ": " + check.problem, check.error};
+    const std::string problem = FileReachedAsNamed(out.get(), made.path);
+    if (!problem.empty())
+        result = {"cannot create " + target + ": " + problem, ERROR_ACCESS_DENIED};
     std::vector<char> buffer(1 << 16);
     LONGLONG copied = 0;
     while (result.failure.empty()) {

@@ -61,8 +61,9 @@ bool SamePath(const std::string& a, const std::string& b) {
                                 static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }
 
-// "" when the handle is the object path names, reached through no link.
-std::string ReachedAsNamed(HANDLE handle, const std::string& path, bool folder) {
+// "" when the handle is the file or folder that path names, reached through
+// no link.
+std::string ReachedAs(HANDLE handle, const std::string& path, bool folder) {
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
         return SystemErrorText(GetLastError());
@@ -78,6 +79,10 @@ std::string ReachedAsNamed(HANDLE handle, const std::string& path, bool folder) 
 
 }  // namespace
 
+std::string FileReachedAsNamed(HANDLE file, const std::string& path) {
+    return ReachedAs(file, path, false);
+}
+
 NamedFile OpenNamedFile(const std::string& path, DWORD access, DWORD share) {
     NamedFile file;
     file.handle.reset(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
@@ -87,7 +92,7 @@ NamedFile OpenNamedFile(const std::string& path, DWORD access, DWORD share) {
         file.problem = "cannot open " + path + ": " + SystemErrorText(file.error);
         return file;
     }
-    file.problem = ReachedAsNamed(file.handle.get(), path, false);
+    file.problem = FileReachedAsNamed(file.handle.get(), path);
     if (!file.problem.empty()) file.handle.reset();
     return file;
 }
@@ -99,7 +104,7 @@ std::string NamedFolderProblem(const std::string& folder) {
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle) return "cannot open " + path + ": " + SystemErrorText(GetLastError());
-    return ReachedAsNamed(handle.get(), path, true);
+    return ReachedAs(handle.get(), path, true);
 }
 
 bool DeleteThroughHandle(HANDLE file) {

@@ -28,6 +28,10 @@ struct NamedFile {
 // letter standing for a folder of another drive).
 NamedFile OpenNamedFile(const std::string& path, DWORD access, DWORD share);
 
+// "" when the open file is the plain file that path names, reached through
+// no link; else why not.
+std::string FileReachedAsNamed(HANDLE file, const std::string& path);
+
 // "" when folder (with or without its trailing backslash) is a folder that
 // is neither a link nor reached through one; else why not.
 std::string NamedFolderProblem(const std::string& folder);

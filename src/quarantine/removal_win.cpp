@@ -103,7 +103,7 @@ bool RemovalRun::RemoveNextItem() {
 // a program started from the file (it would hold the file open).
 bool RemovalRun::PrepareItem(Item& item) {
     if (Vault().Count() >= static_cast<std::int32_t>(kVaultSlots)) {
-        stopReason_ = "The vault is full";
+        stopReason_ = "the vault is full";
         return false;
     }
     item.record.VaultPath =
@@ -137,7 +137,7 @@ bool RemovalRun::KeepAndDelete(Item& item) {
             CommitVault(*kept);
         } catch (const std::exception&) {
             stored = false;
-            stopReason_ = "The vault's records could not be saved";
+            stopReason_ = "the vault's records could not be saved";
         }
     }
     if (!stored) {
@@ -157,7 +157,7 @@ void RemovalRun::FinishItem() {
         if (item.copied) {
             removed = KeepAndDelete(item);
         } else if (item.copy.DiskFull()) {
-            stopReason_ = "The vault's disk is full";
+            stopReason_ = "the vault's disk is full";
         }
     } catch (const std::exception&) {
         removed = false;

@@ -233,7 +233,7 @@ TEST_F(Quarantine, AFullVaultStopsTheRunAndTheFilesStay) {
     EXPECT_EQ(view.status.back(), "0 Infections Removed");
     EXPECT_EQ(view.rows.size(), 2u);
     EXPECT_EQ(windows.done, (std::vector<std::pair<int, int>>{{0, 2}}));
-    EXPECT_EQ(windows.stopReasons, std::vector<std::string>{"The vault is full"});
+    EXPECT_EQ(windows.stopReasons, std::vector<std::string>{"the vault is full"});
 }
 
 // Guards against a second copy of a file already in the vault by its path
@@ -274,7 +274,7 @@ TEST_F(Quarantine, ARecordsWriteThatFailsStopsTheRunAndKeepsTheFiles) {
     EXPECT_EQ(Vault().Count(), 1);
     EXPECT_EQ(Settings().VaultCount(), 1);
     EXPECT_EQ(windows.done.back(), (std::pair<int, int>{0, 3}));
-    EXPECT_EQ(windows.stopReasons.back(), "The vault's records could not be saved");
+    EXPECT_EQ(windows.stopReasons.back(), "the vault's records could not be saved");
     EXPECT_EQ(view.rows.size(), 3u);
     EXPECT_EQ(Statistics().LastInfectionsRemoved(), 0);
 }
@@ -304,7 +304,7 @@ TEST_F(Quarantine, AFullDiskDuringTheCopyKeepsTheFileAndStopsTheRun) {
     EXPECT_EQ(vaultFilesEndingWith(".tmp"), 0);
     EXPECT_EQ(Vault().Count(), 0);
     EXPECT_EQ(windows.done, (std::vector<std::pair<int, int>>{{0, 2}}));
-    EXPECT_EQ(windows.stopReasons, std::vector<std::string>{"The vault's disk is full"});
+    EXPECT_EQ(windows.stopReasons, std::vector<std::string>{"the vault's disk is full"});
 }
 
 // The removal's windows as the program shows them.
@@ -399,7 +399,7 @@ TEST_F(WindowedQuarantine, TheDoneWindowSaysWhyTheRunStopped) {
     StartRemoval(scan, shown);
     CloseHandle(records);
     EXPECT_EQ(doneCount, "0");
-    EXPECT_EQ(doneProblem, "Stopped: The vault's records could not be saved; 2 not removed.");
+    EXPECT_EQ(doneProblem, "Stopped: the vault's records could not be saved; 2 not removed.");
 }
 
 // The whole program: the Scan page's Remove button and the prompt that
