@@ -5,11 +5,15 @@
 #include <commctrl.h>
 
 #include "app/program_win.h"
+#include "app/single_instance_win.h"
 #include "core/com_apartment_win.h"
 #include "framework/application_win.h"
 #include "ui/splash_window_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // A second start only brings the running copy to the front.
+    tolvar::SingleInstance single;
+    if (single.AnotherCopyRuns() && tolvar::LeaveToRunningCopy(single)) return 0;
     // COM for the shell's folder picker, for the whole run.
     const tolvar::ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/windows_version.h"
 #include "framework/application_win.h"
+#include "quarantine/vault.h"
 #include "scan/scan_state.h"
 #include "updates/update_check.h"
 
@@ -45,6 +46,7 @@ Program::Program(TForm10& splash)
         SetWindowLongA(owner, GWL_EXSTYLE, GetWindowLongA(owner, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
     }
     FirstPaint();
+    TellVaultNotice();
 }
 
 void Program::Run() {
@@ -62,6 +64,16 @@ void Program::FirstPaint() {
         // A window without its faces is still usable; the load error was
         // already reported.
     }
+}
+
+void Program::TellVaultNotice() {
+    if (VaultStartNotice().empty()) return;
+    vaultNotice_.onTimer = [this] {
+        vaultNotice_.setEnabled(false);
+        MessageBoxA(mainForm_.handle(), VaultStartNotice().c_str(), "Tolvar Antivirus",
+                    MB_OK | MB_ICONWARNING);
+    };
+    vaultNotice_.setEnabled(true);
 }
 
 void Program::StartScan() {
@@ -136,6 +148,14 @@ void Program::ReportError(std::exception_ptr error) {
     Application::instance().reportException(error);
 }
 
+void Program::ClosePrompt() {
+    if (form11_.visible()) form11_.close();
+}
+
+void Program::TellNothingRemoved(const std::string& why) {
+    MessageBoxA(mainForm_.handle(), why.c_str(), "Tolvar Antivirus", MB_OK | MB_ICONWARNING);
+}
+
 void Program::AskToStopScan() {
     form3_.showModal();
 }
@@ -144,8 +164,8 @@ void Program::RunRemoval(RemovalRun& run) {
     form7_.Run(run);
 }
 
-void Program::ShowRemovalDone(int removed, int notRemoved) {
-    form6_.ShowResult(removed, notRemoved);
+void Program::ShowRemovalDone(const RemovalOutcome& outcome) {
+    form6_.ShowResult(outcome);
 }
 
 }  // namespace tolvar

@@ -4,6 +4,7 @@
 // and wired to each other: the one place that knows which window follows
 // which. Each piece gets only the narrow interface it needs.
 
+#include "framework/timer_win.h"
 #include "quarantine/removal.h"
 #include "scan/scan_session_win.h"
 #include "scan/scan_view.h"
@@ -53,13 +54,18 @@ private:
     void ReportError(std::exception_ptr error) override;
 
     // RemovalWindows
+    void ClosePrompt() override;
+    void TellNothingRemoved(const std::string& why) override;
     void AskToStopScan() override;
     void RunRemoval(RemovalRun& run) override;
-    void ShowRemovalDone(int removed, int notRemoved) override;
+    void ShowRemovalDone(const RemovalOutcome& outcome) override;
 
     // Every skin button shows its face and the progress bar its track once
     // all windows exist.
     void FirstPaint();
+    // What the start found wrong with the vault, told once the main window
+    // is up.
+    void TellVaultNotice();
 
     TForm10& splash_;
     TForm1 mainForm_;
@@ -77,6 +83,7 @@ private:
     TForm8 form8_;
     TForm15 form15_;
     TForm12 form12_;
+    Timer vaultNotice_{100, false};
 };
 
 }  // namespace tolvar

@@ -20,19 +20,17 @@ void LoadProgramState(InfectionTable& scanTable) {
 
     FixFolders();
 
+    bool settingsRead = true;
     try {
         RegistryKey("sysdata").ReadBinary(Settings().MutableBytes().data(), SettingsRecord::kSize);
     } catch (const AppError&) {
         // The zero defaults stand.
+        settingsRead = false;
     }
     LoadScanHistory(scanTable);
-    try {
-        LoadVault();
-    } catch (const AppError&) {
-        // An unreadable records file leaves the vault list empty; the copies
-        // stay in the vault folder.
-        Vault().SetCount(0);
-    }
+    // Makes the vault folder safe and reads its records; a records file it
+    // cannot read or trust is kept, never overwritten.
+    LoadVault(settingsRead ? VaultCountFrom::Settings : VaultCountFrom::RecordsFile);
 
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {

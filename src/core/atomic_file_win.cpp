@@ -4,6 +4,7 @@
 
 #include "core/app_error.h"
 #include "core/handles_win.h"
+#include "core/temporary_file_win.h"
 
 namespace tolvar {
 
@@ -13,10 +14,11 @@ bool FileExists(const std::string& path) {
 }
 
 void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string temporary = path + ".new";
+    // A fixed name such as path + ".new" could be a file of its own.
+    TemporaryFile made = CreateTemporaryBeside(path);
+    const std::string temporary = made.path;
     {
-        UniqueHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle file = std::move(made.handle);
         if (!file) throw AppError("Cannot write file " + path);
         DWORD written = 0;
         const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),

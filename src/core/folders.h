@@ -17,7 +17,7 @@ ProgramFolders& Folders();
 // The program folder is the executable's; the data folder is the stored one
 // (registry "appdatapath") when it is acceptable, otherwise the roaming
 // application-data folder + "Mirebrook\", which is then stored. The data
-// folder, its database folder and the vault folder are created.
+// folder and its database folder are created (the vault makes its own).
 void FixFolders();
 
 // The folder of the running executable, with a trailing backslash.

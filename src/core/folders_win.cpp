@@ -26,11 +26,11 @@ std::string DefaultDataFolder() {
     return WithBackslash(base) + "Mirebrook\\";
 }
 
-// The data folder and its two subfolders must exist: every quarantine copy,
-// the scan dump and the databases go there.
+// The data folder and its database folder must exist: the scan dump and the
+// databases go there. The vault folder is the vault's own to make, with an
+// access list of its own.
 void MakeDataFolders() {
-    for (const std::string& folder :
-         {Folders().DataFolder, Folders().DatabaseFolder, Folders().DataFolder + "virus_vault\\"}) {
+    for (const std::string& folder : {Folders().DataFolder, Folders().DatabaseFolder}) {
         SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
     }
 }

@@ -129,7 +129,9 @@ void RecordScan(ScanStatistics& stats, std::int32_t infectionsFound, std::int32_
 }
 
 void AddRemovals(ScanStatistics& stats, std::int32_t n) {
-    stats.SetLastInfectionsRemoved(n);
+    // A second run over what the first could not remove belongs to the same
+    // scan: it adds to the scan's count (each scan starts it at 0).
+    stats.SetLastInfectionsRemoved(SaturatingAdd(stats.LastInfectionsRemoved(), n));
     stats.SetTotalInfectionsRemoved(SaturatingAdd(stats.TotalInfectionsRemoved(), n));
 }
 

@@ -68,8 +68,9 @@ static_assert(sizeof(ScanStatistics) == ScanStatistics::kSize);
 void RecordScan(ScanStatistics& stats, std::int32_t infectionsFound, std::int32_t itemsScanned,
                 std::string_view dateText);
 
-// The bookkeeping of a removal run that removed n infections; the total
-// saturates like RecordScan's.
+// The bookkeeping of a removal run that removed n infections: added to the
+// latest scan's count (a retry of what an earlier run left adds to it) and
+// to the total, both saturating like RecordScan's.
 void AddRemovals(ScanStatistics& stats, std::int32_t n);
 
 }  // namespace tolvar

@@ -1,75 +1,84 @@
-#include "quarantine/file_transfer.h"
-
-#include <windows.h>
+#include "quarantine/file_transfer_win.h"
 
 #include <vector>
 
 #include "core/handles_win.h"
 #include "core/system_error_win.h"
+#include "core/temporary_file_win.h"
+#include "quarantine/named_file_win.h"
 
 namespace tolvar {
 
 namespace {
 
-std::string LastErrorText() {
-    return SystemErrorText(GetLastError());
+CopyResult Failed(const std::string& what, DWORD error) {
+    return {what + ": " + SystemErrorText(error), error};
 }
 
 }  // namespace
 
-std::string CopyFileWhole(const std::string& source, const std::string& target, Existing existing) {
-    UniqueHandle in(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!in) return "cannot open " + source + ": " + LastErrorText();
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(in.get(), &size)) return "cannot read " + source + ": " + LastErrorText();
+WriteChunk SystemWrites() {
+    return [](void* file, const char* data, unsigned long size) {
+        DWORD written = 0;
+        if (!WriteFile(file, data, size, &written, nullptr)) return false;
+        if (written == size) return true;
+        SetLastError(ERROR_DISK_FULL);  // a short write is a disk that ran out of room
+        return false;
+    };
+}
 
-    if (existing == Existing::Fail &&
-        GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return target + " already exists";
-    }
-    // The copy grows beside its target and takes its name only when whole,
-    // so a failure never leaves a torn file nor destroys one already there.
-    const std::string partial = target + ".part";
-    UniqueHandle out(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return "cannot create " + target + ": " + LastErrorText();
-
-    std::string failure;
+CopyResult CopyToFile(HANDLE source, const std::string& sourceName, const std::string& target,
+                      Existing existing, const WriteChunk& write) {
+    TemporaryFile made = CreateTemporaryBeside(target, GENERIC_READ | GENERIC_WRITE | DELETE);
+    if (!made.handle) return Failed("cannot create a file beside " + target, made.error);
+    UniqueHandle out = std::move(made.handle);
+    // The new file's own final path shows whether its folder is the folder
+    // meant, as it stands now, after the file was made in it.
+    CopyResult result;
+    const std::string problem = FileReachedAsNamed(out.get(), made.path);
+    if (!problem.empty())
+        result = {"cannot create " + target + ": " + problem, ERROR_ACCESS_DENIED};
     std::vector<char> buffer(1 << 16);
     LONGLONG copied = 0;
-    for (;;) {
+    while (result.failure.empty()) {
         DWORD got = 0;
-        if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
-            failure = "cannot read " + source + ": " + LastErrorText();
+        if (!ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            result = Failed("cannot read " + sourceName, GetLastError());
             break;
         }
         if (got == 0) break;
-        DWORD written = 0;
-        if (!WriteFile(out.get(), buffer.data(), got, &written, nullptr) || written != got) {
-            failure = "cannot write " + target + ": " + LastErrorText();
+        if (!write(out.get(), buffer.data(), got)) {
+            result = Failed("cannot write " + target, GetLastError());
             break;
         }
         copied += got;
     }
-    if (failure.empty() && !FlushFileBuffers(out.get())) {
-        failure = "cannot write " + target + ": " + LastErrorText();
+    if (result.failure.empty() && !FlushFileBuffers(out.get())) {
+        result = Failed("cannot write " + target, GetLastError());
     }
     LARGE_INTEGER written{};
-    if (failure.empty() && (!GetFileSizeEx(out.get(), &written) ||
-                            written.QuadPart != size.QuadPart || copied != size.QuadPart)) {
-        failure = "the copy of " + source + " is incomplete";
+    LARGE_INTEGER size{};
+    if (result.failure.empty() &&
+        (!GetFileSizeEx(out.get(), &written) || written.QuadPart != copied ||
+         !GetFileSizeEx(source, &size) || size.QuadPart != copied)) {
+        result = {"the copy of " + sourceName + " is incomplete", ERROR_WRITE_FAULT};
+    }
+    if (!result.failure.empty()) {
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        SetFileInformationByHandle(out.get(), FileDispositionInfo, &disposition,
+                                   sizeof disposition);
+        return result;
     }
     out.reset();
-    if (failure.empty()) {
-        const DWORD flags = MOVEFILE_WRITE_THROUGH |
-                            (existing == Existing::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
-        if (!MoveFileExA(partial.c_str(), target.c_str(), flags)) {
-            failure = "cannot create " + target + ": " + LastErrorText();
-        }
+    // Without MOVEFILE_REPLACE_EXISTING the rename fails when target exists,
+    // however recently it appeared.
+    const DWORD flags =
+        MOVEFILE_WRITE_THROUGH | (existing == Existing::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExA(made.path.c_str(), target.c_str(), flags)) {
+        result = Failed("cannot create " + target, GetLastError());
+        DeleteFileA(made.path.c_str());
     }
-    if (!failure.empty()) DeleteFileA(partial.c_str());
-    return failure;
+    return result;
 }
 
 }  // namespace tolvar

@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <random>
 
-#include "core/app_error.h"
 #include "core/handles_win.h"
 #include "core/settings.h"
+#include "framework/thread_win.h"
 #include "history/scan_history.h"
-#include "quarantine/file_transfer.h"
+#include "quarantine/file_transfer_win.h"
+#include "quarantine/named_file_win.h"
 #include "quarantine/vault.h"
 #include "quarantine/vault_naming.h"
 #include "scan/process_snapshot.h"
@@ -31,63 +33,152 @@ int RandomInt(int lo, int hi) {
 // as "<n>.non", so the infection cannot run. True when the content is gone.
 bool NeutraliseFile(const std::string& path) {
     {
-        const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                            TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
+        const NamedFile file = OpenNamedFile(path, GENERIC_WRITE, 0);
+        if (!file.handle) return false;
         DWORD written = 0;
         const char byte = 0;
-        WriteFile(file.get(), &byte, 1, &written, nullptr);
+        if (!SetEndOfFile(file.handle.get()) ||
+            !WriteFile(file.handle.get(), &byte, 1, &written, nullptr)) {
+            return false;
+        }
     }
-    const std::size_t slash = path.find_last_of("\\:");
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    MoveFileA(path.c_str(), (folder + std::to_string(RandomInt(0, 99999)) + ".non").c_str());
+    MoveFileA(path.c_str(),
+              (FolderOf(path) + std::to_string(RandomInt(0, 99999)) + ".non").c_str());
     return true;
 }
 
 }  // namespace
 
+// One item on its way into the vault. The worker fills in what the copy
+// did; the UI thread reads it only after the hand-over.
+struct RemovalRun::Item {
+    InfectionRecord record;  // with the VaultPath its copy gets
+    UniqueHandle source;     // the infected file, opened as named
+    bool copied = false;
+    CopyResult copy;
+    std::function<void()> finished;
+};
+
 RemovalRun::RemovalRun(const InfectionTable& table, int items)
-    : items_(table.begin(), table.begin() + std::clamp(items, 0, static_cast<int>(table.size()))),
+    : copyWrites(SystemWrites()),
+      items_(table.begin(), table.begin() + std::clamp(items, 0, static_cast<int>(table.size()))),
       removedItems_(items_.size(), false),
       next_(static_cast<int>(items_.size())) {}
 
-bool RemovalRun::RemoveNextItem() {
-    if (next_ <= 0) return false;
-    InfectionRecord& record = items_[next_ - 1];
-    bool removed = false;
+RemovalRun::~RemovalRun() {
+    if (item_) item_->finished = nullptr;
+    WaitForItemUnderWay();
+}
+
+bool RemovalRun::StartNextItem(std::function<void()> finished) {
+    if (next_ <= 0 || Stopped() || item_) return false;
+    WaitForItemUnderWay();
+    item_ = std::make_unique<Item>();
+    item_->record = items_[static_cast<std::size_t>(next_ - 1)];
+    item_->finished = std::move(finished);
+    bool started = false;
     try {
-        removed = RemoveItem(record);
+        if (PrepareItem(*item_)) {
+            worker_ = std::make_unique<Thread>([this](Thread& self) {
+                CopyItem(*item_);
+                self.synchronize([this] { FinishItem(); });
+            });
+            worker_->start();
+            started = true;
+        }
     } catch (const std::exception&) {
-        removed = false;  // one item's failure never ends the run
+        worker_.reset();  // one item's failure never ends the run
     }
-    removedItems_[next_ - 1] = removed;
-    if (removed) ++removed_;
-    --next_;
+    if (!started) FinishItem();
     return true;
 }
 
-bool RemovalRun::RemoveItem(InfectionRecord& record) {
-    // A path the scanner could not name exactly is never acted upon.
-    if (!IsRemovable(record)) return false;
-    if (Vault().Count() >= static_cast<std::int32_t>(kVaultSlots)) return false;  // vault full
-    const std::string vaultPath =
-        ChooseVaultPath(VaultFolder(), FileNamePart(record.FilePath), &PathTaken, &RandomInt);
-    if (vaultPath.empty()) return false;
+bool RemovalRun::RemoveNextItem() {
+    if (!StartNextItem(nullptr)) return false;
+    WaitForItemUnderWay();
+    return true;
+}
 
-    // A program started from the infected file would hold it open.
+// On the UI thread, before the copy: the name in the vault, and the end of
+// a program started from the file (it would hold the file open).
+bool RemovalRun::PrepareItem(Item& item) {
+    // A path the scanner could not name exactly is never acted upon.
+    if (!IsRemovable(item.record)) return false;
+    if (Vault().Count() >= static_cast<std::int32_t>(kVaultSlots)) {
+        stopReason_ = "the vault is full";
+        return false;
+    }
+    item.record.VaultPath =
+        ChooseVaultPath(VaultFolder(), FileNamePart(item.record.FilePath), &PathTaken, &RandomInt);
+    if (item.record.VaultPath.empty()) return false;
     try {
-        KillInfectedProcess(record.FilePath);
+        KillInfectedProcess(item.record.FilePath);
     } catch (const std::exception&) {
     }
+    return true;
+}
 
-    // No copy, no delete: the file leaves its folder only once its copy in
-    // the vault is whole.
-    if (!CopyFileWhole(record.FilePath, vaultPath, Existing::Fail).empty()) return false;
-    record.VaultPath = vaultPath;
-    if (!Vault().IsInVault(record.FilePath)) Vault().Append(record);
+// On the worker: the file is opened as named and copied whole into the
+// vault, under a name no file there has.
+void RemovalRun::CopyItem(Item& item) const {
+    NamedFile source = OpenNamedFile(
+        item.record.FilePath, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ);
+    if (!source.handle) return;
+    item.source = std::move(source.handle);
+    item.copy = CopyToFile(item.source.get(), item.record.FilePath, item.record.VaultPath,
+                           Existing::Fail, copyWrites);
+    item.copied = item.copy.failure.empty();
+}
 
-    if (DeleteFileA(record.FilePath.c_str())) return true;
-    return NeutraliseFile(record.FilePath);
+// The copy is whole: its record reaches the disk before the file goes.
+bool RemovalRun::KeepAndDelete(Item& item) {
+    auto kept = std::make_unique<VaultTable>(Vault());
+    bool stored = kept->Append(item.record);
+    if (stored) {
+        try {
+            CommitVault(*kept);
+        } catch (const std::exception&) {
+            stored = false;
+            stopReason_ = "the vault's records could not be saved";
+        }
+    }
+    if (!stored) {
+        // The file stays where it is, so its copy is not needed.
+        DeleteFileA(item.record.VaultPath.c_str());
+        return false;
+    }
+    if (DeleteThroughHandle(item.source.get())) return true;
+    item.source.reset();
+    return NeutraliseFile(item.record.FilePath);
+}
+
+void RemovalRun::FinishItem() {
+    Item& item = *item_;
+    bool removed = false;
+    try {
+        if (item.copied) {
+            removed = KeepAndDelete(item);
+        } else if (item.copy.DiskFull()) {
+            stopReason_ = "the vault's disk is full";
+        }
+    } catch (const std::exception&) {
+        removed = false;
+    }
+    removedItems_[static_cast<std::size_t>(next_ - 1)] = removed;
+    if (removed) ++removed_;
+    --next_;
+    std::function<void()> finished = std::move(item.finished);
+    // Closing the file's handle is what deletes it.
+    item_.reset();
+    if (finished) finished();
+}
+
+void RemovalRun::WaitForItemUnderWay() {
+    if (!worker_) return;
+    worker_->waitFor();
+    worker_.reset();
+    // A hand-over that could not run (the program was closing) ends here.
+    if (item_) FinishItem();
 }
 
 std::vector<InfectionRecord> RemovalRun::NotRemoved() const {
@@ -103,6 +194,12 @@ std::vector<InfectionRecord> RemovalRun::NotRemoved() const {
 }
 
 void StartRemoval(ScanSession& scan, RemovalWindows& windows) {
+    windows.ClosePrompt();
+    const std::string unusable = VaultUnusableReason();
+    if (!unusable.empty()) {
+        windows.TellNothingRemoved(unusable);
+        return;
+    }
     scan.StopScan();
     ReportParser& parser = scan.Parser();
     const int found = parser.InfectionCount();
@@ -113,19 +210,16 @@ void StartRemoval(ScanSession& scan, RemovalWindows& windows) {
     } catch (const std::exception&) {
         // Without a snapshot no program is ended; the run goes on.
     }
+    // Each record reached the disk with its item.
     windows.RunRemoval(run);
-    // The records reach the disk together with the count that says how many
-    // are valid.
-    Settings().SetVaultCount(Vault().Count());
-    SaveVault();
-    SaveSettings();
+    run.WaitForItemUnderWay();
 
     // Detections past the table's end could not be handled at all.
-    const int notRemoved = found - run.Removed();
+    const RemovalOutcome outcome{run.Removed(), found - run.Removed(), run.StopReason()};
     // What could not be removed stays listed for another try.
     scan.ShowRemovalOutcome(run.Removed(), run.NotRemoved());
 
-    windows.ShowRemovalDone(run.Removed(), notRemoved);
+    windows.ShowRemovalDone(outcome);
     AddRemovals(run.Removed());
 }
 

@@ -2,17 +2,19 @@
 
 #include <windows.h>
 
-#include "core/settings.h"
-#include "quarantine/file_transfer.h"
+#include <memory>
+
+#include "quarantine/file_transfer_win.h"
+#include "quarantine/named_file_win.h"
+#include "quarantine/restore_target.h"
 #include "quarantine/vault.h"
 
 namespace tolvar {
 
 namespace {
 
-// The records file lies in a folder that unelevated programs may write, and
-// this program runs elevated: a planted record must not make it copy an
-// arbitrary file anywhere.
+// A record names the copy it restores: that copy must be a file right in the
+// vault folder, whatever the record says.
 bool InsideVault(const std::string& path) {
     const std::string folder = VaultFolder();
     if (path.size() <= folder.size()) return false;
@@ -26,33 +28,59 @@ bool InsideVault(const std::string& path) {
            rest.find(':') == std::string::npos && rest != "." && rest != "..";
 }
 
+void NotRestored(VaultListView& list, const std::string& why) {
+    list.Tell("The file was not restored: " + why + ".");
+}
+
+// The program runs elevated and writes where a record says: every check
+// comes before the copy, and the record goes only once the file is back.
 void Restore(VaultListView& list, int k, const std::string& target) {
+    if (!VaultReadOnlyReason().empty()) {
+        list.Tell("The quarantine vault is read-only in this run: " + VaultReadOnlyReason() +
+                  ". Nothing was restored.");
+        return;
+    }
     const InfectionRecord record = Vault().Record(k);
     if (!InsideVault(record.VaultPath)) {
         list.Tell("This record does not point into the vault and was not restored:\n" +
                   record.VaultPath);
         return;
     }
-    if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        const std::string question = target + " already exists.\nDo you want to replace it?";
-        if (!list.Ask(question)) return;
+    std::string problem = RestoreTargetProblem(target);
+    if (!problem.empty()) return NotRestored(list, target + " is refused: " + problem);
+    problem = VaultTrustProblem();
+    if (!problem.empty()) return NotRestored(list, problem);
+
+    const NamedFile copy = OpenNamedFile(
+        record.VaultPath, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ);
+    if (!copy.handle) return NotRestored(list, copy.problem);
+    if (OthersCanChangeVaultFile(copy.handle.get())) {
+        return NotRestored(
+            list, record.VaultPath + " could be changed by programs without administrator rights");
     }
-    const std::string failure = CopyFileWhole(record.VaultPath, target, Existing::Replace);
-    if (!failure.empty()) {
-        list.Tell("The file was not restored: " + failure + ".");
+    problem = NamedFolderProblem(FolderOf(target));
+    if (!problem.empty()) return NotRestored(list, problem);
+
+    if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!list.Ask(target + " already exists.\nDo you want to replace it?")) return;
+    }
+    const CopyResult copied =
+        CopyToFile(copy.handle.get(), record.VaultPath, target, Existing::Replace);
+    if (!copied.failure.empty()) return NotRestored(list, copied.failure);
+
+    // The restored file is whole; only now does the vault let go of it.
+    auto rest = std::make_unique<VaultTable>(Vault());
+    rest->Remove(k);
+    try {
+        CommitVault(*rest);
+    } catch (const std::exception& e) {
+        list.Tell("The file was restored to " + target + ", but the vault's records could not " +
+                  "be saved (" + e.what() + "); the vault keeps its copy and its record.");
         return;
     }
-    // The restored file is whole; only now does the vault let go of it.
-    DeleteFileA(record.VaultPath.c_str());
-    Vault().Remove(k);
+    // A copy that cannot be deleted stays in the vault folder without a record.
+    DeleteThroughHandle(copy.handle.get());
     list.ShowVaultRows(Vault());
-    try {
-        SaveVault();
-        Settings().SetVaultCount(Vault().Count());
-        SaveSettings();
-    } catch (const std::exception&) {
-        // The table in memory is right; it is stored again with the next change.
-    }
 }
 
 int SelectedRecord(const VaultListView& list) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The vault of this run: its records in memory and their file
-// virus_vault\records.gav.
+// The vault of this run: its records in memory, their file
+// virus_vault\records.gav, and who may change them.
 
 #include <string>
 
@@ -13,11 +13,50 @@ VaultTable& Vault();
 
 // DataFolder + "virus_vault\".
 std::string VaultFolder();
+// VaultFolder() + "records.gav".
+std::string VaultRecordsPath();
 
-// Reads the records file when it exists (as far as it goes); the count comes
-// from the settings record, brought inside the table.
-void LoadVault();
-// Writes all 1000 slots, atomically. Throws AppError on failure.
-void SaveVault();
+// Makes the vault ready for the run and reads its records, in this order:
+// - the records file is looked at as it was found, before anything here
+//   changes the folder;
+// - the vault folder is created owned by the Administrators, with an access
+//   list of its own that lets only them and SYSTEM change it, or it is given
+//   that owner and list when it lets anyone else change it;
+// - a records file that others could change is not trusted: it is set
+//   aside whole, renamed with the date, and the vault starts with no
+//   records (VaultStartNotice() tells why);
+// - a records file that exists but cannot be read makes the vault
+//   read-only for the run (VaultReadOnlyReason()), so nothing overwrites
+//   the records it holds;
+// - a records file of the wrong length is read as far as it goes, and is set
+//   aside, renamed with the date, before a new one is first written;
+// - without a records file the vault is empty.
+// The count comes from the settings record, no larger than the whole
+// records the file holds; when the settings record could not be read, it is
+// the number of records at the file's start that name a copy (a zero count
+// would have the next write drop them all).
+enum class VaultCountFrom { Settings, RecordsFile };
+void LoadVault(VaultCountFrom countFrom = VaultCountFrom::Settings);
+
+// Why the vault cannot be changed in this run; "" when it can.
+const std::string& VaultReadOnlyReason();
+// What the start has to tell the user about the vault; "" for nothing.
+const std::string& VaultStartNotice();
+
+// Why a removal cannot put anything into the vault now (the run is
+// read-only, or the vault folder is missing, not a folder or reached through
+// a link); "" when it can.
+std::string VaultUnusableReason();
+// Why a restore cannot trust the vault now: the folder or the records file
+// could be changed by others; "" when it can.
+std::string VaultTrustProblem();
+// True when others could change this open file of the vault (a copy).
+bool OthersCanChangeVaultFile(void* file);
+
+// Stores table as the vault's records: the records file, then VaultCount in
+// the settings record, each replaced whole in one step; only then is table
+// the vault in memory. Throws AppError, with the vault in memory and in the
+// settings record as before, when the vault is read-only or a write fails.
+void CommitVault(const VaultTable& table);
 
 }  // namespace tolvar

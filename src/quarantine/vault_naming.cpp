@@ -1,5 +1,8 @@
 #include "quarantine/vault_naming.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "core/infection_record.h"
 
 namespace tolvar {
@@ -13,6 +16,13 @@ constexpr int kLargestRandomPrefix = 9999;
 // everything cannot keep the removal run here for ever.
 constexpr int kCounterNames = 100000;
 constexpr std::size_t kLongestPath = InfectionRecord::kVaultPathCapacity;
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
 
 bool NamesAFileInTheFolder(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -28,7 +38,7 @@ std::string ChooseVaultPath(const std::string& vaultFolder, const std::string& f
     const std::string candidate = vaultFolder + fileName;
     // Every other name is longer still.
     if (candidate.size() > kLongestPath) return "";
-    if (!exists(candidate)) return candidate;
+    if (!IsReservedVaultName(fileName) && !exists(candidate)) return candidate;
 
     // A single draw is not enough: names with a prefix clash too once the
     // same file name has been removed a few times.
@@ -44,6 +54,12 @@ std::string ChooseVaultPath(const std::string& vaultFolder, const std::string& f
         if (!exists(path)) return path;
     }
     return "";
+}
+
+bool IsReservedVaultName(std::string_view fileName) {
+    constexpr std::string_view kRecords = "records.gav";
+    return SameLetters(fileName.substr(0, kRecords.size()), kRecords) &&
+           (fileName.size() == kRecords.size() || fileName[kRecords.size()] == '.');
 }
 
 }  // namespace tolvar

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace tolvar {
 
@@ -21,10 +22,18 @@ namespace tolvar {
 // A path cut to the field would name a different file than the copy, so it
 // is refused rather than cut.
 //
+// Names the vault keeps for itself (IsReservedVaultName) count as taken.
+//
 // exists() is only a first check; the caller still creates the file so that
 // it fails when the name has been taken in the meantime.
 std::string ChooseVaultPath(const std::string& vaultFolder, const std::string& fileName,
                             const std::function<bool(const std::string&)>& exists,
                             const std::function<int(int lo, int hi)>& randomInt);
+
+// The vault's own files: the records file "records.gav" and the names it is
+// set aside under ("records.gav." followed by anything), in any case. A
+// removed file of such a name would be overwritten by the next records
+// write, or block the setting aside of a damaged records file.
+bool IsReservedVaultName(std::string_view fileName);
 
 }  // namespace tolvar

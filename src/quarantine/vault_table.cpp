@@ -75,6 +75,12 @@ void VaultTable::Remove(int k) {
     slots_[static_cast<std::size_t>(count_)] = InfectionRecord{};
 }
 
+std::int32_t VaultTable::LeadingRecords() const {
+    const auto end = std::find_if(slots_.begin(), slots_.end(),
+                                  [](const InfectionRecord& r) { return r.VaultPath.empty(); });
+    return static_cast<std::int32_t>(end - slots_.begin());
+}
+
 std::vector<std::uint8_t> VaultTable::FileImage() const {
     std::vector<std::uint8_t> bytes(kVaultFileBytes, 0);
     for (std::size_t slot = 0; slot < kVaultSlots; ++slot)

@@ -50,6 +50,11 @@ public:
     // after it move down one slot.
     void Remove(int k);
 
+    // How many slots from the first on hold a record that names a copy,
+    // whatever Count() says: the records a file written by this program
+    // holds (it leaves the slots after its records empty).
+    std::int32_t LeadingRecords() const;
+
     // The records file: exactly kVaultFileBytes, all 1000 slots in order.
     std::vector<std::uint8_t> FileImage() const;
 

@@ -1,16 +1,138 @@
 #include "quarantine/vault.h"
 
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
+
 #include "core/app_error.h"
 #include "core/atomic_file.h"
 #include "core/folders.h"
+#include "core/handles_win.h"
 #include "core/settings.h"
+#include "core/system_error_win.h"
+#include "quarantine/named_file_win.h"
+#include "quarantine/vault_protection_win.h"
 
 namespace tolvar {
 
 namespace {
-std::string RecordsPath() {
-    return VaultFolder() + "records.gav";
+
+// What the start found out about the vault, for the rest of the run.
+struct VaultState {
+    std::string readOnly;
+    // The records file is damaged and is kept, set aside, when a new one is
+    // written.
+    bool setAsideOnWrite = false;
+    std::vector<std::string> writers{kAdministratorsSid, kLocalSystemSid};
+    std::string startNotice;
+};
+
+VaultState& State() {
+    static VaultState state;
+    return state;
 }
+
+// The records file as it was found at the start.
+struct FoundRecords {
+    bool exists = false;
+    std::string unreadable;  // why it could not be read; "" when it was
+    bool reachedAsNamed = true;
+    std::optional<SecurityView> security;
+    std::vector<std::uint8_t> bytes;
+};
+
+FoundRecords ReadRecordsFile() {
+    FoundRecords found;
+    const std::string path = VaultRecordsPath();
+    NamedFile file = OpenNamedFile(path, GENERIC_READ | READ_CONTROL, FILE_SHARE_READ);
+    if (!file.handle) {
+        if (file.error == ERROR_FILE_NOT_FOUND || file.error == ERROR_PATH_NOT_FOUND) return found;
+        found.exists = true;
+        if (file.error == 0) {
+            // Opened, but a link or a folder: not a records file of ours.
+            found.reachedAsNamed = false;
+            return found;
+        }
+        found.unreadable = SystemErrorText(file.error);
+        return found;
+    }
+    found.exists = true;
+    found.security = SecurityOf(file.handle.get());
+    // One byte more than a whole file tells a longer file from a whole one.
+    found.bytes.resize(kVaultFileBytes + 1);
+    std::size_t got = 0;
+    while (got < found.bytes.size()) {
+        DWORD n = 0;
+        if (!ReadFile(file.handle.get(), found.bytes.data() + got,
+                      static_cast<DWORD>(found.bytes.size() - got), &n, nullptr)) {
+            found.unreadable = SystemErrorText(GetLastError());
+            return found;
+        }
+        if (n == 0) break;
+        got += n;
+    }
+    found.bytes.resize(got);
+    return found;
+}
+
+bool OthersCanChangeFound(const FoundRecords& found) {
+    return !found.reachedAsNamed || !found.security ||
+           OthersCanChange(*found.security, State().writers);
+}
+
+// Creates the vault folder protected, or protects it when others could
+// change it, and learns who may write it.
+void SecureVaultFolder() {
+    const std::string folder = VaultFolder();
+    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        CreateProtectedFolder(folder);
+    }
+    // Something else in the folder's place (a file, a junction): the removal
+    // and the restore refuse it, and it is not given the vault's list.
+    if (!NamedFolderProblem(folder).empty()) return;
+    std::optional<SecurityView> view = FolderSecurity(folder);
+    if (!view) return;
+    if (view->owner != kAdministratorsSid && view->owner != kLocalSystemSid) {
+        // Only what the system reports after it took the vault's owner tells
+        // whether this file system keeps owners; without that, nobody but
+        // the Administrators and SYSTEM counts as a writer.
+        if (!ProtectFolder(folder)) return;
+        view = FolderSecurity(folder);
+        if (!view) return;
+        State().writers = VaultWriters(view->owner, CurrentUserSid());
+    }
+    if (OthersCanChange(*view, State().writers)) ProtectFolder(folder);
+}
+
+std::string DateText() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+// Renames the records file to "records.gav.<why>-<date and time>" (with a
+// number after it when that is taken), a name the vault never gives a copy.
+// Returns the new name; "" when it could not be renamed.
+std::string SetRecordsAside(const std::string& why) {
+    const std::string base = VaultRecordsPath() + "." + why + "-" + DateText();
+    for (int n = 1; n <= 100; ++n) {
+        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+        if (MoveFileExA(VaultRecordsPath().c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            return aside;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return "";
+    }
+    return "";
+}
+
 }  // namespace
 
 VaultTable& Vault() {
@@ -22,18 +144,124 @@ std::string VaultFolder() {
     return Folders().DataFolder + "virus_vault\\";
 }
 
-void LoadVault() {
-    if (FileExists(RecordsPath())) {
-        const std::vector<std::uint8_t> bytes = ReadWholeFile(RecordsPath());
-        Vault().LoadFileImage(bytes.data(), bytes.size());
+std::string VaultRecordsPath() {
+    return VaultFolder() + "records.gav";
+}
+
+void LoadVault(VaultCountFrom countFrom) {
+    State() = VaultState{};
+    Vault().LoadFileImage(nullptr, 0);
+    Vault().SetCount(0);
+
+    const FoundRecords found = ReadRecordsFile();
+    SecureVaultFolder();
+
+    if (!found.exists) {
+        // Nothing to list: a count without records would list empty rows.
+        Settings().SetVaultCount(0);
+        return;
     }
-    // A damaged stored count must never walk past the table.
-    Vault().SetCount(Settings().VaultCount());
+    if (!found.unreadable.empty()) {
+        // The stored count stays as it is for when the file can be read.
+        State().readOnly = "its records file " + VaultRecordsPath() + " could not be read (" +
+                           found.unreadable + ")";
+        return;
+    }
+    if (OthersCanChangeFound(found)) {
+        const std::string aside = SetRecordsAside("unprotected");
+        if (aside.empty()) {
+            State().readOnly = "its records file " + VaultRecordsPath() +
+                               " could be changed by programs without administrator rights "
+                               "and could not be set aside";
+            return;
+        }
+        State().startNotice =
+            "The quarantine vault's records file could be changed by programs without "
+            "administrator rights, so this program no longer acts on it. It was kept as " +
+            aside +
+            ", the vaulted files stay in the vault folder, and the vault list starts "
+            "empty.";
+        Settings().SetVaultCount(0);
+        return;
+    }
+    Vault().LoadFileImage(found.bytes.data(), found.bytes.size());
+    State().setAsideOnWrite = found.bytes.size() != kVaultFileBytes;
+    const auto whole = static_cast<std::int32_t>(std::min(found.bytes.size(), kVaultFileBytes) /
+                                                 InfectionRecord::kSize);
+    const std::int32_t count =
+        countFrom == VaultCountFrom::Settings ? Settings().VaultCount() : Vault().LeadingRecords();
+    // A damaged stored count must never walk past the table or the file.
+    Vault().SetCount(std::min(count, whole));
     Settings().SetVaultCount(Vault().Count());
 }
 
-void SaveVault() {
-    WriteFileAtomically(RecordsPath(), Vault().FileImage());
+const std::string& VaultReadOnlyReason() {
+    return State().readOnly;
+}
+
+const std::string& VaultStartNotice() {
+    return State().startNotice;
+}
+
+std::string VaultUnusableReason() {
+    if (!State().readOnly.empty()) {
+        return "The quarantine vault is read-only in this run: " + State().readOnly +
+               ". Nothing was removed.";
+    }
+    if (!NamedFolderProblem(VaultFolder()).empty()) {
+        return "The quarantine vault folder is missing or not a folder; nothing was removed.";
+    }
+    return "";
+}
+
+std::string VaultTrustProblem() {
+    const std::string folder = VaultFolder();
+    const std::string problem = NamedFolderProblem(folder);
+    if (!problem.empty()) return "the vault folder cannot be used: " + problem;
+    const std::optional<SecurityView> view = FolderSecurity(folder);
+    if (!view || OthersCanChange(*view, State().writers)) {
+        return "the vault folder " + folder +
+               " could be changed by programs without administrator rights";
+    }
+    const FoundRecords found = ReadRecordsFile();
+    if (found.exists && OthersCanChangeFound(found)) {
+        return "the vault's records file " + VaultRecordsPath() +
+               " could be changed by programs without administrator rights";
+    }
+    return "";
+}
+
+bool OthersCanChangeVaultFile(void* file) {
+    const std::optional<SecurityView> view = SecurityOf(static_cast<HANDLE>(file));
+    return !view || OthersCanChange(*view, State().writers);
+}
+
+void CommitVault(const VaultTable& table) {
+    if (!State().readOnly.empty()) {
+        throw AppError("The quarantine vault is read-only in this run: " + State().readOnly);
+    }
+    if (State().setAsideOnWrite && FileExists(VaultRecordsPath())) {
+        if (SetRecordsAside("damaged").empty()) {
+            throw AppError("The damaged records file " + VaultRecordsPath() +
+                           " could not be set aside");
+        }
+    }
+    State().setAsideOnWrite = false;
+    WriteFileAtomically(VaultRecordsPath(), table.FileImage());
+    const std::int32_t stored = Settings().VaultCount();
+    Settings().SetVaultCount(table.Count());
+    try {
+        SaveSettings();
+    } catch (...) {
+        // The stored count still goes with the old records.
+        Settings().SetVaultCount(stored);
+        try {
+            WriteFileAtomically(VaultRecordsPath(), Vault().FileImage());
+        } catch (const AppError&) {
+        }
+        throw;
+    }
+    Vault() = table;
 }
 
 }  // namespace tolvar

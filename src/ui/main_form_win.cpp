@@ -39,7 +39,7 @@ Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string
 }  // namespace
 
 TForm1::TForm1(MainWindowCommands& commands)
-    : Form("Tolvar AntiVirus", kClientWidth, kClientHeight),
+    : Form(kCaption, kClientWidth, kClientHeight),
       Image1(MakePicture(*this, 0, 0, "FORM1_IMAGE1")),
       Image2(MakePicture(*this, 0, 0, "FORM1_IMAGE2")),
       Image3(add<Image>(15, 72, 162, 89)),
@@ -317,16 +317,30 @@ void TForm1::SysMin() {
     if (splash_ && !splash_->visible()) ShowWindow(splash_->handle(), SW_HIDE);
 }
 
+UINT TForm1::BringToFrontMessage() {
+    static const UINT message = RegisterWindowMessageA("Mirebrook.TolvarAntiVirus.BringToFront");
+    return message;
+}
+
 LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == TrayCallbackMessage) {
         TrayEvent(lp);
         return 0;
+    }
+    if (msg == BringToFrontMessage()) {
+        ComeBack();
+        SetForegroundWindow(handle());
+        return kBroughtToFront;
     }
     return Form::handleMessage(msg, wp, lp);
 }
 
 void TForm1::TrayEvent(LPARAM mouseEvent) {
     if (mouseEvent != WM_LBUTTONDOWN && mouseEvent != WM_RBUTTONDOWN) return;
+    ComeBack();
+}
+
+void TForm1::ComeBack() {
     const bool fromTray = tray_.isUp();
     show();
     tray_.remove();

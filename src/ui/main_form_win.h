@@ -30,6 +30,12 @@ class TForm1 : public Form {
 public:
     static constexpr int kClientWidth = 792;
     static constexpr int kClientHeight = 442;
+    static constexpr const char* kCaption = "Tolvar AntiVirus";
+    // Another start of the program sends this to the running copy's window,
+    // which then comes to the front, from the tray if it is there, and
+    // answers kBroughtToFront.
+    static UINT BringToFrontMessage();
+    static constexpr LRESULT kBroughtToFront = 0x54415601;
 
     explicit TForm1(MainWindowCommands& commands);
     ~TForm1() override;
@@ -198,6 +204,8 @@ private:
     void Action1Execute();
     void Image11Click();
     void TrayEvent(LPARAM mouseEvent);
+    // Shows the window again, from the tray or the taskbar, and activates it.
+    void ComeBack();
     void DrawInfectionRow(HDC dc, const ListRow& row);
     void DrawVaultRow(HDC dc, const ListRow& row);
 

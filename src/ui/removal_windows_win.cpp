@@ -54,14 +54,19 @@ void TForm7::ShowProgress(RemovalRun& run) {
 void TForm7::Run(RemovalRun& run) {
     total_ = run.Remaining();
     ShowProgress(run);
-    Timer1.onTimer = [this, &run] {
-        if (run.Remaining() == 0) {
-            setModalResult(mrOk);
+    // The window closes once the last item is done; it never closes while an
+    // item's copy is still under way.
+    const auto closeWhenDone = [this, &run] {
+        if (!run.Busy() && (run.Remaining() == 0 || run.Stopped())) setModalResult(mrOk);
+    };
+    Timer1.onTimer = [this, &run, closeWhenDone] {
+        if (run.Busy()) return;  // the pace is one item per tick, each whole
+        if (run.Remaining() == 0 || run.Stopped()) {
+            closeWhenDone();
             return;
         }
         ShowProgress(run);
-        run.RemoveNextItem();
-        if (run.Remaining() == 0) setModalResult(mrOk);
+        run.StartNextItem(closeWhenDone);
     };
     Timer1.setEnabled(true);
     showModal();
@@ -74,17 +79,25 @@ TForm6::TForm6(Skin& skin)
       Label1(Bold(AddText(72, 56, 40, 16, "0"))),
       Label2(AddText(100, 56, 260, 16, "Infection(s) were successfully removed")),
       Label3(AddText(72, 74, 280, 16, "Infected files have been quarantined.")),
-      Label4(AddText(72, 92, 280, 16, "")),
+      Label4(AddText(72, 92, 290, 16, "")),
       Image3(AddButton(slot::kRemovalDoneOk, 130, 112)) {
     Image3.onClick = [this] { close(); };
 }
 
-void TForm6::ShowResult(int removed, int notRemoved) {
-    Label1.setCaption(std::to_string(removed));
+void TForm6::ShowResult(const RemovalOutcome& outcome) {
+    Label1.setCaption(std::to_string(outcome.removed));
     Label1.fitToText();
     Label2.setPosition(Label1.bounds().right() + 4, 56);
-    // The count is the truth: what could not be moved is said, not hidden.
-    Label4.setCaption(notRemoved > 0 ? std::to_string(notRemoved) + " could not be removed." : "");
+    // The count is the truth: what could not be moved, and why the run
+    // stopped, is said, not hidden.
+    std::string problem = outcome.stopReason.empty() ? "" : "Stopped: " + outcome.stopReason;
+    if (outcome.notRemoved > 0) {
+        problem += problem.empty() ? std::to_string(outcome.notRemoved) + " could not be removed."
+                                   : "; " + std::to_string(outcome.notRemoved) + " not removed.";
+    } else if (!problem.empty()) {
+        problem += ".";
+    }
+    Label4.setCaption(problem);
     Label4.setTextColor(RGB(217, 83, 79));
     showModal();
 }

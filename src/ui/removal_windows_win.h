@@ -11,6 +11,7 @@
 namespace tolvar {
 
 class RemovalRun;
+struct RemovalOutcome;
 
 class TForm11 : public MessageWindow {
 public:
@@ -31,7 +32,8 @@ private:
 class TForm7 : public MessageWindow {
 public:
     explicit TForm7(Skin& skin);
-    // Runs the removal, one item per tick, in this modal window.
+    // Runs the removal in this modal window: one item per tick, its copy on
+    // a worker while the window goes on answering.
     void Run(RemovalRun& run);
 
     Label& Label1;
@@ -48,13 +50,14 @@ private:
 class TForm6 : public MessageWindow {
 public:
     explicit TForm6(Skin& skin);
-    // Shows, modally, how many were removed and how many could not be.
-    void ShowResult(int removed, int notRemoved);
+    // Shows, modally, how many were removed, how many could not be, and why
+    // the run stopped early if it did.
+    void ShowResult(const RemovalOutcome& outcome);
 
     Label& Label1;  // the count, bold
     Label& Label2;
     Label& Label3;
-    Label& Label4;  // what could not be removed
+    Label& Label4;  // what could not be removed, and why
     Image& Image3;  // OK
 };
 

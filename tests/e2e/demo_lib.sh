@@ -60,15 +60,19 @@ for k in range(len(data) // 563):
 PY
 }
 
-# Starts the installed program; prints the main window's id. The window of
-# a program stopped just before may still be up for a while: the new
-# program's window is another one (it comes after the splash).
+# Starts the installed program and sets demo_window to its main window's id
+# ("" when none appeared). It runs in this shell, not in a command
+# substitution, so that stop_program knows the program to stop: only one
+# copy of the program runs at a time. The window of a program stopped just
+# before may still be up for a while: the new program's window is another
+# one (it comes after the splash).
+demo_window=""
 start_demo_program() {
   quiet_update_check
   local stale
   stale=$(xdotool search --name "^Tolvar AntiVirus\$" 2>/dev/null | tr '\n' ' ' || true)
   start_program wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe"
-  wait_for_main_window 60 "$stale"
+  demo_window=$(wait_for_main_window 60 "$stale") || demo_window=""
 }
 
 # A signed 32-bit field of the scan history at a byte offset.
@@ -101,7 +105,9 @@ shoot() {
 run_headless_demo() {
   local out=$1 win prompt done
   mkdir -p "$out"
-  win=$(start_demo_program) || fail "the main window did not appear"
+  start_demo_program
+  win=$demo_window
+  [ -n "$win" ] || fail "the main window did not appear"
   sleep 1
   click_in "$win" $((178 + 8 + 90)) $((47 + 320 + 25))  # Full Scan
   sleep 2

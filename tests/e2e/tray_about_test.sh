@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # "Minimize to System Tray" takes the main window off the screen and a press
-# on the tray icon brings it back; the About window opens from the footer
+# on the tray icon brings it back, as does a second start of the program,
+# which then ends; the About window opens from the footer
 # button and from the command menu, and closes by its close button and by
 # Escape. A screenshot of the About window is kept as an artifact.
 # Usage: tray_about_test.sh WINE_RUN PROGRAM_DIR ARTIFACT_DIR
@@ -63,6 +64,22 @@ win=$(wait_for_main_window 10) || fail "a press on the tray icon did not bring t
 read -r x y _ _ < <(window_geometry "$win")
 echo "back from the tray at ($x, $y)"
 
+# --- A second start ends at once and brings the running copy back from the
+# tray: two copies would overwrite each other's vault records and settings.
+choose_from_menu Down 5
+wait_until 5 main_window_gone || fail "the main window is still showing after Minimize to System Tray"
+timeout 60 "$wine_run" "$program_dir/AntiVirus.exe" >/dev/null 2>&1 ||
+  fail "the second start did not end by itself with success"
+win=$(wait_for_main_window 10) || fail "a second start did not bring the running copy back"
+main_windows=0
+for id in $(xdotool search --onlyvisible --name "^Tolvar AntiVirus\$" 2>/dev/null || true); do
+  read -r _ _ mw mh < <(window_geometry "$id")
+  [ "$mw" = 792 ] && [ "$mh" = 442 ] && main_windows=$((main_windows + 1))
+done
+[ "$main_windows" = 1 ] || fail "$main_windows main windows after a second start, expected 1"
+read -r x y _ _ < <(window_geometry "$win")
+echo "a second start brought the window back at ($x, $y) and ended"
+
 # --- About, from the footer button (Image7, 217 x 49 at (416, 320) of the
 # page at (178, 47); the window shows its left 198 pixels).
 xdotool mousemove $((x + 178 + 416 + 100)) $((y + 47 + 320 + 24)) click 1
@@ -85,4 +102,4 @@ xdotool key Escape
 wait_until 5 about_gone || fail "Escape did not close the About window"
 main_window_visible || fail "the main window went away with the About window"
 
-echo "PASS: back from the tray; About from the footer and the menu, closed by its button and Escape"
+echo "PASS: back from the tray, by its icon and by a second start; About from the footer and the menu, closed by its button and Escape"

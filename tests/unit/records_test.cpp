@@ -167,10 +167,17 @@ TEST(ScanBookkeeping, TwoScansWithRemovalsInOneRun) {
     AddRemovals(s, 2);
     EXPECT_EQ(s.LastInfectionsRemoved(), 2);
     EXPECT_EQ(s.TotalInfectionsRemoved(), 5);
+    // A retry of what the run left adds to the scan's count, not replaces it.
+    AddRemovals(s, 1);
+    EXPECT_EQ(s.LastInfectionsRemoved(), 3);
+    EXPECT_EQ(s.TotalInfectionsRemoved(), 6);
+    AddRemovals(s, 0);
+    EXPECT_EQ(s.LastInfectionsRemoved(), 3);
 
     RecordScan(s, 0, 10, "a date text longer than twenty");
     EXPECT_EQ(s.LastScanDate(), "a date text longer t");
     EXPECT_EQ(s.TotalInfectionsFound(), 5);
+    EXPECT_EQ(s.LastInfectionsRemoved(), 0);
 }
 
 // A wrapped signed total is undefined behaviour and would show as negative.

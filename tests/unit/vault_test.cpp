@@ -187,6 +187,23 @@ TEST(VaultCount, ClampedToTheTable) {
     EXPECT_EQ(table.Count(), 7);
 }
 
+// Guards against a lost count (an unreadable settings record) emptying the
+// vault, whose next write would then drop every record: the records a file
+// holds are the ones from its start that name a copy.
+TEST(VaultCount, RecordsAtTheFilesStartWhenTheCountIsLost) {
+    auto table = TableOf(3);
+    EXPECT_EQ(table->LeadingRecords(), 3);
+    table->Remove(2);
+    VaultTable reread;
+    const Bytes image = table->FileImage();
+    reread.LoadFileImage(image.data(), image.size());
+    EXPECT_EQ(reread.Count(), 0);
+    EXPECT_EQ(reread.LeadingRecords(), 2);
+    EXPECT_EQ(VaultTable().LeadingRecords(), 0);
+    auto full = TableOf(1000);
+    EXPECT_EQ(full->LeadingRecords(), 1000);
+}
+
 // Guards against a short records file (an interrupted write, a full disk)
 // being read past its end, and against the zeros of its missing part ending
 // up inside a path.
@@ -411,6 +428,25 @@ TEST(VaultNaming, NamesWithAFolderPartAreRefused) {
         NamingFake fake;
         EXPECT_EQ(fake.Choose(kVault, name), "") << name;
         EXPECT_TRUE(fake.asked.empty()) << name;
+    }
+}
+
+// Guards against a removed file named like the records file being given that
+// name in the vault, where the next records write would replace the copy,
+// or a name that blocks setting a damaged records file aside.
+TEST(VaultNaming, TheVaultsOwnNamesAreNeverGivenToACopy) {
+    for (const std::string name : {"records.gav", "RECORDS.GAV", "Records.Gav.damaged-20260101",
+                                   "records.gav.unprotected-1"}) {
+        NamingFake fake;
+        fake.draws = {42};
+        EXPECT_EQ(fake.Choose(kVault, name), kVault + "42" + name) << name;
+        EXPECT_TRUE(IsReservedVaultName(name)) << name;
+    }
+    for (const std::string name :
+         {"records.gav2", "records.ga", "myrecords.gav", "42records.gav"}) {
+        EXPECT_FALSE(IsReservedVaultName(name)) << name;
+        NamingFake fake;
+        EXPECT_EQ(fake.Choose(kVault, name), kVault + name) << name;
     }
 }
 

@@ -134,23 +134,34 @@ public:
 // The removal's windows without windows: the run goes straight through.
 class InlineRemovalWindows : public RemovalWindows {
 public:
+    void ClosePrompt() override { ++promptsClosed; }
+    void TellNothingRemoved(const std::string& why) override { told.push_back(why); }
     void AskToStopScan() override {
         ++stopQuestions;
         if (onStopQuestion) onStopQuestion();
     }
     void RunRemoval(RemovalRun& run) override {
         ++runs;
+        if (beforeRun) beforeRun(run);
         while (run.RemoveNextItem()) {
+            if (afterItem) afterItem(run);
         }
     }
-    void ShowRemovalDone(int removed, int notRemoved) override {
-        done.push_back({removed, notRemoved});
+    void ShowRemovalDone(const RemovalOutcome& outcome) override {
+        done.push_back({outcome.removed, outcome.notRemoved});
+        stopReasons.push_back(outcome.stopReason);
     }
 
     std::function<void()> onStopQuestion;
+    // Called with the run before its first item, and after each item.
+    std::function<void(RemovalRun&)> beforeRun;
+    std::function<void(RemovalRun&)> afterItem;
+    int promptsClosed = 0;
     int stopQuestions = 0;
     int runs = 0;
+    std::vector<std::string> told;
     std::vector<std::pair<int, int>> done;
+    std::vector<std::string> stopReasons;
 };
 
 class RecordingVaultList : public VaultListView {

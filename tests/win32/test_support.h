@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/handles_win.h"
 #include "framework/application_win.h"
 #include "framework/windowed_control_win.h"
 
@@ -90,6 +91,36 @@ inline std::string Content(const std::string& file) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+// Starts this test program again, as a process of its own that runs only the
+// tests `filter` names (disabled ones too), with the environment variable
+// `name` set to `value` for it. Its process handle; none when it could not
+// start.
+inline UniqueHandle StartThisProgram(const std::string& filter, const std::string& name = "",
+                                     const std::string& value = "") {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = std::string("\"") + self + "\" --gtest_filter=" + filter +
+                          " --gtest_also_run_disabled_tests";
+    if (!name.empty()) SetEnvironmentVariableA(name.c_str(), value.c_str());
+    // Its output goes nowhere: its own "PASSED" line must not stand for this
+    // program's.
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const UniqueHandle nowhere(
+        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = nowhere.get();
+    startup.hStdError = nowhere.get();
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessA(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    if (!name.empty()) SetEnvironmentVariableA(name.c_str(), nullptr);
+    if (!started) return UniqueHandle();
+    CloseHandle(process.hThread);
+    return UniqueHandle(process.hProcess);
 }
 
 }  // namespace tolvar::test

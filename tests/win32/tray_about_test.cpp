@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/single_instance_win.h"
 #include "framework/application_win.h"
 #include "framework/text_lines.h"
+#include "framework/thread_win.h"
 #include "framework/timer_win.h"
 #include "recording_views.h"
 #include "scan/scan_state.h"
@@ -143,6 +145,68 @@ TEST_F(Tray, ARefusedIconLeavesTheWindowOnTheTaskbar) {
     EXPECT_FALSE(form.tray().isUp());
     EXPECT_TRUE(IsWindowVisible(form.handle()));
     EXPECT_TRUE(IsIconic(form.handle()));
+}
+
+// In another process: a second start of the program, up to where it ends.
+TEST(SecondCopy, DISABLED_FindsTheRunningCopyAndAsksItForward) {
+    SingleInstance second;
+    ASSERT_TRUE(second.AnotherCopyRuns());
+    EXPECT_TRUE(LeaveToRunningCopy(second));
+}
+
+constexpr const char* kSecondCopyWaits = "Local\\TolvarTests.SecondCopyWaits";
+
+// In another process: a start while a copy without a main window ends.
+TEST(SecondCopy, DISABLED_RunsWhenTheOtherCopyEnds) {
+    SingleInstance second;
+    ASSERT_TRUE(second.AnotherCopyRuns());
+    const UniqueHandle waits(OpenEventA(EVENT_MODIFY_STATE, FALSE, kSecondCopyWaits));
+    SetEvent(waits.get());
+    EXPECT_FALSE(LeaveToRunningCopy(second));
+    EXPECT_FALSE(second.AnotherCopyRuns());
+}
+
+// Guards against a start that ends for good because a copy that was being
+// ended still held the program's name, its main window lingering on
+// without answering.
+TEST(SingleCopy, AStartWhileTheOtherCopyEndsRunsItself) {
+    auto first = std::make_unique<SingleInstance>();
+    ASSERT_FALSE(first->AnotherCopyRuns());
+    Form lingering(TForm1::kCaption, 10, 10);
+    const UniqueHandle waits(CreateEventA(nullptr, TRUE, FALSE, kSecondCopyWaits));
+    const UniqueHandle second = test::StartThisProgram("SecondCopy.DISABLED_RunsWhen*");
+    ASSERT_TRUE(second);
+    // Ended only once the second start has found it running.
+    EXPECT_TRUE(WaitPumping(waits.get(), 30000));
+    first.reset();
+    EXPECT_TRUE(WaitPumping(second.get(), 30000));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+}
+
+// Guards against a second copy of the program running beside the first:
+// each would rewrite the vault's records and the settings from its own
+// memory and drop what the other stored.
+TEST_F(Tray, ASecondStartBringsTheWindowBackFromTheTrayAndEnds) {
+    const SingleInstance first;
+    ASSERT_FALSE(first.AnotherCopyRuns());
+    EXPECT_TRUE(SingleInstance().AnotherCopyRuns());
+    form.MinimizeToTray();
+    ASSERT_FALSE(IsWindowVisible(form.handle()));
+    // The splash stays for the run under the program's title, which a
+    // search for a window title takes for the main window's.
+    Form lookalike("Tolvar Antivirus", 10, 10);
+
+    const UniqueHandle second = test::StartThisProgram("SecondCopy.DISABLED_Finds*");
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(test::PumpUntil([&] { return IsWindowVisible(form.handle()) != FALSE; }, 30000));
+    EXPECT_TRUE(WaitPumping(second.get(), 30000));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << "the second start did not find the first";
+    EXPECT_FALSE(form.tray().isUp());
+    EXPECT_FALSE(IsIconic(form.handle()));
 }
 
 TEST(TrayLifetime, AnIconStillUpGoesWithTheMainWindow) {

@@ -1,0 +1,134 @@
+#include "quarantine/vault_protection_win.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "core/handles_win.h"
+
+namespace tolvar {
+
+namespace {
+
+// A protected list (nothing inherited from above): Administrators and
+// SYSTEM, full control, inherited by files and folders.
+constexpr const char* kVaultList = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// The Administrators as owner.
+constexpr const char* kVaultOwner = "O:BA";
+
+std::string SidText(PSID sid) {
+    if (!sid) return "";
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text)) return "";
+    const LocalMemory owner(text);
+    return text;
+}
+
+SecurityView ViewOf(PSID owner, PACL list) {
+    SecurityView view;
+    view.owner = SidText(owner);
+    view.hasAccessList = list != nullptr;
+    for (DWORD i = 0; list && i < list->AceCount; ++i) {
+        void* raw = nullptr;
+        if (!GetAce(list, i, &raw)) continue;
+        const auto* header = static_cast<const ACE_HEADER*>(raw);
+        AccessEntry entry;
+        entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
+            const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+            entry.rights = ace->Mask;
+            entry.sid = SidText(const_cast<DWORD*>(&ace->SidStart));
+        } else if (header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            entry.allows = false;
+        } else {
+            // An entry of a kind not read here (object or callback entries)
+            // counts as letting anyone change everything.
+            entry.rights = kChangingRights;
+        }
+        view.entries.push_back(entry);
+    }
+    return view;
+}
+
+LocalMemory Descriptor(const std::string& text) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1, &descriptor,
+                                                         nullptr);
+    return LocalMemory(descriptor);
+}
+
+LocalMemory VaultDescriptor() {
+    return Descriptor(std::string(kVaultOwner) + kVaultList);
+}
+
+}  // namespace
+
+std::optional<SecurityView> SecurityOf(HANDLE object) {
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                        &list, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const LocalMemory held(descriptor);
+    return ViewOf(owner, list);
+}
+
+std::optional<SecurityView> FolderSecurity(const std::string& folder) {
+    const UniqueHandle handle(
+        CreateFileA(folder.c_str(), READ_CONTROL,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) return std::nullopt;
+    return SecurityOf(handle.get());
+}
+
+bool CreateProtectedFolder(const std::string& folder) {
+    const LocalMemory descriptor = VaultDescriptor();
+    if (!descriptor) return false;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
+    if (CreateDirectoryA(folder.c_str(), &attributes)) return true;
+    if (GetLastError() != ERROR_INVALID_OWNER) return false;
+    // Without administrator rights the Administrators cannot be made the
+    // owner; the list still keeps everyone else out.
+    const LocalMemory listOnly = Descriptor(kVaultList);
+    if (!listOnly) return false;
+    attributes.lpSecurityDescriptor = listOnly.get();
+    return CreateDirectoryA(folder.c_str(), &attributes) != FALSE;
+}
+
+bool ProtectFolder(const std::string& folder) {
+    const LocalMemory descriptor = VaultDescriptor();
+    if (!descriptor) return false;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL list = nullptr;
+    PSID owner = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted) ||
+        !GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted)) {
+        return false;
+    }
+    std::string path = folder;
+    return SetNamedSecurityInfoA(path.data(), SE_FILE_OBJECT,
+                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                     PROTECTED_DACL_SECURITY_INFORMATION,
+                                 owner, nullptr, list, nullptr) == ERROR_SUCCESS;
+}
+
+std::string CurrentUserSid() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return "";
+    const UniqueHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+        return "";
+    }
+    return SidText(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+}  // namespace tolvar
