@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "core/app_error.h"
-#include "core/atomic_file.h"
 #include "core/folders.h"
 #include "core/system_error_win.h"
 #include "history/scan_history.h"
@@ -149,8 +148,8 @@ void ScanSession::LaunchScanner() {
     SetEvent(running_.get());
 
     const std::string& db = Folders().DatabaseFolder;
-    std::string commandLine = BuildScannerCommandLine(
-        Folders().ProgramFolder, db, parser_.FolderList(), FileExists(db + "daily.cvd"));
+    std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, db,
+                                                      ScanDatabaseFiles(db), parser_.FolderList());
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, inRead = nullptr, inWrite = nullptr;

@@ -5,22 +5,18 @@
 // blanks, tabs and closing backslashes included.
 
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "core/command_line.h"
 
 namespace tolvar {
 
-// The text unchanged when it holds no blank or tab (an empty text stays
-// empty); otherwise in double quotes, with the backslashes right before the
-// closing quote doubled so they do not escape it.
-std::string QuoteArgument(std::string_view text);
-
-// programFolder and databaseFolder end with a backslash. The daily database
-// is named only when its file exists: a missing database
-// file would stop the scanner from loading any.
+// programFolder ends with a backslash. databaseFiles are the database files
+// to load, each named in full (ScanDatabaseFiles); none names main.cvd in
+// databaseFolder, so the scanner itself reports the missing database.
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::string& databaseFolder,
-                                    const std::vector<std::string>& folders,
-                                    bool dailyDatabaseExists);
+                                    const std::vector<std::string>& databaseFiles,
+                                    const std::vector<std::string>& folders);
 
 }  // namespace tolvar

@@ -100,20 +100,24 @@ std::string Hex(long value) {
 }
 
 bool CutShort(const TransferOutcome& outcome) {
-    return outcome.announcedBytes > 0 && outcome.fileSize != outcome.announcedBytes;
+    return outcome.fileSize != outcome.announcedBytes;
 }
 
 }  // namespace
 
 bool IsGoodDownload(const TransferOutcome& outcome) {
+    // Without a length from the mirror, a connection that broke off looks
+    // like the end of the file.
     return outcome.facilityLoaded && outcome.result == kOk && outcome.httpStatus == 200 &&
-           outcome.fileExists && !CutShort(outcome) && outcome.isDatabase;
+           outcome.fileExists && outcome.announcedBytes > 0 && !CutShort(outcome) &&
+           outcome.isDatabase && outcome.bodyMatches;
 }
 
 std::string FailureReason(const TransferOutcome& outcome) {
     const std::string prefix = "Reason: ";
     if (!outcome.facilityLoaded) {
-        return prefix + "the system's download library (URLMON) could not be loaded.";
+        return prefix + "the system's download library (" + outcome.facility +
+               ") could not be loaded.";
     }
     const int status = outcome.httpStatus;
     if (status == 403) {
@@ -134,11 +138,19 @@ std::string FailureReason(const TransferOutcome& outcome) {
     }
     if (status == 0) return prefix + "the mirror sent no answer.";
     if (!outcome.fileExists) return prefix + "the downloaded file could not be saved.";
+    if (outcome.announcedBytes == 0) {
+        return prefix +
+               "the mirror did not say how long the file is, so a cut transfer could not be "
+               "told from a whole one.";
+    }
     if (CutShort(outcome)) {
         return prefix + "the transfer was cut short (" + std::to_string(outcome.fileSize) + " of " +
                std::to_string(outcome.announcedBytes) + " bytes).";
     }
     if (!outcome.isDatabase) return prefix + "the file received is not a signature database.";
+    if (!outcome.bodyMatches) {
+        return prefix + "the file received is damaged (its checksum does not match its header).";
+    }
     return prefix + "unknown.";
 }
 

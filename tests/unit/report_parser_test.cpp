@@ -326,21 +326,22 @@ TEST(ScannerCommand, QuotingOnlyWhereBlanksOrTabsNeedIt) {
 
 TEST(ScannerCommand, ScannerReceivesEveryPathExactly) {
     const Strings folders = {"C:\\", "D:\\My Folder\\", "E:\\tab\there\\\\", "F:\\a b\\c"};
+    const std::string db = "C:\\Program Files\\Tolvar\\db\\";
     const std::string line = BuildScannerCommandLine(
-        "C:\\Program Files\\Tolvar\\", "C:\\Program Files\\Tolvar\\db\\", folders, true);
+        "C:\\Program Files\\Tolvar\\", db, {db + "main.cvd", db + "daily.cld"}, folders);
     Strings expected = {"C:\\Program Files\\Tolvar\\bin\\snr\\1\\9\\clamscan.exe",
                         "--recursive",
                         "--memory",
                         "--unload",
                         "--kill",
                         "--database=C:\\Program Files\\Tolvar\\db\\main.cvd",
-                        "--database=C:\\Program Files\\Tolvar\\db\\daily.cvd"};
+                        "--database=C:\\Program Files\\Tolvar\\db\\daily.cld"};
     expected.insert(expected.end(), folders.begin(), folders.end());
     EXPECT_EQ(SplitLikeTheCRuntime(line), expected) << line;
 }
 
-TEST(ScannerCommand, DailyDatabaseOnlyWhenPresentAndNoFolders) {
-    EXPECT_EQ(BuildScannerCommandLine("C:\\AV\\", "C:\\AV\\db\\", {}, false),
+TEST(ScannerCommand, WithoutDatabasesTheScannerIsToldOfTheMissingMainOne) {
+    EXPECT_EQ(BuildScannerCommandLine("C:\\AV\\", "C:\\AV\\db\\", {}, {}),
               "C:\\AV\\bin\\snr\\1\\9\\clamscan.exe --recursive --memory --unload --kill "
               "--database=C:\\AV\\db\\main.cvd");
 }
