@@ -28,11 +28,11 @@ UpdateRuns::~UpdateRuns() {
 }
 
 void UpdateRuns::Adopt(std::unique_ptr<UpdateRun> run) {
-    JoinEnded();
     if (current_) {
         if (!current_->concluded) current_->Cancel();
         retired_.push_back(std::move(current_));
     }
+    JoinEnded();
     current_ = std::move(run);
 }
 

@@ -77,12 +77,16 @@ TEST(TransferCallback, AnswersTheLibraryAndNeverLetsAnErrorOut) {
         return carryOn;
     };
     TransferCallback callback(progress);
-    EXPECT_EQ(callback.OnResponse(429, L"Content-Type: text/plain\r\nretry-after: 90\r\n", nullptr,
-                                  nullptr),
+    EXPECT_EQ(callback.OnResponse(
+                  429, L"Content-Type: text/plain\r\nretry-after: 90\r\nContent-Length: 100\r\n",
+                  nullptr, nullptr),
               S_OK);
     EXPECT_EQ(callback.outcome.httpStatus, 429);
     EXPECT_EQ(callback.outcome.retryAfter, "90");
-    EXPECT_EQ(callback.OnProgress(10, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    EXPECT_EQ(callback.outcome.announcedBytes, 100u);
+    // The length is the mirror's word, not the progress reports': without a
+    // Content-Length the library reports what came so far as the whole.
+    EXPECT_EQ(callback.OnProgress(10, 250, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
     EXPECT_EQ(callback.outcome.announcedBytes, 100u);
     carryOn = false;
     EXPECT_EQ(callback.OnProgress(20, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), E_ABORT);
@@ -122,6 +126,24 @@ TEST_F(Transfers, ErrorStatusesAreSeen) {
     const TransferOutcome busy = fetch(mirror.address());
     EXPECT_EQ(busy.httpStatus, 429);
     EXPECT_EQ(busy.retryAfter, "90");
+}
+
+TEST_F(Transfers, WithoutAContentLengthTheLengthStaysUnknown) {
+    // A connection that breaks off looks like the end of such a file: the
+    // library reports success either way, so only a length the mirror
+    // announced can tell a whole file from a cut one.
+    TOLVAR_NEEDS_MIRROR(mirror);
+    const std::string database = test::Mirror::Database(3, 40000);
+    mirror.put("main.cvd", database);
+    mirror.setMode("unsized");
+    const TransferOutcome whole = fetch(mirror.address());
+    EXPECT_EQ(whole.httpStatus, 200);
+    EXPECT_EQ(whole.announcedBytes, 0u);
+    EXPECT_EQ(saved(), database);
+    mirror.setMode("unsized-short");
+    const TransferOutcome cut = fetch(mirror.address());
+    EXPECT_EQ(cut.announcedBytes, 0u);
+    EXPECT_EQ(saved().size(), database.size() / 2);
 }
 
 TEST_F(Transfers, ProxyGetsTheRequestWithItsLogin) {

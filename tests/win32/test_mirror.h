@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "updates/md5.h"
+
 namespace tolvar::test {
 
 class Mirror {
@@ -33,14 +35,16 @@ public:
         std::ofstream(root_ / "mode", std::ios::binary) << mode << "\n";
     }
 
-    // A database file as the mirror publishes it: the 512-byte header, then
-    // bodyBytes bytes of the given filler.
+    // A database file as the mirror publishes it: the 512-byte header with
+    // its body's MD5, then bodyBytes bytes of the given filler.
     static std::string Database(int version, std::size_t bodyBytes, char filler = 'x') {
+        const std::string body(bodyBytes, filler);
+        Md5 sum;
+        sum.Update(body);
         std::string header = "ClamAV-VDB:07 Dec 2026 06-00 +0000:" + std::to_string(version) +
-                             ":1234:90:0123456789abcdef0123456789abcdef:testsig:tolvar-test:"
-                             "1796623200";
+                             ":1234:90:" + sum.HexDigest() + ":testsig:tolvar-test:1796623200";
         header.resize(512, ' ');
-        return header + std::string(bodyBytes, filler);
+        return header + body;
     }
 
     void put(const std::string& name, const std::string& content) const {

@@ -84,6 +84,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, fmt, *args):  # quiet: the request log says enough
         pass
 
+    def handle(self):
+        # A client that gives up (a cancelled transfer) is no error here.
+        try:
+            super().handle()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
     def send_page(self, status, text, extra=()):
         body = ("<html><body><h1>%d</h1><p>%s</p></body></html>" % (status, text)).encode()
         self.send_response(status)
