@@ -247,6 +247,12 @@ void FreshclamOutput::Line(std::string raw) {
         progress_ = {};
         return;
     }
+    constexpr std::string_view kNoPatch = "The database server doesn't have the latest patch for the ";
+    if (StartsWith(line, kNoPatch)) {
+        const std::string_view rest = line.substr(kNoPatch.size());
+        withoutPatch_ = std::string(rest.substr(0, rest.find(' ')));
+        return;
+    }
     if (StartsWith(line, "Testing database: ")) {
         step_ = "Testing the new " + database_ + " database";
         return;
@@ -333,6 +339,12 @@ FreshclamResult JudgeFreshclamRun(const FreshclamOutput& output, unsigned long e
             result.reason = limited + Until(result.coolDownUntil);
         } else if (output.Refused()) {
             result.reason = refused + Until(result.coolDownUntil);
+        } else if (!output.WithoutPatch().empty() && output.UpdatedFiles().empty()) {
+            // Not up to date: the newest version is there, only not yet as
+            // a patch.
+            result.reason = prefix + "ClamAV's mirror does not have the patch to the newest " +
+                            output.WithoutPatch() +
+                            " database yet; nothing was updated. It likely will in a few hours.";
         } else {
             result.verdict = output.UpdatedFiles().empty() ? FreshclamVerdict::UpToDate
                                                            : FreshclamVerdict::Updated;

@@ -41,6 +41,9 @@ public:
     std::optional<double> CoolDownUntil() const { return coolDownUntil_; }
     // The database it gave up on ("Update failed for database: daily").
     const std::string& FailedDatabase() const { return failedDatabase_; }
+    // A database the mirror has a newer version of, but not yet the patch
+    // to it, which the updater then leaves as it is (and calls that fine).
+    const std::string& WithoutPatch() const { return withoutPatch_; }
     // The first error it explained: the transfer library's message, or
     // else its first specific error line.
     std::string ErrorDetail() const;
@@ -59,6 +62,7 @@ private:
     bool stillCoolingDown_ = false;
     std::optional<double> coolDownUntil_;
     std::string failedDatabase_;
+    std::string withoutPatch_;
     std::string errorDetail_;
     std::string firstError_;
 };
@@ -74,9 +78,9 @@ struct FreshclamResult {
 };
 
 // Exit code 0 means updated or up to date, but a run refused by the mirror
-// (HTTP 429) or held back by a cool-down also ends with 0: the output says
-// which. 17 is a refusal (HTTP 403), 18 a request to retry later; every
-// other code is an error.
+// (HTTP 429), held back by a cool-down, or left behind for want of a patch
+// also ends with 0: the output says which. 17 is a refusal (HTTP 403), 18 a
+// request to retry later; every other code is an error.
 FreshclamResult JudgeFreshclamRun(const FreshclamOutput& output, unsigned long exitCode);
 
 }  // namespace tolvar

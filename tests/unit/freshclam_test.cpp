@@ -174,6 +174,20 @@ TEST(FreshclamVerdict, ExitCodeAndOutputTogether) {
 
     // A 429 and a run during a cool-down end with 0 as well: only the
     // output tells them from success.
+    // One version behind and the mirror without that patch: the updater
+    // settles and ends with 0, but nothing is up to date.
+    const FreshclamResult noPatch = JudgeFreshclamRun(
+        Read("daily database available for update (local version: 5, remote version: 6)\n"
+             "Current database is 1 version behind.\nDownloading database patch # 6...\n"
+             "WARNING: downloadPatch: Can't download daily-6.cdiff from http://m/daily-6.cdiff\n"
+             "The database server doesn't have the latest patch for the daily database (version "
+             "6). The server will likely have updated if you check again in a few hours.\n"
+             "main.cvd database is up-to-date (version: 1, sigs: 0, f-level: 81, builder: m)\n"),
+        0);
+    EXPECT_EQ(noPatch.verdict, FreshclamVerdict::Failed);
+    EXPECT_NE(noPatch.reason.find("patch to the newest daily database"), std::string::npos)
+        << noPatch.reason;
+
     const FreshclamResult limited = JudgeFreshclamRun(
         Read("WARNING: FreshClam received error code 429 from the ClamAV CDN.\n"
              "WARNING: You are on cool-down until after: 2026-12-08 12:53:19\n"),

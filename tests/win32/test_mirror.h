@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ public:
     void put(const std::string& name, const std::string& content) const {
         std::ofstream(root_ / "files" / name, std::ios::binary) << content;
     }
+    void remove(const std::string& name) const { std::filesystem::remove(root_ / "files" / name); }
 
     std::vector<std::string> requests() const {
         std::ifstream in(root_ / "requests.log", std::ios::binary);
@@ -63,6 +65,22 @@ private:
     std::string address_;
     std::filesystem::path root_;
 };
+
+// ClamAV's own signed test databases (test-1.cvd ... test-6.cvd and the
+// patches test-2.cdiff ... test-6.cdiff), fetched by the build scripts into
+// the folder TOLVAR_CLAMAV_TESTFILES names (a Linux path, reached through
+// Wine's Z: drive). "" when the folder or the file is not there.
+inline std::string ClamavTestFile(const std::string& name) {
+    const char* folder = std::getenv("TOLVAR_CLAMAV_TESTFILES");
+    if (!folder || !*folder) return "";
+    std::string path = std::string("Z:") + folder + "/" + name;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return content;
+}
 
 #define TOLVAR_NEEDS_MIRROR(mirror) \
     if (!(mirror).available()) GTEST_SKIP() << "no test mirror (run through with_test_mirror.sh)"

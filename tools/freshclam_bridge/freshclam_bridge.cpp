@@ -121,7 +121,8 @@ std::optional<Mapped> MapArguments(const WinePaths& wine, const std::string& con
         }
     }
     if (!mirror.empty()) mapped.args.push_back("--no-dns");
-    std::string_view extra = Environment("TOLVAR_FRESHCLAM_ARGS");
+    const std::string extraArgs = Environment("TOLVAR_FRESHCLAM_ARGS");
+    std::string_view extra = extraArgs;
     while (!(extra = Trim(extra)).empty()) {
         const std::size_t blank = extra.find(' ');
         mapped.args.emplace_back(extra.substr(0, blank));

@@ -29,6 +29,7 @@ itself that meets the refusal.
 
 Every request is appended to "requests.log" in the root, one line each:
   <method> <target> proxy=<yes|no|tunnel> proxy-authorization=<value or ->
+with " range=<bytes=...>" at its end when it asked for a part.
 
 Usage: test_mirror.py ROOT PORT_FILE   (binds a free port and writes it to
 PORT_FILE once it listens; ends on SIGTERM or SIGINT)
@@ -123,7 +124,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = urllib.parse.urlsplit(target).path if is_proxy else target.split("?")[0]
         auth = self.headers.get("Proxy-Authorization") or "-"
         via = "tunnel" if self.tunnel else "yes" if is_proxy else "no"
-        log_request("%s %s proxy=%s proxy-authorization=%s" % (self.command, target, via, auth))
+        wanted = self.headers.get("Range")
+        log_request("%s %s proxy=%s proxy-authorization=%s%s"
+                    % (self.command, target, via, auth, " range=" + wanted if wanted else ""))
         mode = read_mode()
         kind = mode[0]
         if kind == "proxy-auth" and is_proxy and auth == "-":
