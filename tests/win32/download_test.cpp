@@ -14,6 +14,7 @@
 
 #include "test_mirror.h"
 #include "updates/mirror_address.h"
+#include "updates/proxy_download_win.h"
 #include "updates/system_transport_win.h"
 #include "updates/url_download_win.h"
 
@@ -49,23 +50,33 @@ protected:
     unsigned long lastExpected = 0;
 };
 
-TEST(DownloadLibrary, ComesFromTheSystemFolderOnly) {
-    // A DLL of that name planted beside the program or in the current
+// The folder a loaded module came from, in upper case.
+std::string ModuleFolder(HMODULE module) {
+    char path[MAX_PATH];
+    if (GetModuleFileNameA(module, path, MAX_PATH) == 0) return "";
+    CharUpperA(path);
+    return std::filesystem::path(path).parent_path().string();
+}
+
+TEST(DownloadLibrary, BothComeFromTheSystemFolderOnly) {
+    // A DLL of either name planted beside the program or in the current
     // folder is no download library; the program runs elevated.
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const std::filesystem::path planted = std::filesystem::path(exe).parent_path() / "urlmon.dll";
-    std::ofstream(planted, std::ios::binary) << "MZ planted, not a library";
-    UrlmonLibrary library;
-    std::filesystem::remove(planted);
-    ASSERT_TRUE(library.loaded());
-    char path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(library.module(), path, MAX_PATH), 0u);
+    const std::filesystem::path folder = std::filesystem::path(exe).parent_path();
+    for (const char* name : {"urlmon.dll", "wininet.dll"})
+        std::ofstream(folder / name, std::ios::binary) << "MZ planted, not a library";
+    UrlmonLibrary urlmon;
+    WininetLibrary wininet;
+    for (const char* name : {"urlmon.dll", "wininet.dll"})
+        std::filesystem::remove(folder / name);
+    ASSERT_TRUE(urlmon.loaded());
+    ASSERT_TRUE(wininet.loaded());
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
-    CharUpperA(path);
     CharUpperA(system);
-    EXPECT_EQ(std::string(path).rfind(std::string(system) + "\\", 0), 0u) << path;
+    EXPECT_EQ(ModuleFolder(urlmon.module()), system);
+    EXPECT_EQ(ModuleFolder(wininet.module()), system);
 }
 
 TEST(TransferCallback, AnswersTheLibraryAndNeverLetsAnErrorOut) {
