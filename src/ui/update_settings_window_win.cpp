@@ -124,14 +124,13 @@ TForm12::TForm12(std::function<void()> save)
                         kProxyFieldLeft - kProxyInset, "Password:")),
       Edit4(GroupBox1.add<Edit>(kProxyFieldLeft, ProxyRowTop(3),
                                 ProxyWidth(*this) - kProxyFieldLeft - kProxyInset, kFieldHeight)),
-      Label6(AddCaption(*this, kMargin, ButtonsTop(*this) + (kButtonHeight - kFieldHeight) / 2 +
-                                             kCaptionDrop,
+      Label6(AddCaption(*this, kMargin,
+                        ButtonsTop(*this) + (kButtonHeight - kFieldHeight) / 2 + kCaptionDrop,
                         kMirrorCaptionWidth, "Private mirror:")),
-      Edit5(add<Edit>(kMargin + kMirrorCaptionWidth,
-                      ButtonsTop(*this) + (kButtonHeight - kFieldHeight) / 2,
-                      clientWidth() - 2 * (kMargin + kButtonWidth) - 2 * kMargin -
-                          kMirrorCaptionWidth,
-                      kFieldHeight)),
+      Edit5(add<Edit>(
+          kMargin + kMirrorCaptionWidth, ButtonsTop(*this) + (kButtonHeight - kFieldHeight) / 2,
+          clientWidth() - 2 * (kMargin + kButtonWidth) - 2 * kMargin - kMirrorCaptionWidth,
+          kFieldHeight)),
       Button1(add<Button>(clientWidth() - 2 * (kMargin + kButtonWidth), ButtonsTop(*this),
                           kButtonWidth, kButtonHeight, "Save Settings")),
       Button2(add<Button>(clientWidth() - kMargin - kButtonWidth, ButtonsTop(*this), kButtonWidth,

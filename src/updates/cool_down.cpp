@@ -131,8 +131,8 @@ std::optional<double> RetryAfterUntil(std::string_view retryAfter, double nowLoc
     return *utc + (nowLocal - nowUtc);
 }
 
-std::optional<double> ActiveCoolDown(const std::optional<CoolDown>& stored,
-                                     std::string_view source, double now) {
+std::optional<double> ActiveCoolDown(const std::optional<CoolDown>& stored, std::string_view source,
+                                     double now) {
     if (!stored || stored->source != source) return std::nullopt;
     if (!(stored->until > now) || stored->until - now > kLongestCoolDownDays) return std::nullopt;
     return stored->until;

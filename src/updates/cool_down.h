@@ -42,8 +42,8 @@ std::optional<double> RetryAfterUntil(std::string_view retryAfter, double nowLoc
 // The end of the stored cool-down if it holds for source at now. A stored
 // end more than a week ahead is taken for a damaged value (no mirror asks
 // that long), so it can never stop the updates for good.
-std::optional<double> ActiveCoolDown(const std::optional<CoolDown>& stored,
-                                     std::string_view source, double now);
+std::optional<double> ActiveCoolDown(const std::optional<CoolDown>& stored, std::string_view source,
+                                     double now);
 
 // The failure notice's line for a run refused during a cool-down.
 std::string CoolDownReason(double until);

@@ -22,7 +22,8 @@ std::vector<std::string> FilesMatching(const std::string& folder, const std::str
     FindHandle find(FindFirstFileA((folder + pattern).c_str(), &found));
     if (!find) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
     } while (FindNextFileA(find.get(), &found));
     return names;
 }

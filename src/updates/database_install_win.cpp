@@ -68,9 +68,8 @@ std::string ConfiguredMirror() {
 void StoreConfiguredMirror(const std::string& mirror) {
     const std::size_t first = mirror.find_first_not_of(" \t");
     const std::size_t last = mirror.find_last_not_of(" \t");
-    RegistryKey("mirror").WriteText(first == std::string::npos
-                                        ? std::string()
-                                        : mirror.substr(first, last - first + 1));
+    RegistryKey("mirror").WriteText(
+        first == std::string::npos ? std::string() : mirror.substr(first, last - first + 1));
 }
 
 }  // namespace tolvar

@@ -90,17 +90,18 @@ void DownloadJob::Transfer(Thread& worker, Run& run) {
             worker.synchronize([&] {
                 if (!run.cancelled) listener_.DownloadStep(StepText(run.plan, i));
             });
-            TransferOutcome outcome = transport_.Fetch(
-                run.plan.files[i].url, run.transferFiles[i], run.plan.proxy,
-                [&](unsigned long done, unsigned long expected) {
-                    if (run.cancelled) return false;
-                    worker.synchronize([&] {
-                        // Cancel may have come while this waited for the UI
-                        // thread.
-                        if (!run.cancelled) listener_.DownloadProgress(GaugeFor(done, expected));
-                    });
-                    return !run.cancelled;
-                });
+            TransferOutcome outcome =
+                transport_.Fetch(run.plan.files[i].url, run.transferFiles[i], run.plan.proxy,
+                                 [&](unsigned long done, unsigned long expected) {
+                                     if (run.cancelled) return false;
+                                     worker.synchronize([&] {
+                                         // Cancel may have come while this waited for the UI
+                                         // thread.
+                                         if (!run.cancelled)
+                                             listener_.DownloadProgress(GaugeFor(done, expected));
+                                     });
+                                     return !run.cancelled;
+                                 });
             if (!run.cancelled) InspectDownload(run.transferFiles[i], outcome);
             outcomes.push_back(outcome);
             // One bad file fails the run: the rest need not travel.

@@ -29,9 +29,9 @@ DownloadPlan PlanDownload(const SettingsRecord& settings, double today,
                           std::string_view configuredMirror, const std::string& databaseFolder) {
     DownloadPlan plan;
     for (const DatabaseFiles& files : ChooseDownloads(today, settings.LastUpdateDate())) {
-        plan.files.push_back(PlannedFile{files.liveName, DatabaseUrl(configuredMirror, files.remotePath),
-                                         databaseFolder + files.liveName,
-                                         databaseFolder + files.pendingName});
+        plan.files.push_back(
+            PlannedFile{files.liveName, DatabaseUrl(configuredMirror, files.remotePath),
+                        databaseFolder + files.liveName, databaseFolder + files.pendingName});
     }
     plan.source = DatabaseUrl(configuredMirror, "");
     plan.proxy = ProxyOf(settings);

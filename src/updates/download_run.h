@@ -19,7 +19,7 @@ namespace tolvar {
 
 // One database file of a run.
 struct PlannedFile {
-    std::string name;         // "main.cvd", for the window
+    std::string name;  // "main.cvd", for the window
     std::string url;
     std::string liveFile;     // the name the scanner reads
     std::string pendingFile;  // where a checked download waits while the live file is held

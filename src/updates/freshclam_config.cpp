@@ -42,16 +42,16 @@ bool UpdatesThroughFreshclam(bool freshclamPresent, std::string_view configuredM
 std::string FreshclamConfig(const std::string& databaseFolder, const ProxySettings& proxy) {
     std::string config =
         "# ClamAV's updater as Tolvar AntiVirus runs it; written anew before each update.\n";
-    config += Setting("DatabaseDirectory", WithoutClosingBackslash(databaseFolder),
-                      "database folder");
+    config +=
+        Setting("DatabaseDirectory", WithoutClosingBackslash(databaseFolder), "database folder");
     config += "DatabaseMirror " + std::string(kDefaultMirror) + "\n";
     const std::string_view server = Trim(proxy.server);
     if (!proxy.use || server.empty()) return config;
     config += Setting("HTTPProxyServer", server, "server");
     const std::string_view port = Trim(proxy.port);
     if (!port.empty()) {
-        const bool digits = port.size() <= 5 && port.find_first_not_of("0123456789") ==
-                                                    std::string_view::npos;
+        const bool digits =
+            port.size() <= 5 && port.find_first_not_of("0123456789") == std::string_view::npos;
         if (!digits || std::stoi(std::string(port)) < 1 || std::stoi(std::string(port)) > 65535) {
             throw AppError("The proxy's port \"" + std::string(port) + "\" is not a port number.");
         }

@@ -54,7 +54,8 @@ std::optional<double> Bytes(std::string_view text) {
     } kUnits[] = {{"GiB", 1024.0 * 1024 * 1024}, {"MiB", 1024.0 * 1024}, {"KiB", 1024.0}, {"B", 1}};
     for (const auto& unit : kUnits) {
         if (!EndsWith(text, unit.unit)) continue;
-        const std::string number(Trim(text.substr(0, text.size() - std::string_view(unit.unit).size())));
+        const std::string number(
+            Trim(text.substr(0, text.size() - std::string_view(unit.unit).size())));
         if (number.empty() || number.find_first_not_of("0123456789.") != std::string::npos) {
             return std::nullopt;
         }
@@ -79,7 +80,8 @@ std::string NumberAfter(std::string_view text, std::string_view marker) {
     const std::size_t at = text.find(marker);
     if (at == std::string_view::npos) return "";
     std::string number;
-    for (std::size_t i = at + marker.size(); i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+    for (std::size_t i = at + marker.size();
+         i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
         number += text[i];
     return number;
 }
@@ -224,7 +226,8 @@ void FreshclamOutput::Line(std::string raw) {
 
     const std::size_t message = line.find("Message: ");
     if (message != std::string_view::npos && errorDetail_.empty()) {
-        errorDetail_ = std::string(Trim(line.substr(message + std::string_view("Message: ").size())));
+        errorDetail_ =
+            std::string(Trim(line.substr(message + std::string_view("Message: ").size())));
     }
 
     constexpr std::string_view kHeader = "Trying to retrieve CVD header from ";
@@ -237,8 +240,8 @@ void FreshclamOutput::Line(std::string raw) {
         return;
     }
     if (StartsWith(line, kPatch)) {
-        step_ = "Downloading patch " + NumberAfter(line, kPatch) + " of the " + database_ +
-                " database";
+        step_ =
+            "Downloading patch " + NumberAfter(line, kPatch) + " of the " + database_ + " database";
         return;
     }
     if (StartsWith(line, kWhole)) {
@@ -247,7 +250,8 @@ void FreshclamOutput::Line(std::string raw) {
         progress_ = {};
         return;
     }
-    constexpr std::string_view kNoPatch = "The database server doesn't have the latest patch for the ";
+    constexpr std::string_view kNoPatch =
+        "The database server doesn't have the latest patch for the ";
     if (StartsWith(line, kNoPatch)) {
         const std::string_view rest = line.substr(kNoPatch.size());
         withoutPatch_ = std::string(rest.substr(0, rest.find(' ')));

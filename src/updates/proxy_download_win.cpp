@@ -78,8 +78,8 @@ TransferOutcome DownloadThroughProxy(const WininetLibrary& library, const std::s
         return outcome;
     }
     const std::string address = proxy.port.empty() ? proxy.server : proxy.server + ":" + proxy.port;
-    InternetHandle session(
-        library, library.open("Tolvar AntiVirus", INTERNET_OPEN_TYPE_PROXY, address.c_str(), "", 0));
+    InternetHandle session(library, library.open("Tolvar AntiVirus", INTERNET_OPEN_TYPE_PROXY,
+                                                 address.c_str(), "", 0));
     if (!session.get()) {
         outcome.result = LastErrorResult();
         return outcome;

@@ -4,8 +4,8 @@
 
 namespace tolvar {
 
-UpdateCheckStep DecideUpdateCheck(const SettingsRecord& settings, bool scanIdle,
-                                  bool offerShowing, double today, bool coolingDown) {
+UpdateCheckStep DecideUpdateCheck(const SettingsRecord& settings, bool scanIdle, bool offerShowing,
+                                  double today, bool coolingDown) {
     if (settings.CheckSchedule() == UpdateSchedule::NeverCheck) return UpdateCheckStep::Wait;
     if (!scanIdle || offerShowing) return UpdateCheckStep::Wait;
     if (!IsUpdateDue(settings, today)) return UpdateCheckStep::NotDue;

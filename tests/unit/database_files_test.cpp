@@ -57,9 +57,10 @@ std::vector<std::string> Choose(const std::vector<DatabaseFileFound>& found) {
 
 TEST(ScanDatabases, EveryDatabaseOnceTheNewerOfAPairAndNoBrokenFile) {
     // What ClamAV's updater leaves: all three, daily patched into a .cld.
-    EXPECT_EQ(Choose({{"bytecode.cvd", 335}, {"daily.cld", 27000}, {"freshclam.dat", {}},
-                      {"main.cvd", 62}}),
-              (std::vector<std::string>{"main.cvd", "daily.cld", "bytecode.cvd"}));
+    EXPECT_EQ(
+        Choose(
+            {{"bytecode.cvd", 335}, {"daily.cld", 27000}, {"freshclam.dat", {}}, {"main.cvd", 62}}),
+        (std::vector<std::string>{"main.cvd", "daily.cld", "bytecode.cvd"}));
     // The program's own download brought a newer daily.cvd beside an older
     // .cld; and the other way round.
     EXPECT_EQ(Choose({{"main.cvd", 62}, {"daily.cld", 26990}, {"daily.cvd", 27000}}),
@@ -99,8 +100,8 @@ TEST(CoolDown, TimesAsTheUpdaterPrintsThemAndAsTheyAreStored) {
     ASSERT_TRUE(back);
     EXPECT_NEAR(back->until, stored.until, 1e-9);
     EXPECT_EQ(back->source, stored.source);
-    for (const char* damaged : {"", "2026-12-08 09:05:07", "yesterday freshclam",
-                                "2026-13-08 09:05:07 freshclam"}) {
+    for (const char* damaged :
+         {"", "2026-12-08 09:05:07", "yesterday freshclam", "2026-13-08 09:05:07 freshclam"}) {
         EXPECT_FALSE(ParseCoolDown(damaged)) << damaged;
     }
 }

@@ -125,9 +125,9 @@ TEST(FreshclamOutput, RefusalsCoolDownsAndErrorsAreRecognised) {
     EXPECT_DOUBLE_EQ(*refused.CoolDownUntil(),
                      DateSerial(2026, 12, 9) + (11 * 3600 + 53 * 60 + 9) / 86400.0);
 
-    const FreshclamOutput limited =
-        Read("WARNING: FreshClam received error code 429 from the ClamAV Content Delivery "
-             "Network (CDN).\nWARNING: You are on cool-down until after: 2026-12-08 12:53:19\n");
+    const FreshclamOutput limited = Read(
+        "WARNING: FreshClam received error code 429 from the ClamAV Content Delivery "
+        "Network (CDN).\nWARNING: You are on cool-down until after: 2026-12-08 12:53:19\n");
     EXPECT_TRUE(limited.RateLimited());
     EXPECT_FALSE(limited.Refused());
 
@@ -151,13 +151,13 @@ TEST(FreshclamOutput, RefusalsCoolDownsAndErrorsAreRecognised) {
     EXPECT_EQ(down.ErrorDetail(), "Couldn't connect to server");
 
     // Otherwise the first specific error, without the function's name.
-    const FreshclamOutput corrupt =
-        Read("ERROR: Verification: Can't verify database integrity\n"
-             "ERROR: Update failed for database: main\nERROR: Update failed.\n");
+    const FreshclamOutput corrupt = Read(
+        "ERROR: Verification: Can't verify database integrity\n"
+        "ERROR: Update failed for database: main\nERROR: Update failed.\n");
     EXPECT_EQ(corrupt.ErrorDetail(), "Verification: Can't verify database integrity");
-    EXPECT_EQ(Read("ERROR: mkdir_and_chdir_for_cdiff_tmp: Can't create directory x\n")
-                  .ErrorDetail(),
-              "Can't create directory x");
+    EXPECT_EQ(
+        Read("ERROR: mkdir_and_chdir_for_cdiff_tmp: Can't create directory x\n").ErrorDetail(),
+        "Can't create directory x");
     EXPECT_EQ(Read("ERROR: Update failed.\n").ErrorDetail(), "") << "a summary is no detail";
 }
 
@@ -188,10 +188,10 @@ TEST(FreshclamVerdict, ExitCodeAndOutputTogether) {
     EXPECT_NE(noPatch.reason.find("patch to the newest daily database"), std::string::npos)
         << noPatch.reason;
 
-    const FreshclamResult limited = JudgeFreshclamRun(
-        Read("WARNING: FreshClam received error code 429 from the ClamAV CDN.\n"
-             "WARNING: You are on cool-down until after: 2026-12-08 12:53:19\n"),
-        0);
+    const FreshclamResult limited =
+        JudgeFreshclamRun(Read("WARNING: FreshClam received error code 429 from the ClamAV CDN.\n"
+                               "WARNING: You are on cool-down until after: 2026-12-08 12:53:19\n"),
+                          0);
     EXPECT_EQ(limited.verdict, FreshclamVerdict::Failed);
     EXPECT_NE(limited.reason.find("(HTTP 429)"), std::string::npos) << limited.reason;
     EXPECT_NE(limited.reason.find("before 2026-12-08 12:53"), std::string::npos) << limited.reason;
@@ -205,18 +205,17 @@ TEST(FreshclamVerdict, ExitCodeAndOutputTogether) {
     EXPECT_NE(still.reason.find("asked for a pause"), std::string::npos) << still.reason;
     EXPECT_NE(still.reason.find("before 2026-12-09 11:53"), std::string::npos) << still.reason;
 
-    const FreshclamResult refused = JudgeFreshclamRun(
-        Read("WARNING: FreshClam received error code 403 from the ClamAV CDN.\n"
-             "WARNING: You are on cool-down until after: 2026-12-09 11:53:09\n"),
-        17);
+    const FreshclamResult refused =
+        JudgeFreshclamRun(Read("WARNING: FreshClam received error code 403 from the ClamAV CDN.\n"
+                               "WARNING: You are on cool-down until after: 2026-12-09 11:53:09\n"),
+                          17);
     EXPECT_EQ(refused.verdict, FreshclamVerdict::Failed);
     EXPECT_NE(refused.reason.find("refused the download (HTTP 403)"), std::string::npos);
     EXPECT_TRUE(refused.coolDownUntil);
 
     const FreshclamResult later = JudgeFreshclamRun(Read(""), 18);
     EXPECT_EQ(later.verdict, FreshclamVerdict::Failed);
-    EXPECT_NE(later.reason.find("(HTTP 429); try again later."), std::string::npos)
-        << later.reason;
+    EXPECT_NE(later.reason.find("(HTTP 429); try again later."), std::string::npos) << later.reason;
 
     // An error, even after it updated something: nothing counts.
     const FreshclamResult down = JudgeFreshclamRun(
@@ -286,11 +285,12 @@ TEST(FreshclamConfig, AFieldThatWouldBreakTheFileIsRefused) {
 }
 
 TEST(FreshclamCommand, ConfigurationFolderAndProgress) {
-    EXPECT_EQ(FreshclamCommandLine("C:\\Program Files\\Tolvar AntiVirus\\bin\\snr\\1\\9\\freshclam.exe",
-                                   "C:\\Data\\freshclam.conf", "C:\\My Data\\db\\"),
-              "\"C:\\Program Files\\Tolvar AntiVirus\\bin\\snr\\1\\9\\freshclam.exe\" "
-              "--config-file=C:\\Data\\freshclam.conf --datadir=\"C:\\My Data\\db\" "
-              "--show-progress --stdout");
+    EXPECT_EQ(
+        FreshclamCommandLine("C:\\Program Files\\Tolvar AntiVirus\\bin\\snr\\1\\9\\freshclam.exe",
+                             "C:\\Data\\freshclam.conf", "C:\\My Data\\db\\"),
+        "\"C:\\Program Files\\Tolvar AntiVirus\\bin\\snr\\1\\9\\freshclam.exe\" "
+        "--config-file=C:\\Data\\freshclam.conf --datadir=\"C:\\My Data\\db\" "
+        "--show-progress --stdout");
 }
 
 TEST(UpdateMethod, TheUpdaterUnlessAMirrorOfTheUsersOwnIsSet) {

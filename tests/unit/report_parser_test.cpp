@@ -327,8 +327,8 @@ TEST(ScannerCommand, QuotingOnlyWhereBlanksOrTabsNeedIt) {
 TEST(ScannerCommand, ScannerReceivesEveryPathExactly) {
     const Strings folders = {"C:\\", "D:\\My Folder\\", "E:\\tab\there\\\\", "F:\\a b\\c"};
     const std::string db = "C:\\Program Files\\Tolvar\\db\\";
-    const std::string line = BuildScannerCommandLine(
-        "C:\\Program Files\\Tolvar\\", db, {db + "main.cvd", db + "daily.cld"}, folders);
+    const std::string line = BuildScannerCommandLine("C:\\Program Files\\Tolvar\\", db,
+                                                     {db + "main.cvd", db + "daily.cld"}, folders);
     Strings expected = {"C:\\Program Files\\Tolvar\\bin\\snr\\1\\9\\clamscan.exe",
                         "--recursive",
                         "--memory",

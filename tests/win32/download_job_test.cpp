@@ -272,7 +272,7 @@ TEST_F(DownloadJobs, AGoodRunCountsStoresAndInstallsTheChosenDatabases) {
     // The last update lies 100 days back: the full database, then the daily
     // one, from the configured mirror, each into a file of the run's own.
     EXPECT_EQ(transport.urls(), (std::vector<std::string>{"http://mirror.test:8080/main.cvd",
-                                                           "http://mirror.test:8080/daily.cvd"}));
+                                                          "http://mirror.test:8080/daily.cvd"}));
     const std::vector<std::string> files = transport.files();
     ASSERT_EQ(files.size(), 2u);
     for (const std::string& file : files) {
@@ -286,12 +286,11 @@ TEST_F(DownloadJobs, AGoodRunCountsStoresAndInstallsTheChosenDatabases) {
     const std::string dailyHalf = std::to_string(daily.size() / 2);
     const std::string dailyWhole = std::to_string(daily.size());
     EXPECT_EQ(listener.events,
-              (std::vector<std::string>{"started", "step Downloading main.cvd (1 of 2)",
-                                        "progress " + half + "/" + whole,
-                                        "progress " + whole + "/" + whole,
-                                        "step Downloading daily.cvd (2 of 2)",
-                                        "progress " + dailyHalf + "/" + dailyWhole,
-                                        "progress " + dailyWhole + "/" + dailyWhole, "succeeded"}));
+              (std::vector<std::string>{
+                  "started", "step Downloading main.cvd (1 of 2)", "progress " + half + "/" + whole,
+                  "progress " + whole + "/" + whole, "step Downloading daily.cvd (2 of 2)",
+                  "progress " + dailyHalf + "/" + dailyWhole,
+                  "progress " + dailyWhole + "/" + dailyWhole, "succeeded"}));
     EXPECT_EQ(Content(db("main.cvd")), main);
     EXPECT_EQ(Content(db("daily.cvd")), daily);
     expectNothingLeft();

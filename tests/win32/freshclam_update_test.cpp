@@ -73,7 +73,8 @@ protected:
         Settings().SetLastUpdateSize(777);
         Settings().SetUseProxy(false);
         if (mirror.available()) {
-            SetEnvironmentVariableA("TOLVAR_FRESHCLAM_MIRROR", ("http://" + mirror.address()).c_str());
+            SetEnvironmentVariableA("TOLVAR_FRESHCLAM_MIRROR",
+                                    ("http://" + mirror.address()).c_str());
         }
     }
     ~FreshclamUpdates() override {
@@ -148,10 +149,10 @@ protected:
     TForm8 form8{form.skin(), notice, transport};
 };
 
-#define TOLVAR_NEEDS_UPDATER(mirror)                                                           \
-    TOLVAR_NEEDS_MIRROR(mirror);                                                               \
+#define TOLVAR_NEEDS_UPDATER(mirror)                                                            \
+    TOLVAR_NEEDS_MIRROR(mirror);                                                                \
     ASSERT_TRUE(FileExists(FreshclamPath())) << "the freshclam bridge is not beside the tests"; \
-    ASSERT_FALSE(test::ClamavTestFile("test-6.cvd").empty())                                   \
+    ASSERT_FALSE(test::ClamavTestFile("test-6.cvd").empty())                                    \
         << "ClamAV's test databases are missing; the build scripts fetch them"
 
 TEST_F(FreshclamUpdates, AFirstDownloadInstallsEveryDatabaseAndCountsIt) {
@@ -160,24 +161,25 @@ TEST_F(FreshclamUpdates, AFirstDownloadInstallsEveryDatabaseAndCountsIt) {
     run();
     ASSERT_FALSE(notice.visible()) << reason();
     EXPECT_TRUE(form8.Label2.visible());
-    EXPECT_EQ(form8.Label2.caption(), "The Updates have successfully been downloaded and installed.");
+    EXPECT_EQ(form8.Label2.caption(),
+              "The Updates have successfully been downloaded and installed.");
     EXPECT_EQ(form8.Label1.caption(), "The bytecode database is updated (version 2)");
     EXPECT_EQ(Content(db("main.cvd")), TestDatabase("test-1.cvd"));
     EXPECT_EQ(Content(db("daily.cvd")), TestDatabase("test-6.cvd"));
     EXPECT_EQ(Content(db("bytecode.cvd")), TestDatabase("test-2.cvd"));
     EXPECT_EQ(Settings().TotalUpdates(), 4);
-    EXPECT_EQ(Settings().LastUpdateSize(),
-              static_cast<int>(TestDatabase("test-1.cvd").size() + TestDatabase("test-6.cvd").size() +
-                               TestDatabase("test-2.cvd").size()));
+    EXPECT_EQ(Settings().LastUpdateSize(), static_cast<int>(TestDatabase("test-1.cvd").size() +
+                                                            TestDatabase("test-6.cvd").size() +
+                                                            TestDatabase("test-2.cvd").size()));
     EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial());
 
     // The program wrote the updater's configuration: the folder, ClamAV's
     // mirror (the bridge points freshclam at the test mirror instead).
     const std::string config = Content(Folders().DataFolder + "freshclam.conf");
-    EXPECT_NE(config.find("DatabaseDirectory \"" +
-                          Folders().DatabaseFolder.substr(0, Folders().DatabaseFolder.size() - 1) +
-                          "\""),
-              std::string::npos)
+    EXPECT_NE(
+        config.find("DatabaseDirectory \"" +
+                    Folders().DatabaseFolder.substr(0, Folders().DatabaseFolder.size() - 1) + "\""),
+        std::string::npos)
         << config;
     EXPECT_NE(config.find("DatabaseMirror database.clamav.net"), std::string::npos) << config;
 
@@ -241,9 +243,9 @@ TEST_F(FreshclamUpdates, AnIncrementalUpdateAppliesThePatches) {
     // Three patches, and the whole database never: only its header.
     const std::vector<std::string> requests = mirror.requests();
     for (const char* patch : {"GET /test-4.cdiff", "GET /test-5.cdiff", "GET /test-6.cdiff"}) {
-        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(),
-                                [&](const std::string& r) { return r.rfind(patch, 0) == 0; }))
-            << patch;
+        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const std::string& r) {
+            return r.rfind(patch, 0) == 0;
+        })) << patch;
     }
     for (const std::string& request : requests) {
         if (request.rfind("GET /test.cvd", 0) == 0) {
@@ -357,7 +359,8 @@ TEST_F(FreshclamUpdates, ThroughTheProxyWithItsLogin) {
     EXPECT_EQ(Content(db("daily.cvd")), TestDatabase("test-6.cvd"));
     const std::vector<std::string> requests = mirror.requests();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests.front(), "CONNECT mirror.invalid:80 proxy=yes proxy-authorization=Basic YTpi");
+    EXPECT_EQ(requests.front(),
+              "CONNECT mirror.invalid:80 proxy=yes proxy-authorization=Basic YTpi");
 }
 
 TEST_F(FreshclamUpdates, TheUpdaterRunsUnlessAPrivateMirrorIsSet) {

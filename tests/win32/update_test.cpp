@@ -137,7 +137,8 @@ TEST_F(Updates, AGoodRunInstallsTheFullAndTheDailyDatabaseAndCountsIt) {
     run();
     EXPECT_TRUE(form8.visible());
     EXPECT_TRUE(form8.Label2.visible());
-    EXPECT_EQ(form8.Label2.caption(), "The Updates have successfully been downloaded and installed.");
+    EXPECT_EQ(form8.Label2.caption(),
+              "The Updates have successfully been downloaded and installed.");
     EXPECT_FALSE(form8.Gauge1.visible());
     EXPECT_EQ(form8.Label1.caption(), "Downloading daily.cvd (2 of 2)");
     EXPECT_EQ(Content(db("main.cvd")), main);

@@ -79,8 +79,7 @@ std::optional<std::string> LinuxConfig(const WinePaths& wine, const std::string&
             blank == std::string_view::npos ? std::string_view() : Trim(line.substr(blank));
         if (name == "DatabaseOwner" || (name == "DatabaseMirror" && !mirror.empty())) continue;
         if (name == "DatabaseDirectory") {
-            const std::optional<std::string> folder =
-                wine.ToUnix(Widen(Unquoted(value), CP_UTF8));
+            const std::optional<std::string> folder = wine.ToUnix(Widen(Unquoted(value), CP_UTF8));
             if (!folder) return std::nullopt;
             config += "DatabaseDirectory \"" + *folder + "\"\n";
             continue;
@@ -138,11 +137,10 @@ std::string WindowsPiece(const WinePaths& wine, const std::string& datadir, std:
     if (datadir.empty()) return piece;
     for (std::size_t at = piece.find(datadir); at != std::string::npos;
          at = piece.find(datadir, at + 1)) {
-        const char quote = at > 0 && (piece[at - 1] == '\'' || piece[at - 1] == '"')
-                               ? piece[at - 1]
-                               : ' ';
-        std::size_t end = piece.find_first_of(quote == ' ' ? std::string(" \r\n") : std::string(1, quote),
-                                              at);
+        const char quote =
+            at > 0 && (piece[at - 1] == '\'' || piece[at - 1] == '"') ? piece[at - 1] : ' ';
+        std::size_t end =
+            piece.find_first_of(quote == ' ' ? std::string(" \r\n") : std::string(1, quote), at);
         if (end == std::string::npos) end = piece.size();
         const std::optional<std::wstring> windows = wine.ToWindows(piece.substr(at, end - at));
         if (!windows) continue;
@@ -154,8 +152,7 @@ std::string WindowsPiece(const WinePaths& wine, const std::string& datadir, std:
     return piece;
 }
 
-std::string Script(const std::string& work, const std::vector<std::string>& args,
-                   bool withConfig) {
+std::string Script(const std::string& work, const std::vector<std::string>& args, bool withConfig) {
     std::string command = "freshclam";
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);
@@ -191,8 +188,7 @@ int Run() {
 
     const std::optional<Mapped> mapped = MapArguments(wine, *workUnix + "/freshclam.conf");
     if (!mapped) return Fail("ERROR: the freshclam bridge could not read its arguments");
-    if (!mapped->config.empty() &&
-        !WriteWholeFile(work.File(L"freshclam.conf"), mapped->config)) {
+    if (!mapped->config.empty() && !WriteWholeFile(work.File(L"freshclam.conf"), mapped->config)) {
         return Fail(kStartError);
     }
     if (!WriteWholeFile(work.File(L"out"), {}) ||
