@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/app_error.h"
+#include "core/ascii_text.h"
 #include "core/date_serial.h"
 
 namespace tolvar {
@@ -59,13 +60,6 @@ std::optional<double> ParseHttpDate(std::string_view text) {
         }
     }
     return std::nullopt;
-}
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 std::string TimeText(double serial, bool withSeconds) {

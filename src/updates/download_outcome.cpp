@@ -3,29 +3,13 @@
 #include <cctype>
 #include <cstdio>
 
+#include "core/ascii_text.h"
+
 namespace tolvar {
 
 namespace {
 
 constexpr long kOk = 0;
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return "";
-    const std::size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 bool AllDigits(const std::string& text) {
     if (text.empty() || text.size() > 9) return false;
@@ -161,8 +145,8 @@ std::string HeaderValue(const std::string& headers, const std::string& name) {
         if (end == std::string::npos) end = headers.size();
         const std::string line = headers.substr(start, end - start);
         const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && EqualNoCase(Trimmed(line.substr(0, colon)), name)) {
-            return Trimmed(line.substr(colon + 1));
+        if (colon != std::string::npos && EqualIgnoringCase(Trim(line.substr(0, colon)), name)) {
+            return std::string(Trim(line.substr(colon + 1)));
         }
         start = end + 1;
     }

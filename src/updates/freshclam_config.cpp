@@ -1,6 +1,7 @@
 #include "updates/freshclam_config.h"
 
 #include "core/app_error.h"
+#include "core/ascii_text.h"
 #include "core/command_line.h"
 #include "updates/mirror_address.h"
 
@@ -12,13 +13,6 @@ std::string WithoutClosingBackslash(std::string folder) {
     while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
         folder.pop_back();
     return folder;
-}
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
 }
 
 // One setting. The updater takes a value in double quotes up to the line's

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/ascii_text.h"
 #include "updates/cool_down.h"
 
 namespace tolvar {
@@ -16,13 +17,6 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
 }
 
 // The terminal's control sequences (on Linux the progress line switches

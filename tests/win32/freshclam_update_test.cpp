@@ -23,18 +23,13 @@
 #include "core/folders.h"
 #include "core/registry_win.h"
 #include "core/settings.h"
-#include "recording_views.h"
+#include "download_windows.h"
 #include "scan/scan_state.h"
 #include "test_mirror.h"
-#include "test_support.h"
-#include "ui/download_window_win.h"
-#include "ui/failure_notice_win.h"
-#include "ui/main_form_win.h"
 #include "updates/cool_down_store.h"
 #include "updates/database_files.h"
 #include "updates/database_updater_win.h"
 #include "updates/freshclam_job_win.h"
-#include "updates/system_transport_win.h"
 
 namespace tolvar {
 namespace {
@@ -57,7 +52,7 @@ std::map<std::string, std::string> DatabaseFiles() {
     return files;
 }
 
-class FreshclamUpdates : public testing::Test {
+class FreshclamUpdates : public testing::Test, protected test::DownloadWindows {
 protected:
     FreshclamUpdates() {
         ScanState = scan_state::kIdle;
@@ -67,7 +62,6 @@ protected:
         RegistryKey("mirror").WriteText("");
         RegistryKey("cooldown").WriteText("");
         ClearDatabaseFolder();
-        form8.Timer1.setInterval(10);
         Settings().SetLastUpdateDate(TodaySerial() - 100);
         Settings().SetTotalUpdates(3);
         Settings().SetLastUpdateSize(777);
@@ -122,14 +116,8 @@ protected:
         std::ofstream(db("bytecode.cvd"), std::ios::binary) << TestDatabase("test-2.cvd");
     }
 
-    // Opens the download window as the page's button does, and waits until
-    // the run has come to its end (or to the given condition).
-    void run(const std::function<bool()>& until = nullptr) {
-        form8.show();
-        ASSERT_TRUE(test::PumpUntil(
-            until ? until : [this] { return !form8.Downloading() && !form8.Timer1.enabled(); },
-            90000));
-    }
+    // freshclam tries a failing mirror three times, five seconds apart.
+    void run(const std::function<bool()>& until = nullptr) { DownloadWindows::run(until, 90000); }
 
     void expectNothingCounted() {
         EXPECT_EQ(Settings().TotalUpdates(), 3);
@@ -142,11 +130,6 @@ protected:
     SettingsRecord saved_;
     std::string savedMirror_;
     test::Mirror mirror;
-    test::RecordingCommands commands;
-    TForm1 form{commands};
-    TForm14 notice{form.skin()};
-    SystemTransport transport;
-    TForm8 form8{form.skin(), notice, transport};
 };
 
 #define TOLVAR_NEEDS_UPDATER(mirror)                                                            \

@@ -19,6 +19,7 @@
 #include "core/folders.h"
 #include "core/registry_win.h"
 #include "core/settings.h"
+#include "download_windows.h"
 #include "history/scan_history.h"
 #include "recording_views.h"
 #include "scan/scan_state.h"
@@ -54,13 +55,12 @@ private:
     Timer timer_;
 };
 
-class Updates : public testing::Test {
+class Updates : public testing::Test, protected test::DownloadWindows {
 protected:
     Updates() {
         ScanState = scan_state::kIdle;
         saved_ = Settings();
         form.ShowStartPage();
-        form8.Timer1.setInterval(10);
         form8.stopUpdateCheck = [this] { form.Timer2.setEnabled(false); };
         prompt.openDownload = [this] { form8.showModal(); };
         if (mirror.available()) RegistryKey("mirror").WriteText(mirror.address());
@@ -89,15 +89,6 @@ protected:
 
     static std::string db(const std::string& name) { return Folders().DatabaseFolder + name; }
 
-    // Opens the download window as the page's button does, and waits until
-    // the run has come to its end (or to the given condition).
-    void run(const std::function<bool()>& until = nullptr) {
-        form8.show();
-        ASSERT_TRUE(test::PumpUntil(
-            until ? until : [this] { return !form8.Downloading() && !form8.Timer1.enabled(); },
-            20000));
-    }
-
     void expectNothingChanged() {
         EXPECT_EQ(Content(db("main.cvd")), kLive);
         EXPECT_EQ(Content(db("daily.cvd")), kLiveDaily);
@@ -121,11 +112,6 @@ protected:
     const std::string kLiveDaily = "live daily database";
     SettingsRecord saved_;
     test::Mirror mirror;
-    test::RecordingCommands commands;
-    TForm1 form{commands};
-    TForm14 notice{form.skin()};
-    SystemTransport transport;
-    TForm8 form8{form.skin(), notice, transport};
     TForm15 prompt{form.skin()};
 };
 

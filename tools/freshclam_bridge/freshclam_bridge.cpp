@@ -29,11 +29,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ascii_text.h"
 #include "wine_bridge/wine_bridge_win.h"
 
 namespace {
 
 using namespace tolvar::bridge;
+using tolvar::Trim;
 
 constexpr char kStartError[] = "ERROR: the freshclam bridge could not start freshclam";
 // freshclam's own code for "failed to initialize".
@@ -48,13 +50,6 @@ std::string Environment(const char* name) {
     char value[2048];
     const DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
     return n > 0 && n < sizeof value ? std::string(value, n) : std::string();
-}
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 std::string_view Unquoted(std::string_view value) {
