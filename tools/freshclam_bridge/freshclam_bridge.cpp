@@ -147,22 +147,13 @@ std::string WindowsPiece(const WinePaths& wine, const std::string& datadir, std:
     return piece;
 }
 
-std::string Script(const std::string& work, const std::vector<std::string>& args, bool withConfig) {
+std::string Script(const std::string& work, const std::vector<std::string>& args,
+                   bool withConfig) {
     std::string command = "freshclam";
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);
-    std::string s;
-    s += "#!/bin/sh\n";
-    s += "# Written by the freshclam bridge for one update.\n";
-    s += "exec 2>&1\n";
-    s += "w=" + ShellQuote(work) + "\n";
-    s += "PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin:$PATH\n";
-    s += "cd / || exit 1\n";
-    s += "if ! command -v freshclam >/dev/null 2>&1; then\n";
-    s += "  echo '" + std::string(kStartError) + " (it is not installed)' >\"$w/out\"\n";
-    s += "  echo 2 >\"$w/rc.tmp\" && mv -f \"$w/rc.tmp\" \"$w/rc\"\n";
-    s += "  exit 0\n";
-    s += "fi\n";
+    std::string s = ScriptStart("Written by the freshclam bridge for one update.", work, "/");
+    s += RequireProgram("freshclam", std::string(kStartError) + " (it is not installed)");
     if (withConfig) {
         // freshclam refuses a configuration with a proxy password that
         // others may read.

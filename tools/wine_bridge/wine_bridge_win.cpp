@@ -62,18 +62,6 @@ std::wstring CommandLineQuote(std::wstring_view text) {
     return out + L"\"";
 }
 
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW found;
-    tolvar::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!find) return files;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            files.push_back(folder + L"\\" + found.cFileName);
-        }
-    } while (FindNextFileW(find.get(), &found));
-    return files;
-}
 
 }  // namespace
 
@@ -149,7 +137,15 @@ std::optional<std::string> WinePaths::ToUnix(const std::wstring& windowsPath) co
     return *parent + Narrow(full.substr(cut + 1), CP_UTF8);
 }
 
+void WinePaths::Remember(const std::string& unixPath, const std::wstring& windowsPath) {
+    given_.emplace_back(unixPath, Normalized(windowsPath));
+}
+
 std::optional<std::wstring> WinePaths::ToWindows(const std::string& unixPath) const {
+    for (const auto& [linuxForm, windowsForm] : given_) {
+        if (linuxForm == unixPath) return windowsForm;
+    }
+    // A Linux program may join a root folder and a name with a second slash.
     std::string clean;
     for (char c : unixPath) {
         if (c != '/' || clean.empty() || clean.back() != '/') clean += c;
@@ -166,6 +162,21 @@ std::optional<std::wstring> WinePaths::ToWindows(const std::string& unixPath) co
 bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found;
+    tolvar::FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!find) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            files.push_back(folder + L"\\" + found.cFileName);
+        }
+    } while (FindNextFileW(find.get(), &found));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
 
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
     tolvar::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
@@ -266,9 +277,33 @@ void Heartbeat::Beat() {
     WriteWholeFile(path_, std::to_string(++count_) + "\n");
 }
 
-std::string WatchedRun(const std::string& command) {
+std::string ScriptStart(const std::string& comment, const std::string& work,
+                        const std::string& folder) {
     std::string s;
+    s += "#!/bin/sh\n";
+    s += "# " + comment + "\n";
+    // Wine sets our stdin and stdout (a file in the work folder) but leaves
+    // stderr on the program's own, which is no place for a shell's remarks.
+    s += "exec 2>&1\n";
+    s += "w=" + ShellQuote(work) + "\n";
+    s += "PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin:$PATH\n";
+    s += "cd " + ShellQuote(folder) + " 2>/dev/null || cd /\n";
     s += "finish() { echo \"$1\" >\"$w/rc.tmp\" && mv -f \"$w/rc.tmp\" \"$w/rc\"; }\n";
+    return s;
+}
+
+std::string RequireProgram(const std::string& program, const std::string& message) {
+    std::string s;
+    s += "if ! command -v " + program + " >/dev/null 2>&1; then\n";
+    s += "  echo " + ShellQuote(message) + " >\"$w/out\"\n";
+    s += "  finish 2\n";
+    s += "  exit 0\n";
+    s += "fi\n";
+    return s;
+}
+
+std::string WatchedRun(const std::string& command, const std::string& afterward) {
+    std::string s;
     s += command + " >\"$w/out\" 2>&1 </dev/null &\n";
     s += "job=$!\n";
     // The watchdog: a counter of its own for the bridge, and the bridge's
@@ -300,6 +335,7 @@ std::string WatchedRun(const std::string& command) {
     s += "kill $dog 2>/dev/null\n";
     s += "wait $dog 2>/dev/null\n";
     s += "if [ -e \"$w/gone\" ]; then rm -rf \"$w\"; exit 0; fi\n";
+    s += afterward;
     s += "finish $rc\n";
     return s;
 }

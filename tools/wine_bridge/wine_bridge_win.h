@@ -46,6 +46,10 @@ public:
     // backslash is dropped first (a root keeps it). A path that does not
     // exist is mapped through its nearest existing parent.
     std::optional<std::string> ToUnix(const std::wstring& windowsPath) const;
+    // A path as given on the command line, remembered with its Linux form,
+    // so output about it names it as the program did, even where Wine's
+    // reverse mapping would take another route.
+    void Remember(const std::string& unixPath, const std::wstring& windowsPath);
     // The Windows path of a Linux path ("Z:\tmp\x"); one outside every
     // drive keeps Wine's "\\?\unix\..." form.
     std::optional<std::wstring> ToWindows(const std::string& unixPath) const;
@@ -56,9 +60,12 @@ private:
 
     ToUnixFn toUnix_ = nullptr;
     ToDosFn toDos_ = nullptr;
+    std::vector<std::pair<std::string, std::wstring>> given_;
 };
 
 bool Exists(const std::wstring& path);
+// The plain files of a folder, sorted.
+std::vector<std::wstring> FilesIn(const std::wstring& folder);
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
 // The whole of a file; nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::wstring& path);
@@ -111,13 +118,21 @@ private:
     tolvar::UniqueHandle thread_;
 };
 
+// The start of a bridge's script: the work folder in w, the Linux
+// program's folder, and the function finish CODE that writes the exit code
+// for the bridge. comment says whose script it is.
+std::string ScriptStart(const std::string& comment, const std::string& work,
+                        const std::string& folder);
+// Lines that end the script with a message in "$w/out" and exit code 2 when
+// program is not installed.
+std::string RequireProgram(const std::string& program, const std::string& message);
 // The script's lines that run `command` (already quoted for sh) with its
 // output into "$w/out" and its exit code into "$w/rc", and the watchdog
 // that ends it when the bridge's counter "$w/alive" stands still for a
 // second (writing "$w/gone" first; the script then removes the work folder
 // itself). Its own counter "$w/watch" tells the bridge the script is alive.
-// The variable w must hold the work folder.
-std::string WatchedRun(const std::string& command);
+// afterward runs once the program ended, before its exit code is written.
+std::string WatchedRun(const std::string& command, const std::string& afterward = "");
 
 // Starts /bin/sh with the script at scriptUnix (a Linux path), its own
 // output going to logFile. False when Wine would not start it.
