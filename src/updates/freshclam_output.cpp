@@ -69,7 +69,7 @@ std::string_view BaseName(std::string_view file) {
     return dot == std::string_view::npos ? file : file.substr(0, dot);
 }
 
-// The number after "version: " (or "version " + text) in text; "" when none.
+// The digits right after marker in text; "" when marker is not there.
 std::string NumberAfter(std::string_view text, std::string_view marker) {
     const std::size_t at = text.find(marker);
     if (at == std::string_view::npos) return "";
@@ -101,8 +101,8 @@ bool IsSummaryError(std::string_view text) {
     return false;
 }
 
-// "getcvd: Can't ..." -> "Can't ...": the name of the updater's function
-// means nothing to a user.
+// "mkdir_and_chdir_for_cdiff_tmp: Can't ..." -> "Can't ...": the name of
+// the updater's function means nothing to a user.
 std::string_view WithoutFunctionName(std::string_view text) {
     const std::size_t colon = text.find(": ");
     if (colon == std::string_view::npos) return text;
@@ -321,17 +321,11 @@ FreshclamResult JudgeFreshclamRun(const FreshclamOutput& output, unsigned long e
     FreshclamResult result;
     result.coolDownUntil = output.CoolDownUntil();
     const std::string prefix = "Reason: ";
-    const std::string refused =
-        prefix +
-        "ClamAV's mirror refused the download (HTTP 403): it blocks this computer, its network "
-        "or this version of ClamAV; ";
-    const std::string limited =
-        prefix + "ClamAV's mirror has had too many requests from this computer (HTTP 429); ";
+    const std::string refused = prefix + "ClamAV's mirror refused the download (HTTP 403); ";
+    const std::string limited = prefix + "too many requests to ClamAV's mirror (HTTP 429); ";
     if (exitCode == 0) {
         if (output.StillCoolingDown()) {
-            result.reason = prefix +
-                            "ClamAV's mirror asked for a pause after refusing or limiting earlier "
-                            "downloads; " +
+            result.reason = prefix + "ClamAV's mirror asked for a pause after earlier refusals; " +
                             Until(result.coolDownUntil);
         } else if (output.RateLimited()) {
             result.reason = limited + Until(result.coolDownUntil);
@@ -341,8 +335,7 @@ FreshclamResult JudgeFreshclamRun(const FreshclamOutput& output, unsigned long e
             // Not up to date: the newest version is there, only not yet as
             // a patch.
             result.reason = prefix + "ClamAV's mirror does not have the patch to the newest " +
-                            output.WithoutPatch() +
-                            " database yet; nothing was updated. It likely will in a few hours.";
+                            output.WithoutPatch() + " database yet; try again in a few hours.";
         } else {
             result.verdict = output.UpdatedFiles().empty() ? FreshclamVerdict::UpToDate
                                                            : FreshclamVerdict::Updated;

@@ -106,11 +106,15 @@ shoot() {
 # "Check Now for updates" on the Virus Database page, until the download
 # window says the update is in; fails with the notice's reason otherwise.
 update_databases() {
-  local win=$1 out=$2 download notice
-  click_in "$win" $((5 + 86)) $((336 + 48))  # Virus Database
-  sleep 0.7
-  click_in "$win" $((178 + 488 + 52)) $((47 + 64 + 12))  # Check Now for updates
-  download=$(wait_for_window "^Virus Database Update\$" 20) || fail "no download window"
+  local win=$1 out=$2 download="" notice
+  # A first click may only bring the window forward.
+  for _ in 1 2 3 4 5; do
+    click_in "$win" $((5 + 86)) $((336 + 48))  # Virus Database
+    sleep 0.7
+    click_in "$win" $((178 + 488 + 52)) $((47 + 64 + 12))  # Check Now for updates
+    download=$(wait_for_window "^Virus Database Update\$" 5) && break
+  done
+  [ -n "$download" ] || fail "no download window"
   for _ in $(seq 240); do
     [ "$(registry_int sysdata 788)" = 1 ] && break
     notice=$(xdotool search --onlyvisible --name "^Download Failed\$" 2>/dev/null | head -n 1 || true)
