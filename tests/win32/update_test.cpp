@@ -29,6 +29,7 @@
 #include "ui/failure_notice_win.h"
 #include "ui/main_form_win.h"
 #include "ui/update_prompt_win.h"
+#include "updates/cool_down_store.h"
 #include "updates/system_transport_win.h"
 
 namespace tolvar {
@@ -313,6 +314,7 @@ protected:
         Settings().SetLastUpdateDate(TodaySerial());
     }
     ~ScheduledCheck() override {
+        RegistryKey("cooldown").WriteText("");
         Settings() = saved_;
         SaveSettings();
         ScanState = scan_state::kIdle;
@@ -359,6 +361,30 @@ TEST_F(ScheduledCheck, OffersAnUpdateOnlyWhenDueAndOnlyOnce) {
     tick();
     EXPECT_TRUE(prompted);
     EXPECT_EQ(Showing("Update Available"), nullptr);
+    EXPECT_FALSE(checkTimer().enabled());
+}
+
+TEST_F(ScheduledCheck, ADueUpdateWaitsWhileTheMirrorsCoolDownHolds) {
+    // ClamAV's updater sits beside the program and no mirror of the user's
+    // own is set: its cool-down is the one that counts.
+    RegistryKey("mirror").WriteText("");
+    StoreCoolDown(CoolDown{NowSerial() + 1.0 / 24, kUpdaterSource});
+    Settings().SetLastUpdateDate(TodaySerial() - 1);
+    checkTimer().setEnabled(true);
+    tick();
+    EXPECT_TRUE(checkTimer().enabled()) << "the check gave up instead of waiting";
+    EXPECT_EQ(Showing("Update Available"), nullptr);
+
+    // Once it is over, the offer comes.
+    RegistryKey("cooldown").WriteText("");
+    bool prompted = false;
+    Later decline([&] {
+        HWND prompt = Showing("Update Available");
+        prompted = prompt != nullptr;
+        if (prompt) test::ClickAt(prompt, 189 + 50, 186 + 15);
+    });
+    tick();
+    EXPECT_TRUE(prompted);
     EXPECT_FALSE(checkTimer().enabled());
 }
 
