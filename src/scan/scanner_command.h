@@ -11,9 +11,10 @@
 
 namespace tolvar {
 
-// programFolder ends with a backslash. databaseFiles are the database files
-// to load, each named in full (ScanDatabaseFiles); none names main.cvd in
-// databaseFolder, so the scanner itself reports the missing database.
+// programFolder and databaseFolder end with a backslash. databaseFiles are
+// the database files to load, each named in full (ScanDatabaseFiles); when
+// there are none, main.cvd in databaseFolder is named, so that the scanner
+// itself reports the missing database instead of loading another set.
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::string& databaseFolder,
                                     const std::vector<std::string>& databaseFiles,
