@@ -147,12 +147,12 @@ std::string WindowsPiece(const WinePaths& wine, const std::string& datadir, std:
     return piece;
 }
 
-std::string Script(const std::string& work, const std::vector<std::string>& args,
-                   bool withConfig) {
+std::string Script(const std::string& work, const std::vector<std::string>& args, bool withConfig) {
     std::string command = "freshclam";
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);
-    std::string s = ScriptStart("Written by the freshclam bridge for one update.", work, "/");
+    std::string s = ScriptStart("Written by the freshclam bridge for one update.", work, "/",
+                                "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin");
     s += RequireProgram("freshclam", std::string(kStartError) + " (it is not installed)");
     if (withConfig) {
         // freshclam refuses a configuration with a proxy password that
@@ -212,7 +212,8 @@ int Run() {
             return kInitFailed;
         case ScriptEnd::NeverStarted:
             return Fail(kStartError);
-        case ScriptEnd::Lost:
+        case ScriptEnd::WatchdogGone:
+        case ScriptEnd::FolderGone:
             return Fail("ERROR: the freshclam bridge lost freshclam");
     }
     if (!pending.empty() && !WriteOut(WindowsPiece(wine, mapped->datadir, pending) + "\r\n")) {

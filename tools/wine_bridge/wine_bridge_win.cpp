@@ -62,7 +62,6 @@ std::wstring CommandLineQuote(std::wstring_view text) {
     return out + L"\"";
 }
 
-
 }  // namespace
 
 std::wstring Widen(std::string_view text, UINT codePage) {
@@ -85,6 +84,10 @@ std::string Narrow(std::wstring_view text, UINT codePage) {
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
@@ -138,12 +141,28 @@ std::optional<std::string> WinePaths::ToUnix(const std::wstring& windowsPath) co
 }
 
 void WinePaths::Remember(const std::string& unixPath, const std::wstring& windowsPath) {
-    given_.emplace_back(unixPath, Normalized(windowsPath));
+    const std::wstring normalized = Normalized(windowsPath);
+    given_.emplace_back(unixPath, normalized);
+    if (sharePaths_ != SharePaths::Unc) return;
+    if (StartsWith(normalized, L"\\\\?\\UNC\\")) {
+        shares_.emplace_back(unixPath, normalized);
+    } else if (StartsWith(normalized, L"\\\\") && !StartsWith(normalized, L"\\\\?\\")) {
+        shares_.emplace_back(unixPath, L"\\\\?\\UNC\\" + normalized.substr(2));
+    }
 }
 
 std::optional<std::wstring> WinePaths::ToWindows(const std::string& unixPath) const {
     for (const auto& [linuxForm, windowsForm] : given_) {
         if (linuxForm == unixPath) return windowsForm;
+    }
+    for (const auto& [linuxForm, uncForm] : shares_) {
+        if (unixPath.size() > linuxForm.size() + 1 && StartsWith(unixPath, linuxForm) &&
+            unixPath[linuxForm.size()] == '/') {
+            std::wstring rest = Widen(std::string_view(unixPath).substr(linuxForm.size()), CP_UTF8);
+            for (wchar_t& c : rest)
+                c = c == L'/' ? L'\\' : c;
+            return uncForm + rest;
+        }
     }
     // A Linux program may join a root folder and a name with a second slash.
     std::string clean;
@@ -176,7 +195,6 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::sort(files.begin(), files.end());
     return files;
 }
-
 
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
     tolvar::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
@@ -278,7 +296,7 @@ void Heartbeat::Beat() {
 }
 
 std::string ScriptStart(const std::string& comment, const std::string& work,
-                        const std::string& folder) {
+                        const std::string& folder, const std::string& programFolders) {
     std::string s;
     s += "#!/bin/sh\n";
     s += "# " + comment + "\n";
@@ -286,7 +304,7 @@ std::string ScriptStart(const std::string& comment, const std::string& work,
     // stderr on the program's own, which is no place for a shell's remarks.
     s += "exec 2>&1\n";
     s += "w=" + ShellQuote(work) + "\n";
-    s += "PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin:$PATH\n";
+    s += "PATH=" + programFolders + ":$PATH\n";
     s += "cd " + ShellQuote(folder) + " 2>/dev/null || cd /\n";
     s += "finish() { echo \"$1\" >\"$w/rc.tmp\" && mv -f \"$w/rc.tmp\" \"$w/rc\"; }\n";
     return s;
@@ -389,7 +407,7 @@ std::optional<ScriptEnd> ScriptWatch::Check() {
         lastSign_ = now;
     }
     if (now - lastSign_ <= kScriptSilenceMs) return std::nullopt;
-    return last_ ? ScriptEnd::Lost : ScriptEnd::NeverStarted;
+    return last_ ? ScriptEnd::WatchdogGone : ScriptEnd::NeverStarted;
 }
 
 }  // namespace tolvar::bridge

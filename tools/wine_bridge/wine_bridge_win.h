@@ -28,6 +28,7 @@ namespace tolvar::bridge {
 std::wstring Widen(std::string_view text, UINT codePage);
 std::string Narrow(std::wstring_view text, UINT codePage);
 bool StartsWith(std::string_view text, std::string_view prefix);
+bool StartsWith(std::wstring_view text, std::wstring_view prefix);
 
 // One argument for sh: in single quotes, each quote inside closed,
 // escaped and opened again.
@@ -37,9 +38,16 @@ std::string ShellQuote(std::string_view text);
 // code page.
 std::vector<std::wstring> Arguments();
 
+// How a path below a network share handed to WinePaths::Remember comes
+// back from ToWindows: as Wine's reverse mapping gives it, or in the form
+// clamscan.exe gives it, "\\?\UNC\server\share\...".
+enum class SharePaths { AsWineMaps, Unc };
+
 // Wine's own translation between Windows and Linux paths.
 class WinePaths {
 public:
+    explicit WinePaths(SharePaths shares = SharePaths::AsWineMaps) : sharePaths_(shares) {}
+
     bool Load();
 
     // The Linux path of a Windows path, in UTF-8. A folder's trailing
@@ -48,19 +56,24 @@ public:
     std::optional<std::string> ToUnix(const std::wstring& windowsPath) const;
     // A path as given on the command line, remembered with its Linux form,
     // so output about it names it as the program did, even where Wine's
-    // reverse mapping would take another route.
+    // reverse mapping would take another route. What lies below a network
+    // share given so comes back in the form SharePaths chose.
     void Remember(const std::string& unixPath, const std::wstring& windowsPath);
     // The Windows path of a Linux path ("Z:\tmp\x"); one outside every
-    // drive keeps Wine's "\\?\unix\..." form.
+    // drive keeps Wine's "\\?\unix\..." form, which Windows functions
+    // still open.
     std::optional<std::wstring> ToWindows(const std::string& unixPath) const;
 
 private:
     using ToUnixFn = char*(CDECL*)(LPCWSTR);
     using ToDosFn = WCHAR*(CDECL*)(const char*);
 
+    SharePaths sharePaths_;
     ToUnixFn toUnix_ = nullptr;
     ToDosFn toDos_ = nullptr;
     std::vector<std::pair<std::string, std::wstring>> given_;
+    // Linux form of a share given, and the form what lies below it takes.
+    std::vector<std::pair<std::string, std::wstring>> shares_;
 };
 
 bool Exists(const std::wstring& path);
@@ -119,10 +132,12 @@ private:
 };
 
 // The start of a bridge's script: the work folder in w, the Linux
-// program's folder, and the function finish CODE that writes the exit code
-// for the bridge. comment says whose script it is.
+// program's folder, the folders searched for programs before the inherited
+// PATH (programFolders, separated by ":" and written as they are, not
+// quoted), and the function finish CODE that writes the exit code for the
+// bridge. comment says whose script it is.
 std::string ScriptStart(const std::string& comment, const std::string& work,
-                        const std::string& folder);
+                        const std::string& folder, const std::string& programFolders);
 // Lines that end the script with a message in "$w/out" and exit code 2 when
 // program is not installed.
 std::string RequireProgram(const std::string& program, const std::string& message);
@@ -146,10 +161,11 @@ enum class ScriptEnd {
     Exited,        // its exit code is there
     ReaderGone,    // nobody reads the bridge's output any more
     NeverStarted,  // its watchdog never answered
-    Lost,          // its watchdog fell silent, or its work folder went
+    WatchdogGone,  // its watchdog answered, then fell silent
+    FolderGone,    // its work folder went
 };
 struct Followed {
-    ScriptEnd end = ScriptEnd::Lost;
+    ScriptEnd end = ScriptEnd::WatchdogGone;
     int exitCode = 0;
 };
 
@@ -186,7 +202,7 @@ Followed FollowScript(const WorkFolder& work, HANDLE output, Pass pass) {
         }
         if (rc) return {ScriptEnd::Exited, *rc};
         if (const std::optional<ScriptEnd> end = watch.Check()) return {*end, 0};
-        if (!Exists(work.path())) return {ScriptEnd::Lost, 0};
+        if (!Exists(work.path())) return {ScriptEnd::FolderGone, 0};
         Sleep(kPollMs);
     }
 }
