@@ -110,6 +110,7 @@ Function un.onInit
   Call un.StartChecks
 FunctionEnd
 
+!ifndef CLAMAV_DIR
 ; Pushes the folder of an installed ClamAV that holds clamscan.exe: the one
 ; ClamAV's registry key names, else the one in the program files folder;
 ; "" when there is none.
@@ -126,6 +127,7 @@ Function FindInstalledClamAV
   ${EndIf}
   Push ""
 FunctionEnd
+!endif
 
 ; The scanner: what the build carries, or a copy of an installed ClamAV's
 ; scanner and updater when the user agrees. Files a user put there by hand

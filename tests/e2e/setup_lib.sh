@@ -51,3 +51,18 @@ ms, ls = struct.unpack_from('<II', data, at + 8)
 print(f'{ms >> 16}.{ms & 0xFFFF}.{ls >> 16}.{ls & 0xFFFF}')
 PY
 }
+
+# True when an access list in the system's text form ("O:<owner>D:<list>")
+# lets in no one but the Administrators, SYSTEM and the owner.
+only_writers() {
+  python3 - "$1" <<'PY'
+import re, sys
+text = sys.argv[1]
+owner = re.match(r'O:([^D]+)D:', text)
+entries = re.findall(r'\(([^)]*)\)', text)
+if not owner or not entries:
+    sys.exit(1)
+allowed = {'BA', 'SY', 'S-1-5-32-544', 'S-1-5-18', owner.group(1)}
+sys.exit(0 if all(e.split(';')[5] in allowed for e in entries) else 1)
+PY
+}
