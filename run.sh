@@ -4,8 +4,9 @@
 # own (build/run/) whose fixed drives are C: and a D: holding a sample
 # folder with the EICAR test file, puts in the scanner bridge running
 # Debian's clamscan and the freshclam bridge running Debian's freshclam as
-# the stand-ins for ClamAV's Windows files, with an empty database folder and a local test mirror serving
-# ClamAV's signed test databases, and starts it:
+# the stand-ins for ClamAV's Windows files, with an empty database folder
+# and a local test mirror serving ClamAV's signed test databases, and starts
+# it:
 # - with DISPLAY set, on your display, for you to use (accept the update it
 #   offers, or press "Check Now for updates", before you scan);
 # - without DISPLAY, on a private Xvfb display, where it downloads its

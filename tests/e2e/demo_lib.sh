@@ -73,6 +73,7 @@ prepare_demo() {
   local setup
   setup=$(built_setup "$repo_root/build/win")
   [ -n "$setup" ] || fail "no setup was built in build/win"
+  echo "== installing with ${setup##*/} /S"
   run_setup "$setup" /S || fail "the setup $setup ended with code $?"
   [ -f "$demo_program/AntiVirus.exe" ] || fail "the setup did not install the program"
   cp "$repo_root/build/win/tools/scanner_bridge.exe" "$demo_program/bin/snr/1/9/clamscan.exe"

@@ -9,7 +9,8 @@
 # - an install over an older one keeps the vault's records and copies, the
 #   scan history and the settings, and copies an installed ClamAV it finds;
 # - a silent uninstall removes the program and keeps all the data;
-# - a setup built with ClamAV's folder carries its files into bin\snr\1\9\;
+# - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
+#   of the folder chosen with /D=;
 # - an uninstall answered "do not keep" removes the data too.
 # Usage: setup_test.sh REPO_ROOT WORK_DIR ARTIFACT_DIR SETUP CLAMAV_SETUP CLAMAV_DIR FOLDER_ACCESS
 # (CLAMAV_SETUP was built with the stand-in ClamAV folder CLAMAV_DIR;
@@ -161,8 +162,15 @@ cmp -s "$vault/records.gav" "$work/records.before" || fail "the silent uninstall
 [ "$(registry_hex sysdata)" = "$sysdata" ] || fail "the silent uninstall deleted the settings"
 
 # --- The setup built with ClamAV's folder carries it whole into
-# bin\snr\1\9\; an install after an uninstall finds the kept data.
-run_setup "$clamav_setup" /S || fail "the install with ClamAV ended with code $?"
+# bin\snr\1\9\ of a folder the user chose; an install after an uninstall
+# finds the kept data.
+run_setup "$clamav_setup" /S '/D=C:\Apps\Tolvar' || fail "the install with ClamAV ended with code $?"
+[ ! -e "$program" ] || fail "the setup installed into $program, not the folder chosen"
+program="$drive_c/Apps/Tolvar"
+scanner="$program/bin/snr/1/9"
+[ -f "$program/AntiVirus.exe" ] || fail "the program is not in the folder chosen"
+[ "$(uninstall_value QuietUninstallString)" = '"C:\Apps\Tolvar\uninstall.exe" /S' ] ||
+  fail "QuietUninstallString '$(uninstall_value QuietUninstallString)' after an install into C:\Apps\Tolvar"
 mapfile -t carried < <(cd "$clamav_dir" && find . -type f)
 [ "${#carried[@]}" -ge 4 ] || fail "the stand-in ClamAV folder $clamav_dir is not complete"
 for f in "${carried[@]}"; do
@@ -172,7 +180,7 @@ cmp -s "$vault/records.gav" "$work/records.before" || fail "the install after an
 
 # --- An uninstall answered "do not keep" removes the data too: the
 # confirmation page, then No to "Keep the quarantine vault and the history?".
-setsid wine "C:\\Program Files\\Tolvar AntiVirus\\uninstall.exe" </dev/null >/dev/null 2>&1 &
+setsid wine 'C:\Apps\Tolvar\uninstall.exe' </dev/null >/dev/null 2>&1 &
 uninstaller_pid=$!
 page=$(wait_for_window "^Tolvar AntiVirus Uninstall" 60) || fail "the uninstaller's window did not appear"
 sleep 1
