@@ -102,6 +102,18 @@ start_program wine 'C:\Program Files\Tolvar AntiVirus\AntiVirus.exe'
 wait_for_main_window 60 >/dev/null || fail "the installed program's main window did not appear"
 notice=$(wait_for_window "^ClamAV Needed\$" 30) || fail "the first start without ClamAV said nothing"
 import -window root "$artifacts/setup/1_clamav_needed.png"
+# Neither the setup nor the uninstaller goes on while the program runs: it
+# holds its files open and writes its data back from memory.
+touch -d '2001-01-01' "$program/AntiVirus.exe"
+code=0
+run_setup "$setup" /S || code=$?
+[ "$code" = 5 ] || fail "the setup over the running program ended with code $code, not 5"
+[ "$(stat -c %Y "$program/AntiVirus.exe")" = "$(date -d 2001-01-01 +%s)" ] ||
+  fail "the setup replaced the running program's file"
+run_setup "$program/uninstall.exe" /S
+sleep 3
+[ -f "$program/AntiVirus.exe" ] && [ -n "$(uninstall_value DisplayName)" ] ||
+  fail "the uninstaller removed the running program"
 stop_program
 
 # --- An upgrade over an older install, with ClamAV installed on the
@@ -177,6 +189,14 @@ for f in "${carried[@]}"; do
   cmp -s "$clamav_dir/$f" "$scanner/$f" || fail "ClamAV's $f is not in bin\\snr\\1\\9"
 done
 cmp -s "$vault/records.gav" "$work/records.before" || fail "the install after an uninstall changed the vault"
+
+# An upgrade goes where the earlier install is, and a setup without ClamAV
+# leaves the scanner it finds there.
+run_setup "$setup" /S || fail "the upgrade of the install in C:\Apps\Tolvar ended with code $?"
+[ ! -e "$drive_c/Program Files/Tolvar AntiVirus" ] || fail "the upgrade installed a second copy"
+for f in "${carried[@]}"; do
+  cmp -s "$clamav_dir/$f" "$scanner/$f" || fail "the upgrade changed ClamAV's $f"
+done
 
 # --- An uninstall answered "do not keep" removes the data too: the
 # confirmation page, then No to "Keep the quarantine vault and the history?".
