@@ -110,8 +110,12 @@ run_setup "$setup" /S || code=$?
 [ "$code" = 5 ] || fail "the setup over the running program ended with code $code, not 5"
 [ "$(stat -c %Y "$program/AntiVirus.exe")" = "$(date -d 2001-01-01 +%s)" ] ||
   fail "the setup replaced the running program's file"
-run_setup "$program/uninstall.exe" /S
-sleep 3
+run_setup "$program/uninstall.exe" /S || true
+# The uninstaller goes on in a copy of its own; wait for that copy to end.
+for _ in $(seq 60); do
+  pgrep -f 'Un_A\.exe' >/dev/null || break
+  sleep 0.5
+done
 [ -f "$program/AntiVirus.exe" ] && [ -n "$(uninstall_value DisplayName)" ] ||
   fail "the uninstaller removed the running program"
 stop_program
