@@ -81,7 +81,7 @@ Function ${un}StartChecks
   UserInfo::GetAccountType
   Pop $0
   ${If} $0 != "Admin"
-    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT}'s setup needs administrator rights." /SD IDOK
+    MessageBox MB_OK|MB_ICONSTOP "Installing or removing ${PRODUCT} needs administrator rights." /SD IDOK
     SetErrorLevel 740
     Quit
   ${EndIf}
@@ -212,14 +212,20 @@ Section "Install"
 SectionEnd
 
 ; Sets $R0 to the data folder as the program fixes it: the stored
-; "appdatapath" when "Mirebrook\" stands in it after its first character
-; (with a closing backslash added), else the user's roaming application
-; data folder + "Mirebrook\".
+; "appdatapath" when "Mirebrook\" first stands in it after its first
+; character (with a closing backslash added), else the user's roaming
+; application data folder + "Mirebrook\".
 Function un.DataFolder
   SetRegView 32
   ReadRegStr $R0 HKLM "${SETTINGS_KEY}\appdatapath" ""
   SetRegView 64
   StrLen $R2 $R0
+  ; The program looks at the first "Mirebrook\" only: one at the very
+  ; start makes the stored folder unacceptable.
+  StrCpy $R4 $R0 10
+  ${If} $R4 S== "Mirebrook\"
+    StrCpy $R2 0
+  ${EndIf}
   StrCpy $R3 1
   ${DoWhile} $R3 < $R2
     StrCpy $R4 $R0 10 $R3
