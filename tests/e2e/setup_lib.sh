@@ -17,10 +17,9 @@ run_setup() {
 }
 
 # A value of the uninstall entry in the registry view Windows reads for a
-# 64-bit program, as reg shows it ("" when there is none); with a second
-# argument, in that view (32 or 64).
+# 64-bit program, as reg shows it ("" when there is none).
 uninstall_value() {
-  wine reg query "$uninstall_key" /v "$1" "/reg:${2:-64}" 2>/dev/null | tr -d '\r' |
+  wine reg query "$uninstall_key" /v "$1" /reg:64 2>/dev/null | tr -d '\r' |
     sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
 }
 

@@ -202,8 +202,21 @@ for f in "${carried[@]}"; do
   cmp -s "$clamav_dir/$f" "$scanner/$f" || fail "the upgrade changed ClamAV's $f"
 done
 
-# --- An uninstall answered "do not keep" removes the data too: the
-# confirmation page, then No to "Keep the quarantine vault and the history?".
+# --- An uninstall answered "do not keep" removes the data too, from where
+# the program keeps them: here the folder the user moved them to (stored,
+# without its closing backslash, as "appdatapath"), which also holds a file
+# of the user's own. The default folder is then not the program's and stays.
+default_data=$data
+data="$drive_c/Mirebrook/Data"
+vault="$data/virus_vault"
+mkdir -p "$drive_c/Mirebrook"
+mv "$default_data" "$data"
+echo "the user's own notes" >"$data/notes.txt"
+mkdir -p "$default_data/virus_vault"
+echo "not the program's" >"$default_data/virus_vault/other.txt"
+wine reg add "$settings_key\\appdatapath" /ve /d 'C:\Mirebrook\Data' /reg:32 /f >/dev/null 2>&1
+# The confirmation page, then No to "Keep the quarantine vault and the
+# history?".
 setsid wine 'C:\Apps\Tolvar\uninstall.exe' </dev/null >/dev/null 2>&1 &
 uninstaller_pid=$!
 page=$(wait_for_window "^Tolvar AntiVirus Uninstall" 60) || fail "the uninstaller's window did not appear"
@@ -236,4 +249,6 @@ uninstaller_pid=""
 [ ! -e "$data/db" ] || fail "the database folder is still there"
 [ -z "$(registry_hex lsd)" ] || fail "the scan history is still there"
 [ -z "$(registry_hex sysdata)" ] || fail "the settings are still there"
+[ "$(cat "$data/notes.txt")" = "the user's own notes" ] || fail "the uninstaller deleted the user's own file"
+[ -f "$default_data/virus_vault/other.txt" ] || fail "the uninstaller deleted a folder the program no longer uses"
 echo "PASS: install, start, upgrade, silent uninstall, ClamAV carried, uninstall with removal"
