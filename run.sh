@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The demo. Installs what is missing, builds the program, installs it into a
-# Wine prefix of its own (build/run/) whose fixed drives are C: and a D:
-# holding a sample folder with the EICAR test file, with the scanner bridge
-# running Debian's clamscan and the freshclam bridge running Debian's
-# freshclam, an empty database folder and a local test mirror serving
-# ClamAV's signed test databases, and starts it:
+# The demo. Installs what is missing, builds the program and its setup,
+# installs the program with that setup (silently) into a Wine prefix of its
+# own (build/run/) whose fixed drives are C: and a D: holding a sample
+# folder with the EICAR test file, puts in the scanner bridge running
+# Debian's clamscan and the freshclam bridge running Debian's freshclam as
+# the stand-ins for ClamAV's Windows files, with an empty database folder
+# and a local test mirror serving ClamAV's signed test databases, and starts
+# it:
 # - with DISPLAY set, on your display, for you to use (accept the update it
 #   offers, or press "Check Now for updates", before you scan);
 # - without DISPLAY, on a private Xvfb display, where it downloads its

@@ -14,6 +14,7 @@ packages=(
   wine wine64 fonts-wine fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth xdotool imagemagick
   clamav clamav-freshclam xz-utils
+  nsis
   python3
 )
 

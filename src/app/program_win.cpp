@@ -7,10 +7,18 @@
 #include "framework/application_win.h"
 #include "quarantine/vault.h"
 #include "scan/scan_state.h"
+#include "scan/scanner_exit.h"
 #include "updates/database_updater_win.h"
 #include "updates/update_check.h"
 
 namespace tolvar {
+
+namespace {
+
+// The caption of the first start's word on the missing scanner.
+constexpr const char* kScannerNeededCaption = "ClamAV Needed";
+
+}  // namespace
 
 Program::Program(TForm10& splash)
     : splash_(splash),
@@ -35,8 +43,9 @@ Program::Program(TForm10& splash)
     // An error here (a skin file missing, say) is reported and the window
     // still comes up, without the steps that did not run.
     SeedRandom();
+    bool firstStart = false;
     try {
-        StartUp(mainForm_, scan_);
+        firstStart = StartUp(mainForm_, scan_);
     } catch (...) {
         Application::instance().reportException(std::current_exception());
     }
@@ -47,7 +56,7 @@ Program::Program(TForm10& splash)
         SetWindowLongA(owner, GWL_EXSTYLE, GetWindowLongA(owner, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
     }
     FirstPaint();
-    TellVaultNotice();
+    TellStartNotices(firstStart);
 }
 
 void Program::Run() {
@@ -67,14 +76,27 @@ void Program::FirstPaint() {
     }
 }
 
-void Program::TellVaultNotice() {
-    if (VaultStartNotice().empty()) return;
-    vaultNotice_.onTimer = [this] {
-        vaultNotice_.setEnabled(false);
-        MessageBoxA(mainForm_.handle(), VaultStartNotice().c_str(), "Tolvar Antivirus",
-                    MB_OK | MB_ICONWARNING);
+void Program::TellStartNotices(bool firstStart) {
+    if (!VaultStartNotice().empty()) {
+        notices_.push_back({"Tolvar Antivirus", VaultStartNotice(), MB_ICONWARNING});
+    }
+    // Without ClamAV's files the program cannot scan at all: a setup that
+    // found no ClamAV to carry leaves the user to bring them.
+    const std::string scanner = ScannerFolder() + "clamscan.exe";
+    if (firstStart && GetFileAttributesA(scanner.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        notices_.push_back(
+            {kScannerNeededCaption, ScannerNeededNotice(ScannerFolder()), MB_ICONINFORMATION});
+    }
+    if (notices_.empty()) return;
+    startNotices_.onTimer = [this] {
+        startNotices_.setEnabled(false);
+        for (const StartNotice& notice : notices_) {
+            MessageBoxA(mainForm_.handle(), notice.text.c_str(), notice.caption,
+                        MB_OK | notice.icon);
+        }
+        notices_.clear();
     };
-    vaultNotice_.setEnabled(true);
+    startNotices_.setEnabled(true);
 }
 
 void Program::StartScan() {

@@ -4,6 +4,9 @@
 // and wired to each other: the one place that knows which window follows
 // which. Each piece gets only the narrow interface it needs.
 
+#include <string>
+#include <vector>
+
 #include "framework/timer_win.h"
 #include "quarantine/removal.h"
 #include "scan/scan_session_win.h"
@@ -63,9 +66,9 @@ private:
     // Every skin button shows its face and the progress bar its track once
     // all windows exist.
     void FirstPaint();
-    // What the start found wrong with the vault, told once the main window
-    // is up.
-    void TellVaultNotice();
+    // What the start found wrong with the vault, and on a first start
+    // without the scanner where to get it, told once the main window is up.
+    void TellStartNotices(bool firstStart);
 
     TForm10& splash_;
     TForm1 mainForm_;
@@ -83,7 +86,13 @@ private:
     TForm8 form8_;
     TForm15 form15_;
     TForm12 form12_;
-    Timer vaultNotice_{100, false};
+    struct StartNotice {
+        const char* caption;
+        std::string text;
+        unsigned icon;
+    };
+    std::vector<StartNotice> notices_;
+    Timer startNotices_{100, false};
 };
 
 }  // namespace tolvar

@@ -14,15 +14,17 @@
 
 namespace tolvar {
 
-void LoadProgramState(InfectionTable& scanTable) {
+bool LoadProgramState(InfectionTable& scanTable) {
     ScanState = scan_state::kIdle;
     Statistics() = ScanStatistics::Defaults();
 
     FixFolders();
 
     bool settingsRead = true;
+    bool firstStart = false;
     try {
-        RegistryKey("sysdata").ReadBinary(Settings().MutableBytes().data(), SettingsRecord::kSize);
+        firstStart = !RegistryKey("sysdata").ReadBinary(Settings().MutableBytes().data(),
+                                                        SettingsRecord::kSize);
     } catch (const AppError&) {
         // The zero defaults stand.
         settingsRead = false;
@@ -37,11 +39,13 @@ void LoadProgramState(InfectionTable& scanTable) {
         ApplyStaleUpdateReset(Settings(), today);
         SaveSettings();
     }
+    return firstStart;
 }
 
-void StartUp(TForm1& mainForm, ScanSession& scan) {
-    LoadProgramState(scan.Parser().MutableTable());
+bool StartUp(TForm1& mainForm, ScanSession& scan) {
+    const bool firstStart = LoadProgramState(scan.Parser().MutableTable());
     mainForm.ShowStartPage();
+    return firstStart;
 }
 
 void ShutDown(ScanSession& scan, Skin& skin) {

@@ -28,7 +28,8 @@ public:
     // Reads the default value into the first bytes of a fixed record, by the
     // rules for binary values: missing leaves it, a shorter or equal binary
     // value replaces that many leading bytes, anything else is an error.
-    void ReadBinary(std::uint8_t* record, std::size_t size) const;
+    // True when a value was stored.
+    bool ReadBinary(std::uint8_t* record, std::size_t size) const;
     // Missing reads as "", a value not of a string type is an error.
     std::string ReadText() const;
     void WriteBinary(const std::uint8_t* data, std::size_t size) const;

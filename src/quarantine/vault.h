@@ -38,6 +38,15 @@ std::string VaultRecordsPath();
 enum class VaultCountFrom { Settings, RecordsFile };
 void LoadVault(VaultCountFrom countFrom = VaultCountFrom::Settings);
 
+// Creates the vault folder, owned by the Administrators with an access list
+// of its own that lets only them and SYSTEM change it, when nothing is in
+// its place (the setup makes it so before the first start). A vault already
+// there is left as it is: LoadVault looks at its records as it found them
+// before it mends the folder's list. Returns why the vault folder cannot be
+// used afterwards (missing, not a folder, reached through a link); "" when
+// it can.
+std::string MakeVaultFolder();
+
 // Why the vault cannot be changed in this run; "" when it can.
 const std::string& VaultReadOnlyReason();
 // What the start has to tell the user about the vault; "" for nothing.

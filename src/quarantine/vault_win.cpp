@@ -87,13 +87,10 @@ bool OthersCanChangeFound(const FoundRecords& found) {
 // Creates the vault folder protected, or protects it when others could
 // change it, and learns who may write it.
 void SecureVaultFolder() {
-    const std::string folder = VaultFolder();
-    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        CreateProtectedFolder(folder);
-    }
     // Something else in the folder's place (a file, a junction): the removal
     // and the restore refuse it, and it is not given the vault's list.
-    if (!NamedFolderProblem(folder).empty()) return;
+    if (!MakeVaultFolder().empty()) return;
+    const std::string folder = VaultFolder();
     std::optional<SecurityView> view = FolderSecurity(folder);
     if (!view) return;
     if (view->owner != kAdministratorsSid && view->owner != kLocalSystemSid) {
@@ -146,6 +143,14 @@ std::string VaultFolder() {
 
 std::string VaultRecordsPath() {
     return VaultFolder() + "records.gav";
+}
+
+std::string MakeVaultFolder() {
+    const std::string folder = VaultFolder();
+    if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        CreateProtectedFolder(folder);
+    }
+    return NamedFolderProblem(folder);
 }
 
 void LoadVault(VaultCountFrom countFrom) {

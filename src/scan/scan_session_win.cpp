@@ -42,10 +42,6 @@ char UserDecimalSeparator() {
     return text[0] ? text[0] : '.';
 }
 
-std::string ScannerFolder() {
-    return Folders().ProgramFolder + "bin\\snr\\1\\9\\";
-}
-
 // A path the scanner can be given on its command line, which clamscan.exe
 // before 1.5 reads in the system's ANSI code page: the path's short form
 // when its own name is not plain ASCII and a short form is.
@@ -82,6 +78,10 @@ std::string ErrorText(const std::exception_ptr& error) {
 }
 
 }  // namespace
+
+std::string ScannerFolder() {
+    return Folders().ProgramFolder + "bin\\snr\\1\\9\\";
+}
 
 std::vector<std::string> FixedDriveRoots() {
     std::vector<std::string> roots;

@@ -31,6 +31,10 @@ public:
     using Thread::Thread;
 };
 
+// Where clamscan.exe, its DLLs and ClamAV's updater belong: "bin\snr\1\9"
+// in the program folder, with a closing backslash.
+std::string ScannerFolder();
+
 class ScanSession {
 public:
     ScanSession(ScanView& view, ScanOutcomes& outcomes);

@@ -97,6 +97,16 @@ std::string MissingScannerReason(std::string_view scannerFolder) {
            std::string(scannerFolder);
 }
 
+std::string ScannerNeededNotice(std::string_view scannerFolder) {
+    return "Tolvar AntiVirus scans with ClamAV's scanner, which is not installed yet.\n\n"
+           "Download ClamAV for Windows (the 64-bit .zip package) from "
+           "https://www.clamav.net/downloads and copy clamscan.exe, freshclam.exe, all the "
+           ".dll files and the certs folder from it into\n\n" +
+           std::string(scannerFolder) +
+           "\n\nThe next scan uses them, and the signature updates go through its "
+           "freshclam.exe.";
+}
+
 std::string NoFixedDriveReason() {
     return "This computer has no fixed drive to scan, so no scan was started. Choose the folders "
            "to scan instead.";

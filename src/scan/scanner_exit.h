@@ -35,6 +35,10 @@ ScannerEnding JudgeScannerExit(std::uint32_t exitCode, std::string_view lastErro
 // What the user is told when there is no scanner to start.
 std::string MissingScannerReason(std::string_view scannerFolder);
 
+// What a first start without the scanner tells the user: where ClamAV for
+// Windows comes from and which of its files go into scannerFolder.
+std::string ScannerNeededNotice(std::string_view scannerFolder);
+
 // What the user is told when the computer has no fixed drive to scan.
 std::string NoFixedDriveReason();
 

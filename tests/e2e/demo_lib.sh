@@ -2,13 +2,17 @@
 # prefix whose fixed drives are its own C: and a D: holding the sample
 # folder (Z:, the whole Linux file system, is marked a network drive, so
 # "all fixed drives" stays small; it must stay, since Wine starts Linux
-# programs such as clamscan through it), the program installed
-# under C:\Program Files with the scanner bridge as its clamscan.exe and the
-# freshclam bridge as its freshclam.exe, an empty database folder, and the
+# programs such as clamscan through it), the program installed by its own
+# setup under C:\Program Files with the scanner bridge put in as its
+# clamscan.exe and the freshclam bridge as its freshclam.exe (the stand-ins
+# for ClamAV's Windows files), an empty database folder, and the
 # test mirror serving ClamAV's own signed test databases, which the program
 # fetches with Debian's freshclam before it scans.
-# Needs: lib.sh, wine-session.sh (sourced), DISPLAY, a built build/win and
-# the test databases in build/clamav-testfiles (scripts/build.sh).
+# Needs: lib.sh, wine-session.sh (sourced), DISPLAY, a built build/win (its
+# setup among it) and the test databases in build/clamav-testfiles
+# (scripts/build.sh).
+
+source "$repo_root/tests/e2e/setup_lib.sh"
 
 demo_root=""
 demo_program=""
@@ -64,10 +68,14 @@ prepare_demo() {
   wineserver -w 2>/dev/null || true
   wineserver -p
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  # Installed as a Windows user installs it: the setup, silently.
   demo_program="$root/wineprefix/drive_c/Program Files/Tolvar AntiVirus"
-  rm -rf "$demo_program"
-  mkdir -p "$demo_program"
-  cp -r "$repo_root/build/win/program/." "$demo_program/"
+  local setup
+  setup=$(built_setup "$repo_root/build/win")
+  [ -n "$setup" ] || fail "no setup was built in build/win"
+  echo "== installing with ${setup##*/} /S"
+  run_setup "$setup" /S || fail "the setup $setup ended with code $?"
+  [ -f "$demo_program/AntiVirus.exe" ] || fail "the setup did not install the program"
   cp "$repo_root/build/win/tools/scanner_bridge.exe" "$demo_program/bin/snr/1/9/clamscan.exe"
   cp "$repo_root/build/win/tools/freshclam_bridge.exe" "$demo_program/bin/snr/1/9/freshclam.exe"
   start_demo_mirror "$root/mirror"

@@ -22,10 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::Scans;
 
-std::string ScannerFolder() {
-    return Folders().ProgramFolder + "bin\\snr\\1\\9\\";
-}
-
 // A failed scan shows how far it came and how it ended, never "100%" or a
 // full bar, and leaves no command image lit.
 void ExpectFailedLook(const test::RecordingScanView& view) {
