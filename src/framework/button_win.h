@@ -13,6 +13,10 @@ public:
     Button(WindowedControl& parent, int left, int top, int width, int height,
            const std::string& caption);
 
+    std::string captionText() const override { return windowText(); }
+    // Marks the first letter key of the caption as its access key.
+    void setAccessKey(char key);
+
 protected:
     void command(WORD notification) override;
 };

@@ -1,11 +1,14 @@
 #include "framework/check_box_win.h"
 
+#include "framework/access_keys.h"
+
 namespace tolvar {
 
 CheckBox::CheckBox(WindowedControl& parent, int left, int top, int width, int height,
                    const std::string& caption)
     : WindowedControl(&parent) {
     bounds_ = Bounds{left, top, width, height};
+    accessible.role = AccessibleRole::CheckButton;
     createHandle(0, "BUTTON", caption.c_str(), WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX,
                  parent.handle(), true);
     useControlFont();
@@ -17,6 +20,15 @@ bool CheckBox::checked() const {
 
 void CheckBox::setChecked(bool checked) {
     SendMessageA(handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CheckBox::setAccessKey(char key) {
+    SetWindowTextA(handle(), MarkAccessKey(windowText(), key).c_str());
+}
+
+void CheckBox::press() {
+    setChecked(!checked());
+    click();
 }
 
 void CheckBox::command(WORD notification) {

@@ -18,6 +18,12 @@ public:
     // Runs no onClick: only the user's clicks do.
     void setChecked(bool checked);
 
+    std::string captionText() const override { return windowText(); }
+    // Marks the first letter key of the caption as its access key.
+    void setAccessKey(char key);
+    // The keyboard ticks or unticks the box as a click does.
+    void press() override;
+
 protected:
     void command(WORD notification) override;
 };

@@ -1,5 +1,7 @@
 #include "framework/radio_group_win.h"
 
+#include "framework/access_keys.h"
+
 namespace tolvar {
 
 namespace {
@@ -24,6 +26,14 @@ public:
         if (first) style |= WS_GROUP | WS_TABSTOP;
         createHandle(0, "BUTTON", caption.c_str(), style, parent.handle(), true);
         useControlFont();
+        // The group is one Tab stop (its selected item); the arrow keys
+        // move between the items.
+        accessible.role = AccessibleRole::RadioButton;
+        setTabStop(true);
+    }
+    std::string captionText() const override { return windowText(); }
+    void setAccessKey(char key) {
+        SetWindowTextA(handle(), MarkAccessKey(windowText(), key).c_str());
     }
     void setChecked(bool checked) {
         SendMessageA(handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -58,6 +68,10 @@ void RadioGroup::setItemIndex(int index) {
 
 const Bounds& RadioGroup::itemBounds(int index) const {
     return items_.at(static_cast<std::size_t>(index))->bounds();
+}
+
+void RadioGroup::setItemAccessKey(int index, char key) {
+    items_.at(static_cast<std::size_t>(index))->setAccessKey(key);
 }
 
 void RadioGroup::choose(int index) {

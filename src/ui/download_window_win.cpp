@@ -32,6 +32,9 @@ TForm8::TForm8(Skin& skin, TForm14& failureNotice, DatabaseTransport& transport)
     Timer2.onTimer = [this] { Timer2Timer(); };
     Image2.onClick = [this] { Image2Click(); };
     Image3.onClick = [this] { Image3Click(); };
+    Gauge1.accessible.name = "Download progress";
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image3);
 }
 
 void TForm8::FormShow() {
