@@ -2,11 +2,15 @@
 # The demo. Installs what is missing, builds the program, installs it into a
 # Wine prefix of its own (build/run/) whose fixed drives are C: and a D:
 # holding a sample folder with the EICAR test file, with the scanner bridge
-# running Debian's clamscan, and starts it:
-# - with DISPLAY set, on your display, for you to use;
-# - without DISPLAY, on a private Xvfb display, where it runs a full scan
-#   itself, removes what was found, restores the file with a name in many
-#   scripts from the vault, saves screenshots to
+# running Debian's clamscan and the freshclam bridge running Debian's
+# freshclam, an empty database folder and a local test mirror serving
+# ClamAV's signed test databases, and starts it:
+# - with DISPLAY set, on your display, for you to use (accept the update it
+#   offers, or press "Check Now for updates", before you scan);
+# - without DISPLAY, on a private Xvfb display, where it downloads its
+#   database through ClamAV's updater, runs a full scan with it, removes
+#   what was found, restores the file with a name in many scripts from the
+#   vault, saves screenshots to
 #   build/run/screenshots/, prints the figures the program recorded and ends
 #   the program.
 set -euo pipefail
@@ -18,6 +22,7 @@ source tests/e2e/lib.sh
 source tests/e2e/demo_lib.sh
 cleanup() {
   stop_program
+  stop_demo_mirror
   stop_session
 }
 trap cleanup EXIT
@@ -37,12 +42,15 @@ start_display
 prepare_demo "$PWD/build/run"
 shots="$PWD/build/run/screenshots"
 rm -rf "$shots"
-echo "== scanning drives C: and D: with Debian's clamscan (this takes a minute);"
-echo "   the bridge writes its report as clamscan.exe does in mode '$TOLVAR_BRIDGE_MODE'"
+echo "== updating the databases with Debian's freshclam, then scanning drives C: and D:"
+echo "   with Debian's clamscan (this takes a minute); the bridge writes its report"
+echo "   as clamscan.exe does in mode '$TOLVAR_BRIDGE_MODE'"
 run_headless_demo "$shots"
 
 dump="$(data_folder)/db/list.gav"
 echo "== what the program recorded"
+echo "updates:           $(registry_int sysdata 788) ($(registry_int sysdata 800) bytes)"
+echo "databases:         $(cd "$(data_folder)/db" && ls -- *.cvd *.cld 2>/dev/null | tr '\n' ' ')"
 echo "items scanned:     $(history_int 24)"
 echo "infections found:  $(history_int 60)"
 echo "infections removed: $(history_int 28)"

@@ -4,9 +4,13 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_root="$root/build"
 
+# ClamAV's signed test databases, which the test mirror serves.
+clamav_testfiles="$build_root/clamav-testfiles"
+
 ensure_dependencies() {
   bash "$root/scripts/install-packages.sh"
   bash "$root/scripts/build-mingw-deps.sh" "$build_root/deps"
+  bash "$root/scripts/fetch-clamav-testfiles.sh" "$clamav_testfiles"
 }
 
 build_native() {

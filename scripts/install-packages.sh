@@ -13,7 +13,7 @@ packages=(
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 fonts-wine fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth xdotool imagemagick
-  clamav
+  clamav clamav-freshclam xz-utils
   python3
 )
 

@@ -7,6 +7,7 @@
 #include "framework/application_win.h"
 #include "quarantine/vault.h"
 #include "scan/scan_state.h"
+#include "updates/database_updater_win.h"
 #include "updates/update_check.h"
 
 namespace tolvar {
@@ -113,7 +114,8 @@ void Program::OpenDatabaseSettings() {
 }
 
 void Program::CheckForUpdates() {
-    switch (DecideUpdateCheck(Settings(), ScanIsIdle(), form15_.visible(), TodaySerial())) {
+    switch (DecideUpdateCheck(Settings(), ScanIsIdle(), form15_.visible(), TodaySerial(),
+                              UpdateCoolDown().has_value())) {
         case UpdateCheckStep::Wait:
             return;
         case UpdateCheckStep::NotDue:

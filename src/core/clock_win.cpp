@@ -10,6 +10,11 @@ namespace tolvar {
 
 namespace {
 
+double SerialOf(const SYSTEMTIME& time) {
+    return DateSerial(time.wYear, time.wMonth, time.wDay) +
+           (time.wHour * 3600.0 + time.wMinute * 60.0 + time.wSecond) / 86400.0;
+}
+
 std::string ShortDate(const SYSTEMTIME* date) {
     char text[128] = "";
     if (!GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, date, nullptr, text, sizeof text)) {
@@ -24,6 +29,18 @@ double TodaySerial() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return DateSerial(now.wYear, now.wMonth, now.wDay);
+}
+
+double NowSerial() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return SerialOf(now);
+}
+
+double UtcNowSerial() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return SerialOf(now);
 }
 
 std::string TodayAsShortDate() {

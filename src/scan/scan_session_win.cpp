@@ -225,9 +225,13 @@ void ScanSession::StartScanner() {
         return;
     }
     const std::string& db = Folders().DatabaseFolder;
-    std::string commandLine =
-        BuildScannerCommandLine(Folders().ProgramFolder, db, parser_.FolderList(),
-                                FileExists(db + "daily.cvd"), WriteFileList());
+    // clamscan.exe before 1.5 reads its command line in the ANSI code page:
+    // the databases are named by paths it can read.
+    std::vector<std::string> databases = ScanDatabaseFiles(db);
+    for (std::string& database : databases)
+        database = PathForCommandLine(database);
+    std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, db, databases,
+                                                      parser_.FolderList(), WriteFileList());
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead = nullptr, outWrite = nullptr, inRead = nullptr, inWrite = nullptr;

@@ -5,24 +5,23 @@
 // blanks, tabs and closing backslashes included.
 
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "core/command_line.h"
 
 namespace tolvar {
 
-// The text unchanged when it holds no blank or tab (an empty text stays
-// empty); otherwise in double quotes, with the backslashes right before the
-// closing quote doubled so they do not escape it.
-std::string QuoteArgument(std::string_view text);
-
-// programFolder and databaseFolder end with a backslash. The daily database
-// is named only when its file exists: a missing database
-// file would stop the scanner from loading any. With a fileList, the
-// scanner is given "--file-list=<fileList>" instead of the folders.
+// programFolder and databaseFolder end with a backslash. databaseFiles are
+// the database files to load, each named in full (ScanDatabaseFiles); when
+// there are none, main.cvd in databaseFolder is named, so that the scanner
+// itself reports the missing database instead of loading another set. With
+// a fileList, the scanner is given "--file-list=<fileList>" instead of the
+// folders.
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::string& databaseFolder,
+                                    const std::vector<std::string>& databaseFiles,
                                     const std::vector<std::string>& folders,
-                                    bool dailyDatabaseExists, const std::string& fileList = {});
+                                    const std::string& fileList = {});
 
 // True when a folder must reach the scanner through a file list: clamscan.exe
 // before 1.5 reads its command line in the system's ANSI code page, which

@@ -1,10 +1,12 @@
 #pragma once
 
-// The download window: shows a database download run on its gauge, the
-// success text once the update is in place, and on a failure closes and
-// leaves the word to the failure notice. The run itself is the job's; the
-// window only starts it after its start delay, cancels it, and drives the
-// retry of a refused install.
+// The download window: shows an update run (the program's own download or
+// ClamAV's updater) with what it does in its label and its transfer on the
+// gauge, the success or up-to-date text once it is over, and on a failure
+// closes and leaves the word to the failure notice. The run itself is the
+// updater's; the window only starts it after its start delay, cancels it
+// (Cancel, or closing the window any other way), and drives the retry of a
+// refused install.
 
 #include <functional>
 #include <string>
@@ -13,7 +15,8 @@
 #include "ui/gauge_win.h"
 #include "ui/message_window_win.h"
 #include "updates/database_transport.h"
-#include "updates/download_job_win.h"
+#include "updates/database_updater_win.h"
+#include "updates/download_listener.h"
 
 namespace tolvar {
 
@@ -21,11 +24,13 @@ class TForm14;
 
 class TForm8 : public MessageWindow, private DownloadListener {
 public:
-    TForm8(Skin& skin, TForm14& failureNotice, DatabaseTransport& transport);
+    // freshclam is where ClamAV's updater sits; "" for beside the scanner.
+    TForm8(Skin& skin, TForm14& failureNotice, DatabaseTransport& transport,
+           std::string freshclam = "");
 
-    Label& Label1;
+    Label& Label1;  // what the run does
     TGauge& Gauge1;
-    Label& Label2;  // the success text, over the gauge's place
+    Label& Label2;  // the success (or up-to-date) text, over the gauge's place
     Image& Image2;  // close, once the run is complete
     Image& Image3;  // cancel
     Timer Timer1;   // starts the run 2 s after the window shows
@@ -35,26 +40,30 @@ public:
     std::function<void()> stopUpdateCheck;
 
     // True while a run's worker exists that has not ended.
-    bool Downloading() const { return job_.Running(); }
+    bool Downloading() const { return updater_.Running(); }
 
 private:
     void FormShow();
+    void FormClose();
     void Timer1Timer();
     void Timer2Timer();
     void Image2Click();
-    void Image3Click();
 
     // DownloadListener
     void DownloadStarted() override;
+    void DownloadStep(const std::string& step) override;
     void DownloadProgress(GaugeReading reading) override;
     void DownloadSucceeded() override;
+    void DatabaseUpToDate() override;
     void InstallRefused() override;
     void DownloadFailed(const std::string& reason) override;
 
+    void ShowOutcome(const char* text);
+
     TForm14& notice_;
-    // Last, so it goes first: its worker is joined while the controls it
-    // reports to still exist.
-    DownloadJob job_;
+    // Last, so it goes first: its workers are joined while the controls
+    // they report to still exist.
+    DatabaseUpdater updater_;
 };
 
 }  // namespace tolvar

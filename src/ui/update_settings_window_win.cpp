@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ui/theme_win.h"
+#include "updates/database_install.h"
 
 namespace tolvar {
 
@@ -45,6 +46,9 @@ constexpr int kProxyFirstRow = 62;
 constexpr int kProxyRowStep = 40;
 constexpr int kProxyFieldLeft = 92;
 constexpr int kPortWidth = 72;
+
+// The private mirror's row, left of the buttons.
+constexpr int kMirrorCaptionWidth = 74;
 
 constexpr int kIntervalDaysMin = 0;
 constexpr int kIntervalDaysMax = 100;
@@ -120,6 +124,13 @@ TForm12::TForm12(std::function<void()> save)
                         kProxyFieldLeft - kProxyInset, "Password:")),
       Edit4(GroupBox1.add<Edit>(kProxyFieldLeft, ProxyRowTop(3),
                                 ProxyWidth(*this) - kProxyFieldLeft - kProxyInset, kFieldHeight)),
+      Label6(AddCaption(*this, kMargin,
+                        ButtonsTop(*this) + (kButtonHeight - kFieldHeight) / 2 + kCaptionDrop,
+                        kMirrorCaptionWidth, "Private mirror:")),
+      Edit5(add<Edit>(
+          kMargin + kMirrorCaptionWidth, ButtonsTop(*this) + (kButtonHeight - kFieldHeight) / 2,
+          clientWidth() - 2 * (kMargin + kButtonWidth) - 2 * kMargin - kMirrorCaptionWidth,
+          kFieldHeight)),
       Button1(add<Button>(clientWidth() - 2 * (kMargin + kButtonWidth), ButtonsTop(*this),
                           kButtonWidth, kButtonHeight, "Save Settings")),
       Button2(add<Button>(clientWidth() - kMargin - kButtonWidth, ButtonsTop(*this), kButtonWidth,
@@ -180,6 +191,7 @@ void TForm12::FormShow() {
     Edit4.setText(settings.ProxyPassword());
     Edit1.setText(settings.ProxyServer());
     Edit2.setText(settings.ProxyPort());
+    Edit5.setText(ConfiguredMirror());
     UpdateEnabledStates();
 }
 
@@ -217,6 +229,9 @@ void TForm12::Button1Click() {
         settings = stored;
         throw;
     }
+    // An error here leaves the window open with the entries, and the
+    // report says why; the rest is stored already.
+    StoreConfiguredMirror(Edit5.text());
     close();
 }
 

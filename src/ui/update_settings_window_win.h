@@ -1,9 +1,9 @@
 #pragma once
 
 // The update settings window: how often to look for a database update, what
-// to do when one is due, and the proxy details. It opens without blocking,
-// loads its controls from the stored settings each time it opens, and stores
-// them only when "Save Settings" is pressed.
+// to do when one is due, the proxy details, and a private mirror. It opens
+// without blocking, loads its controls from the stored settings each time it
+// opens, and stores them only when "Save Settings" is pressed.
 
 #include <functional>
 
@@ -42,6 +42,8 @@ public:
     Edit& Edit3;  // user
     Label& Label5;
     Edit& Edit4;      // password, shown as typed
+    Label& Label6;    // "Private mirror:"
+    Edit& Edit5;      // the mirror's address; empty for ClamAV's own (registry "mirror")
     Button& Button1;  // "Save Settings"
     Button& Button2;  // "Cancel"
 

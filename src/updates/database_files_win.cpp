@@ -2,16 +2,82 @@
 
 #include <windows.h>
 
-#include <string>
-
+#include "core/app_error.h"
 #include "core/folders.h"
+#include "core/handles_win.h"
+#include "core/system_error_win.h"
+#include "updates/database_header.h"
+#include "updates/scan_databases.h"
 
 namespace tolvar {
 
-void RemoveStaleDownloads() {
-    for (const char* name : {"main2.cvd", "daily2.cvd"}) {
-        DeleteFileA((Folders().DatabaseFolder + name).c_str());
+namespace {
+
+// The transfers' own files: "tdl" and four hexadecimal digits, ".tmp".
+constexpr const char* kTransferPrefix = "tdl";
+
+std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA((folder + pattern).c_str(), &found));
+    if (!find) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
+    } while (FindNextFileA(find.get(), &found));
+    return names;
+}
+
+std::optional<int> HeaderVersion(const std::string& file) {
+    UniqueHandle in(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(in.get(), &size)) return std::nullopt;
+    std::string header(kDatabaseHeaderSize, '\0');
+    DWORD read = 0;
+    if (!ReadFile(in.get(), header.data(), static_cast<DWORD>(header.size()), &read, nullptr)) {
+        return std::nullopt;
     }
+    header.resize(read);
+    const std::optional<DatabaseHeader> parsed =
+        ReadDatabaseHeader(header, static_cast<std::uint64_t>(size.QuadPart));
+    if (!parsed) return std::nullopt;
+    return parsed->version;
+}
+
+}  // namespace
+
+void RemoveStaleDownloads() {
+    const std::string& folder = Folders().DatabaseFolder;
+    for (const char* name : {"main2.cvd", "daily2.cvd"}) {
+        DeleteFileA((folder + name).c_str());
+    }
+    for (const std::string& name : FilesMatching(folder, std::string(kTransferPrefix) + "*.tmp"))
+        DeleteFileA((folder + name).c_str());
+}
+
+std::string NewTransferFile(const std::string& databaseFolder) {
+    char name[MAX_PATH];
+    if (!GetTempFileNameA(databaseFolder.c_str(), kTransferPrefix, 0, name)) {
+        throw AppError("Cannot make a file for the download in " + databaseFolder + ": " +
+                       SystemErrorText(GetLastError()));
+    }
+    return name;
+}
+
+std::vector<std::string> ScanDatabaseFiles(const std::string& databaseFolder) {
+    std::vector<DatabaseFileFound> found;
+    for (const char* pattern : {"*.cvd", "*.cld"}) {
+        for (std::string& name : FilesMatching(databaseFolder, pattern)) {
+            std::optional<int> version = HeaderVersion(databaseFolder + name);
+            found.push_back(DatabaseFileFound{std::move(name), version});
+        }
+    }
+    std::vector<std::string> files;
+    for (const std::string& name : ChooseScanDatabases(found))
+        files.push_back(databaseFolder + name);
+    return files;
 }
 
 }  // namespace tolvar

@@ -1,5 +1,7 @@
 #include "updates/database_header.h"
 
+#include <cctype>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -36,22 +38,36 @@ bool IsHex(std::string_view field, std::size_t length) {
 
 }  // namespace
 
-bool IsSignatureDatabase(std::string_view header, std::uint64_t fileSize) {
-    if (header.size() < kDatabaseHeaderSize || fileSize <= kDatabaseHeaderSize) return false;
+std::optional<DatabaseHeader> ReadDatabaseHeader(std::string_view header, std::uint64_t fileSize) {
+    if (header.size() < kDatabaseHeaderSize || fileSize <= kDatabaseHeaderSize) return std::nullopt;
     std::string_view text = header.substr(0, kDatabaseHeaderSize);
     // The padding is blanks; a NUL or a line break means some other file.
     const std::size_t end = text.find_last_not_of(' ');
-    if (end == std::string_view::npos) return false;
+    if (end == std::string_view::npos) return std::nullopt;
     text = text.substr(0, end + 1);
     for (char c : text) {
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) {
-            return false;
+            return std::nullopt;
         }
     }
     const std::vector<std::string_view> fields = SplitFields(text);
-    if (fields.size() < 8 || fields[0] != "ClamAV-VDB") return false;
-    return !fields[1].empty() && IsDecimal(fields[2]) && IsDecimal(fields[3]) &&
-           IsDecimal(fields[4]) && IsHex(fields[5], 32) && !fields[6].empty() && !fields[7].empty();
+    if (fields.size() < 8 || fields[0] != "ClamAV-VDB") return std::nullopt;
+    const bool wellFormed = !fields[1].empty() && IsDecimal(fields[2]) && IsDecimal(fields[3]) &&
+                            IsDecimal(fields[4]) && IsHex(fields[5], 32) && !fields[6].empty() &&
+                            !fields[7].empty();
+    if (!wellFormed) return std::nullopt;
+    // Ten digits at most: the version still fits a long long, then an int.
+    const long long version = std::stoll(std::string(fields[2]));
+    if (version > std::numeric_limits<int>::max()) return std::nullopt;
+    DatabaseHeader parsed;
+    parsed.version = static_cast<int>(version);
+    for (char c : fields[5])
+        parsed.bodyMd5 += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return parsed;
+}
+
+bool IsSignatureDatabase(std::string_view header, std::uint64_t fileSize) {
+    return ReadDatabaseHeader(header, fileSize).has_value();
 }
 
 }  // namespace tolvar

@@ -9,7 +9,8 @@
 namespace tolvar {
 
 // Fills the outcome's file fields: whether the file is there, its length,
-// and whether it starts like a signature database.
+// whether it starts like a signature database, and whether its body has
+// the MD5 its header gives.
 void InspectDownload(const std::string& file, TransferOutcome& outcome);
 
 // Replaces the live file with the download in one step, so the scanner
@@ -18,8 +19,11 @@ void InspectDownload(const std::string& file, TransferOutcome& outcome);
 bool InstallDatabase(const std::string& downloadFile, const std::string& liveFile);
 
 // The text of the configured mirror: the default value of the subkey
-// "mirror", read at each run; "" (the public mirror) when there is none or
-// it is not a text.
+// "mirror", read at each run; "" (ClamAV's own mirror, through its updater
+// when it is there) when there is none or it is not a text.
 std::string ConfiguredMirror();
+// Stores the mirror the user entered, without blanks around it; throws
+// AppError when the registry refuses.
+void StoreConfiguredMirror(const std::string& mirror);
 
 }  // namespace tolvar

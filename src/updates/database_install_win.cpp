@@ -2,17 +2,34 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "core/app_error.h"
 #include "core/handles_win.h"
 #include "core/registry_win.h"
 #include "updates/database_header.h"
+#include "updates/md5.h"
 
 namespace tolvar {
+
+namespace {
+
+// Reads up to size bytes; fewer only at the end of the file.
+bool ReadSome(HANDLE file, std::string& buffer, std::size_t size) {
+    buffer.resize(size);
+    DWORD read = 0;
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(size), &read, nullptr)) return false;
+    buffer.resize(read);
+    return true;
+}
+
+}  // namespace
 
 void InspectDownload(const std::string& file, TransferOutcome& outcome) {
     outcome.fileExists = false;
     outcome.fileSize = 0;
     outcome.isDatabase = false;
+    outcome.bodyMatches = false;
     UniqueHandle in(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!in) return;
@@ -20,13 +37,19 @@ void InspectDownload(const std::string& file, TransferOutcome& outcome) {
     if (!GetFileSizeEx(in.get(), &size)) return;
     outcome.fileExists = true;
     outcome.fileSize = static_cast<std::uint64_t>(size.QuadPart);
-    std::string header(kDatabaseHeaderSize, '\0');
-    DWORD read = 0;
-    if (!ReadFile(in.get(), header.data(), static_cast<DWORD>(header.size()), &read, nullptr)) {
-        return;
+    std::string header;
+    if (!ReadSome(in.get(), header, kDatabaseHeaderSize)) return;
+    const std::optional<DatabaseHeader> parsed = ReadDatabaseHeader(header, outcome.fileSize);
+    outcome.isDatabase = parsed.has_value();
+    if (!parsed) return;
+    Md5 body;
+    std::string chunk;
+    for (;;) {
+        if (!ReadSome(in.get(), chunk, 64 * 1024)) return;
+        if (chunk.empty()) break;
+        body.Update(chunk);
     }
-    header.resize(read);
-    outcome.isDatabase = IsSignatureDatabase(header, outcome.fileSize);
+    outcome.bodyMatches = body.HexDigest() == parsed->bodyMd5;
 }
 
 bool InstallDatabase(const std::string& downloadFile, const std::string& liveFile) {
@@ -40,6 +63,13 @@ std::string ConfiguredMirror() {
     } catch (const AppError&) {
         return "";
     }
+}
+
+void StoreConfiguredMirror(const std::string& mirror) {
+    const std::size_t first = mirror.find_first_not_of(" \t");
+    const std::size_t last = mirror.find_last_not_of(" \t");
+    RegistryKey("mirror").WriteText(
+        first == std::string::npos ? std::string() : mirror.substr(first, last - first + 1));
 }
 
 }  // namespace tolvar

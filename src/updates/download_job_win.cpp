@@ -6,14 +6,31 @@
 #include "core/folders.h"
 #include "core/settings.h"
 #include "framework/application_win.h"
+#include "updates/cool_down_store.h"
+#include "updates/database_files.h"
 #include "updates/database_install.h"
 
 namespace tolvar {
 
+struct DownloadJob::Run : UpdateRun {
+    DownloadPlan plan;
+    // This run's own files, one per planned file, made before it starts.
+    std::vector<std::string> transferFiles;
+
+    void DeleteFiles() const {
+        for (const std::string& file : transferFiles)
+            DeleteFileA(file.c_str());
+    }
+};
+
 namespace {
 
-void DeleteDownload(const DownloadPlan& plan) {
-    DeleteFileA(plan.downloadFile.c_str());
+std::string StepText(const DownloadPlan& plan, std::size_t index) {
+    std::string text = "Downloading " + plan.files[index].name;
+    if (plan.files.size() > 1) {
+        text += " (" + std::to_string(index + 1) + " of " + std::to_string(plan.files.size()) + ")";
+    }
+    return text;
 }
 
 }  // namespace
@@ -21,57 +38,75 @@ void DeleteDownload(const DownloadPlan& plan) {
 DownloadJob::DownloadJob(DatabaseTransport& transport, DownloadListener& listener)
     : transport_(transport), listener_(listener) {}
 
-DownloadJob::~DownloadJob() {
-    cancelled_ = true;
-    JoinWorker();
-}
-
 void DownloadJob::Start() {
-    // At most one worker: one still winding down a cancelled transfer ends
-    // (and deletes what it wrote) before this run may write the same name.
-    cancelled_ = true;
-    JoinWorker();
-    cancelled_ = false;
-    installPending_ = false;
-    plan_ = PlanDownload(Settings(), TodaySerial(), ConfiguredMirror(), Folders().DatabaseFolder);
+    Run& run = runs_.Begin(std::make_unique<Run>());
+    // The new run brings newer files than a refused install waits with.
+    pending_.clear();
+    const std::string& folder = Folders().DatabaseFolder;
+    run.plan = PlanDownload(Settings(), TodaySerial(), ConfiguredMirror(), folder);
+    run.concluded = true;  // until its worker runs, nothing is left to cancel
+    if (const std::optional<double> until = CoolDownFor(run.plan.source)) {
+        listener_.DownloadFailed(CoolDownReason(*until));
+        return;
+    }
+    try {
+        for (std::size_t i = 0; i < run.plan.files.size(); ++i)
+            run.transferFiles.push_back(NewTransferFile(folder));
+    } catch (...) {
+        run.DeleteFiles();
+        listener_.DownloadFailed(FailureReason(std::current_exception()));
+        return;
+    }
+    run.concluded = false;
     listener_.DownloadStarted();
-    auto worker =
-        std::make_unique<Thread>([this, plan = plan_](Thread& self) { Transfer(self, plan); });
-    worker->start();
-    worker_ = std::move(worker);
+    run.worker = std::make_unique<Thread>([this, &run](Thread& self) { Transfer(self, run); });
+    run.worker->start();
 }
 
 void DownloadJob::Cancel() {
-    cancelled_ = true;
+    runs_.CancelCurrent();
 }
 
 bool DownloadJob::Running() const {
-    return worker_ && !worker_->finished();
+    return runs_.Running();
 }
 
 bool DownloadJob::RetryInstall() {
-    if (!installPending_) return true;
-    if (!InstallDatabase(plan_.downloadFile, plan_.liveFile)) return false;
-    installPending_ = false;
-    return true;
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (InstallDatabase(it->pendingFile, it->liveFile)) {
+            it = pending_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return pending_.empty();
 }
 
-void DownloadJob::Transfer(Thread& worker, const DownloadPlan& plan) {
-    TransferOutcome outcome;
+void DownloadJob::Transfer(Thread& worker, Run& run) {
+    std::vector<TransferOutcome> outcomes;
     std::exception_ptr fault;
     try {
-        outcome = transport_.Fetch(plan.url, plan.downloadFile, plan.proxy,
-                                   [&](unsigned long done, unsigned long expected) {
-                                       if (cancelled_) return false;
-                                       worker.synchronize([&] {
-                                           // Cancel may have come while this
-                                           // waited for the UI thread.
-                                           if (cancelled_) return;
-                                           listener_.DownloadProgress(GaugeFor(done, expected));
-                                       });
-                                       return !cancelled_;
-                                   });
-        if (!cancelled_) InspectDownload(plan.downloadFile, outcome);
+        for (std::size_t i = 0; i < run.plan.files.size() && !run.cancelled; ++i) {
+            worker.synchronize([&] {
+                if (!run.cancelled) listener_.DownloadStep(StepText(run.plan, i));
+            });
+            TransferOutcome outcome =
+                transport_.Fetch(run.plan.files[i].url, run.transferFiles[i], run.plan.proxy,
+                                 [&](unsigned long done, unsigned long expected) {
+                                     if (run.cancelled) return false;
+                                     worker.synchronize([&] {
+                                         // Cancel may have come while this waited for the UI
+                                         // thread.
+                                         if (!run.cancelled)
+                                             listener_.DownloadProgress(GaugeFor(done, expected));
+                                     });
+                                     return !run.cancelled;
+                                 });
+            if (!run.cancelled) InspectDownload(run.transferFiles[i], outcome);
+            outcomes.push_back(outcome);
+            // One bad file fails the run: the rest need not travel.
+            if (!IsGoodDownload(outcome)) break;
+        }
     } catch (...) {
         fault = std::current_exception();
     }
@@ -79,32 +114,43 @@ void DownloadJob::Transfer(Thread& worker, const DownloadPlan& plan) {
     try {
         worker.synchronize([&] {
             handedOver = true;
-            Finish(outcome, fault);
+            Finish(run, outcomes, fault);
         });
     } catch (...) {
         // The program is closing and the UI thread took nothing more: the
-        // download must not stay behind, and the error is reported when the
+        // downloads must not stay behind, and the error is reported when the
         // worker is joined.
-        if (!handedOver) DeleteDownload(plan);
+        if (!handedOver) run.DeleteFiles();
         throw;
     }
 }
 
-void DownloadJob::Finish(const TransferOutcome& outcome, const std::exception_ptr& fault) {
+void DownloadJob::Finish(Run& run, const std::vector<TransferOutcome>& outcomes,
+                         const std::exception_ptr& fault) {
+    run.concluded = true;
     try {
-        Conclude(outcome, fault);
+        Conclude(run, outcomes, fault);
     } catch (...) {
         Application::instance().reportException(std::current_exception());
     }
 }
 
-void DownloadJob::Conclude(const TransferOutcome& outcome, const std::exception_ptr& fault) {
-    if (cancelled_ || fault || !IsGoodDownload(outcome)) {
-        // What a cancelled transfer wrote is of no use to anyone, and an
-        // error page or a cut transfer must never take the live name.
-        DeleteDownload(plan_);
+void DownloadJob::Conclude(Run& run, const std::vector<TransferOutcome>& outcomes,
+                           const std::exception_ptr& fault) {
+    const TransferOutcome* bad = nullptr;
+    for (const TransferOutcome& outcome : outcomes) {
+        if (!IsGoodDownload(outcome)) {
+            bad = &outcome;
+            break;
+        }
     }
-    if (cancelled_) {
+    const bool complete = outcomes.size() == run.plan.files.size();
+    if (run.cancelled || fault || bad || !complete) {
+        // What a cancelled transfer wrote is of no use to anyone, and an
+        // error page or a cut transfer must never take a live name.
+        run.DeleteFiles();
+    }
+    if (run.cancelled) {
         // Its window is gone, but an error is still the program's to report.
         if (fault) std::rethrow_exception(fault);
         return;
@@ -114,14 +160,24 @@ void DownloadJob::Conclude(const TransferOutcome& outcome, const std::exception_
         listener_.DownloadFailed(FailureReason(fault));
         return;
     }
-    if (!IsGoodDownload(outcome)) {
-        listener_.DownloadFailed(FailureReason(outcome));
+    if (bad) {
+        if (bad->httpStatus == 429) {
+            // No run asks this mirror again before it said it may.
+            if (const std::optional<double> until =
+                    RetryAfterUntil(bad->retryAfter, NowSerial(), UtcNowSerial())) {
+                StoreCoolDown(CoolDown{*until, run.plan.source});
+            }
+        }
+        listener_.DownloadFailed(FailureReason(*bad));
         return;
     }
     // The run's own work is done before the window hears of it, so that an
     // error of the window can never leave an update counted but not stored
     // or not put in place.
-    CountUpdate(Settings(), outcome, TodaySerial());
+    std::uint64_t installed = 0;
+    for (const TransferOutcome& outcome : outcomes)
+        installed += outcome.fileSize;
+    CountUpdate(Settings(), installed, TodaySerial());
     std::exception_ptr saveError;
     try {
         SaveSettings();
@@ -130,19 +186,20 @@ void DownloadJob::Conclude(const TransferOutcome& outcome, const std::exception_
         // registry.
         saveError = std::current_exception();
     }
-    installPending_ = !InstallDatabase(plan_.downloadFile, plan_.liveFile);
+    Install(run);
     listener_.DownloadSucceeded();
-    if (installPending_) listener_.InstallRefused();
+    if (!pending_.empty()) listener_.InstallRefused();
     if (saveError) std::rethrow_exception(saveError);
 }
 
-void DownloadJob::JoinWorker() {
-    if (!worker_) return;
-    worker_->waitFor();
-    const std::exception_ptr error = worker_->error();
-    worker_.reset();
-    if (!error) return;
-    if (Application* app = Application::current()) app->reportException(error);
+void DownloadJob::Install(const Run& run) {
+    for (std::size_t i = 0; i < run.plan.files.size(); ++i) {
+        const PlannedFile& file = run.plan.files[i];
+        if (InstallDatabase(run.transferFiles[i], file.liveFile)) continue;
+        // The live file is held: the checked download waits under its
+        // pending name for the retry.
+        if (InstallDatabase(run.transferFiles[i], file.pendingFile)) pending_.push_back(file);
+    }
 }
 
 }  // namespace tolvar

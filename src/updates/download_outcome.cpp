@@ -3,29 +3,13 @@
 #include <cctype>
 #include <cstdio>
 
+#include "core/ascii_text.h"
+
 namespace tolvar {
 
 namespace {
 
 constexpr long kOk = 0;
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return "";
-    const std::size_t last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 bool AllDigits(const std::string& text) {
     if (text.empty() || text.size() > 9) return false;
@@ -100,20 +84,24 @@ std::string Hex(long value) {
 }
 
 bool CutShort(const TransferOutcome& outcome) {
-    return outcome.announcedBytes > 0 && outcome.fileSize != outcome.announcedBytes;
+    return outcome.fileSize != outcome.announcedBytes;
 }
 
 }  // namespace
 
 bool IsGoodDownload(const TransferOutcome& outcome) {
+    // Without a length from the mirror, a connection that broke off looks
+    // like the end of the file.
     return outcome.facilityLoaded && outcome.result == kOk && outcome.httpStatus == 200 &&
-           outcome.fileExists && !CutShort(outcome) && outcome.isDatabase;
+           outcome.fileExists && outcome.announcedBytes > 0 && !CutShort(outcome) &&
+           outcome.isDatabase && outcome.bodyMatches;
 }
 
 std::string FailureReason(const TransferOutcome& outcome) {
     const std::string prefix = "Reason: ";
     if (!outcome.facilityLoaded) {
-        return prefix + "the system's download library (URLMON) could not be loaded.";
+        return prefix + "the system's download library (" + outcome.facility +
+               ") could not be loaded.";
     }
     const int status = outcome.httpStatus;
     if (status == 403) {
@@ -134,11 +122,19 @@ std::string FailureReason(const TransferOutcome& outcome) {
     }
     if (status == 0) return prefix + "the mirror sent no answer.";
     if (!outcome.fileExists) return prefix + "the downloaded file could not be saved.";
+    if (outcome.announcedBytes == 0) {
+        return prefix +
+               "the mirror did not say how long the file is, so a cut transfer could not be "
+               "told from a whole one.";
+    }
     if (CutShort(outcome)) {
         return prefix + "the transfer was cut short (" + std::to_string(outcome.fileSize) + " of " +
                std::to_string(outcome.announcedBytes) + " bytes).";
     }
     if (!outcome.isDatabase) return prefix + "the file received is not a signature database.";
+    if (!outcome.bodyMatches) {
+        return prefix + "the file received is damaged (its checksum does not match its header).";
+    }
     return prefix + "unknown.";
 }
 
@@ -149,8 +145,8 @@ std::string HeaderValue(const std::string& headers, const std::string& name) {
         if (end == std::string::npos) end = headers.size();
         const std::string line = headers.substr(start, end - start);
         const std::size_t colon = line.find(':');
-        if (colon != std::string::npos && EqualNoCase(Trimmed(line.substr(0, colon)), name)) {
-            return Trimmed(line.substr(colon + 1));
+        if (colon != std::string::npos && EqualIgnoringCase(Trim(line.substr(0, colon)), name)) {
+            return std::string(Trim(line.substr(colon + 1)));
         }
         start = end + 1;
     }

@@ -1,9 +1,10 @@
 #pragma once
 
 // What a database transfer came to, and the words the failure notice uses
-// for it. Only a transfer that the mirror answered with 200, that delivered
-// as many bytes as it announced, and whose file is a signature database is
-// an update; anything else is a failure with a reason.
+// for it. Only a transfer that the mirror answered with 200, that announced
+// its length and delivered exactly that many bytes, and whose file is a
+// signature database with the body its header's checksum names is an
+// update; anything else is a failure with a reason.
 
 #include <cstdint>
 #include <string>
@@ -12,13 +13,15 @@ namespace tolvar {
 
 struct TransferOutcome {
     bool facilityLoaded = true;        // the system's download library was found
+    std::string facility = "URLMON";   // which library, for the reason
     long result = 0;                   // the download call's HRESULT
     int httpStatus = 0;                // 0 when the mirror never answered
     std::string retryAfter;            // the Retry-After header of the answer
-    std::uint64_t announcedBytes = 0;  // 0 when the size was not announced
+    std::uint64_t announcedBytes = 0;  // Content-Length; 0 when the mirror did not say
     bool fileExists = false;
     std::uint64_t fileSize = 0;
-    bool isDatabase = false;  // the file's header checked out
+    bool isDatabase = false;   // the file's header checked out
+    bool bodyMatches = false;  // the body's MD5 is the one its header gives
 };
 
 bool IsGoodDownload(const TransferOutcome& outcome);

@@ -27,28 +27,35 @@ std::string WithoutFinalStops(std::string text) {
 
 DownloadPlan PlanDownload(const SettingsRecord& settings, double today,
                           std::string_view configuredMirror, const std::string& databaseFolder) {
-    const DatabaseFiles files = ChooseDownload(today, settings.LastUpdateDate());
     DownloadPlan plan;
-    plan.kind = files.kind;
-    plan.url = DatabaseUrl(configuredMirror, files.remotePath);
-    plan.downloadFile = databaseFolder + files.downloadName;
-    plan.liveFile = databaseFolder + files.liveName;
-    plan.proxy.use = settings.UseProxy();
-    plan.proxy.server = settings.ProxyServer();
-    plan.proxy.port = settings.ProxyPort();
-    plan.proxy.user = settings.ProxyUser();
-    plan.proxy.password = settings.ProxyPassword();
+    for (const DatabaseFiles& files : ChooseDownloads(today, settings.LastUpdateDate())) {
+        plan.files.push_back(
+            PlannedFile{files.liveName, DatabaseUrl(configuredMirror, files.remotePath),
+                        databaseFolder + files.liveName, databaseFolder + files.pendingName});
+    }
+    plan.source = DatabaseUrl(configuredMirror, "");
+    plan.proxy = ProxyOf(settings);
     return plan;
+}
+
+ProxySettings ProxyOf(const SettingsRecord& settings) {
+    ProxySettings proxy;
+    proxy.use = settings.UseProxy();
+    proxy.server = settings.ProxyServer();
+    proxy.port = settings.ProxyPort();
+    proxy.user = settings.ProxyUser();
+    proxy.password = settings.ProxyPassword();
+    return proxy;
 }
 
 GaugeReading GaugeFor(unsigned long done, unsigned long expected) {
     return {ClampToInt(done), ClampToInt(expected)};
 }
 
-void CountUpdate(SettingsRecord& settings, const TransferOutcome& outcome, double today) {
+void CountUpdate(SettingsRecord& settings, std::uint64_t installedBytes, double today) {
     constexpr std::uint64_t kMaxSize = std::numeric_limits<std::int32_t>::max();
     settings.SetLastUpdateSize(
-        static_cast<std::int32_t>(outcome.fileSize > kMaxSize ? kMaxSize : outcome.fileSize));
+        static_cast<std::int32_t>(installedBytes > kMaxSize ? kMaxSize : installedBytes));
     // A damaged record can hold the largest count already; one more would
     // overflow it.
     const std::int32_t total = settings.TotalUpdates();

@@ -1,12 +1,14 @@
 #pragma once
 
 // The decisions of one database download run that need no system: what it
-// fetches and where it writes, what the gauge shows of a transfer, what a
+// fetches and where it puts it, what the gauge shows of a transfer, what a
 // good run records, and the reason line for a run that stopped on an error.
 
+#include <cstdint>
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/settings_record.h"
 #include "updates/database_transport.h"
@@ -15,18 +17,30 @@
 
 namespace tolvar {
 
-// Fixed when a run starts; the install retry works from the same plan.
-struct DownloadPlan {
-    DatabaseKind kind = DatabaseKind::Main;
+// One database file of a run.
+struct PlannedFile {
+    std::string name;  // "main.cvd", for the window
     std::string url;
-    std::string downloadFile;  // where the transfer writes
-    std::string liveFile;      // the name the scanner reads
-    ProxySettings proxy;
+    std::string liveFile;     // the name the scanner reads
+    std::string pendingFile;  // where a checked download waits while the live file is held
 };
 
-// The file by the last update's distance from today, the address on the
-// configured mirror ("" for the public one), both names in databaseFolder
-// (which ends with a separator), and the proxy as the settings have it.
+// Fixed when a run starts. Each transfer writes to a file of its own run
+// (the job names it), never to these names: a cancelled transfer that is
+// still winding down must not write into the next run's files.
+struct DownloadPlan {
+    std::vector<PlannedFile> files;
+    ProxySettings proxy;
+    std::string source;  // the mirror, for its cool-down
+};
+
+// The proxy as the update settings have it.
+ProxySettings ProxyOf(const SettingsRecord& settings);
+
+// The files by the last update's distance from today (ChooseDownloads),
+// their addresses on the configured mirror ("" for the public one), their
+// names in databaseFolder (which ends with a separator), and the proxy as
+// the settings have it.
 DownloadPlan PlanDownload(const SettingsRecord& settings, double today,
                           std::string_view configuredMirror, const std::string& databaseFolder);
 
@@ -38,9 +52,10 @@ struct GaugeReading {
 };
 GaugeReading GaugeFor(unsigned long done, unsigned long expected);
 
-// Records a good run: the file's length and one more update (each held at
-// the record's largest value rather than wrapping), and today as its date.
-void CountUpdate(SettingsRecord& settings, const TransferOutcome& outcome, double today);
+// Records a good run: the length of what it installed and one more update
+// (each held at the record's largest value rather than wrapping), and today
+// as its date.
+void CountUpdate(SettingsRecord& settings, std::uint64_t installedBytes, double today);
 
 // The failure notice's reason line, in the form FailureReason uses, for a
 // run that an error (an exception) stopped.

@@ -1,15 +1,10 @@
 #include "updates/mirror_address.h"
 
+#include "core/ascii_text.h"
+
 namespace tolvar {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 std::string Base64(std::string_view bytes) {
     static constexpr char kDigits[] =

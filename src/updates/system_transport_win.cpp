@@ -6,16 +6,24 @@
 
 namespace tolvar {
 
-const UrlmonLibrary& SystemTransport::Library() {
-    std::call_once(loadOnce_, [this] { urlmon_.emplace(); });
+const UrlmonLibrary& SystemTransport::Urlmon() {
+    std::call_once(urlmonOnce_, [this] { urlmon_.emplace(); });
     return *urlmon_;
+}
+
+const WininetLibrary& SystemTransport::Wininet() {
+    std::call_once(wininetOnce_, [this] { wininet_.emplace(); });
+    return *wininet_;
 }
 
 TransferOutcome SystemTransport::Fetch(const std::string& url, const std::string& file,
                                        const ProxySettings& proxy, const ProgressFn& progress) {
     // A worker has not entered COM yet; the UI thread already has.
     const ComApartment apartment;
-    return DownloadToFile(Library(), url, file, proxy, progress);
+    if (proxy.use && !proxy.server.empty()) {
+        return DownloadThroughProxy(Wininet(), url, file, proxy, progress);
+    }
+    return DownloadToFile(Urlmon(), url, file, progress);
 }
 
 }  // namespace tolvar

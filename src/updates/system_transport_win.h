@@ -8,6 +8,7 @@
 #include <string>
 
 #include "updates/database_transport.h"
+#include "updates/proxy_download_win.h"
 #include "updates/url_download_win.h"
 
 namespace tolvar {
@@ -23,13 +24,16 @@ public:
                           const ProxySettings& proxy, const ProgressFn& progress) override;
 
 private:
-    const UrlmonLibrary& Library();
+    const UrlmonLibrary& Urlmon();
+    const WininetLibrary& Wininet();
 
-    // Loaded by the first transfer, not at start-up, and kept: the library
-    // stays mapped for the process's life anyway (see UrlmonLibrary), and a
-    // run that never downloads never loads it.
-    std::once_flag loadOnce_;
+    // Loaded by the first transfer that needs them, not at start-up, and
+    // kept: the libraries stay mapped for the process's life anyway (see
+    // UrlmonLibrary), and a run that never downloads never loads them.
+    std::once_flag urlmonOnce_;
     std::optional<UrlmonLibrary> urlmon_;
+    std::once_flag wininetOnce_;
+    std::optional<WininetLibrary> wininet_;
 };
 
 }  // namespace tolvar

@@ -9,11 +9,12 @@ DatabaseFiles FilesOf(DatabaseKind kind) {
     return {kind, "/daily.cvd", "daily.cvd", "daily2.cvd"};
 }
 
-DatabaseFiles ChooseDownload(double today, double lastUpdateDate) {
+std::vector<DatabaseFiles> ChooseDownloads(double today, double lastUpdateDate) {
     // A damaged date (not a number) fails the comparison below; the full
     // database is the safe choice then.
     const double days = std::fabs(today - lastUpdateDate);
-    return FilesOf(days <= 1.0 ? DatabaseKind::Daily : DatabaseKind::Main);
+    if (days <= 1.0) return {FilesOf(DatabaseKind::Daily)};
+    return {FilesOf(DatabaseKind::Main), FilesOf(DatabaseKind::Daily)};
 }
 
 std::optional<int> ScheduleDays(UpdateSchedule schedule, std::uint8_t intervalDays) {

@@ -1,11 +1,12 @@
 #pragma once
 
-// When an update is due and which database file a run fetches. Dates are
+// When an update is due and which database files a run fetches. Dates are
 // serials (whole days since 30 December 1899), so the rules are plain
 // arithmetic on numbers and testable without a clock.
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/settings_record.h"
 
@@ -14,19 +15,22 @@ namespace tolvar {
 enum class DatabaseKind { Main, Daily };
 
 // The files of one kind: the path on the mirror, the live name and the name
-// a download is written to until it is checked and put in place.
+// a checked download waits under while the system refuses to replace the
+// live file.
 struct DatabaseFiles {
     DatabaseKind kind;
     const char* remotePath;
     const char* liveName;
-    const char* downloadName;
+    const char* pendingName;
 };
 
 DatabaseFiles FilesOf(DatabaseKind kind);
 
 // The full database when the last run lies more than a day away (either
-// way: a date in the future counts by its distance), the daily one otherwise.
-DatabaseFiles ChooseDownload(double today, double lastUpdateDate);
+// way: a date in the future counts by its distance), and then always the
+// daily one: new signatures arrive only in the daily database, so a run
+// after a week must bring them too.
+std::vector<DatabaseFiles> ChooseDownloads(double today, double lastUpdateDate);
 
 // Days between checks; nothing for "Never Check". A damaged schedule byte
 // counts as daily: a broken record must not stop the updates silently.

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "core/system_library_win.h"
-#include "updates/proxy_download_win.h"
 
 namespace tolvar {
 
@@ -68,7 +67,6 @@ HRESULT STDMETHODCALLTYPE TransferCallback::OnLowResource(DWORD) {
 
 HRESULT STDMETHODCALLTYPE TransferCallback::OnProgress(ULONG done, ULONG expected, ULONG, LPCWSTR) {
     if (error) return E_ABORT;
-    if (expected > outcome.announcedBytes) outcome.announcedBytes = expected;
     try {
         return progress_(done, expected) ? S_OK : E_ABORT;
     } catch (...) {
@@ -115,7 +113,16 @@ HRESULT STDMETHODCALLTYPE TransferCallback::OnResponse(DWORD status, LPCWSTR hea
     if (error) return E_ABORT;
     outcome.httpStatus = static_cast<int>(status);
     try {
-        outcome.retryAfter = HeaderValue(Narrow(headers), "Retry-After");
+        const std::string text = Narrow(headers);
+        outcome.retryAfter = HeaderValue(text, "Retry-After");
+        // The length as the mirror announced it. The progress reports are
+        // no witness: without a Content-Length the library reports what has
+        // come so far as the whole, also when the connection broke off.
+        const std::string length = HeaderValue(text, "Content-Length");
+        if (!length.empty() && length.size() <= 18 &&
+            length.find_first_not_of("0123456789") == std::string::npos) {
+            outcome.announcedBytes = std::stoull(length);
+        }
     } catch (...) {
         error = std::current_exception();
         return E_ABORT;
@@ -136,14 +143,12 @@ HRESULT UrlmonLibrary::Download(const std::string& url, const std::string& file,
 }
 
 TransferOutcome DownloadToFile(const UrlmonLibrary& library, const std::string& url,
-                               const std::string& file, const ProxySettings& proxy,
-                               const ProgressFn& progress) {
+                               const std::string& file, const ProgressFn& progress) {
     TransferCallback callback(progress);
     if (!library.loaded()) {
         callback.outcome.facilityLoaded = false;
         return callback.outcome;
     }
-    if (proxy.use && !proxy.server.empty()) return DownloadThroughProxy(url, file, proxy, progress);
     callback.outcome.result = library.Download(url, file, &callback);
     if (callback.error) std::rethrow_exception(callback.error);
     return callback.outcome;

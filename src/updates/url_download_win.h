@@ -1,9 +1,8 @@
 #pragma once
 
 // One blocking HTTP transfer into a file, with progress, cancellation and
-// the mirror's status and headers: through the system's download library
-// (URLMON), or through the user's proxy with its login. Runs on a worker
-// thread.
+// the mirror's status and headers, through the system's download library
+// (URLMON). Runs on a worker thread.
 
 #include <windows.h>
 
@@ -90,15 +89,14 @@ private:
     LONG references_ = 1;
 };
 
-// Fetches url into file, through the proxy when one is set (the system's
-// connection settings apply otherwise). The outcome says whether the library
-// was there, the call's result, the mirror's status and Retry-After, and the
-// size it announced; the file's own fields are left for the caller to fill.
+// Fetches url into file, by the system's connection settings. The outcome
+// says whether the library was there, the call's result, the mirror's status
+// and Retry-After, and the length it announced; the file's own fields are
+// left for the caller to fill.
 // An exception of the progress function never passes through the library:
 // it stops the transfer and is thrown again here once the library has
 // returned. The calling thread must have entered COM.
 TransferOutcome DownloadToFile(const UrlmonLibrary& library, const std::string& url,
-                               const std::string& file, const ProxySettings& proxy,
-                               const ProgressFn& progress);
+                               const std::string& file, const ProgressFn& progress);
 
 }  // namespace tolvar

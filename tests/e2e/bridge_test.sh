@@ -20,7 +20,13 @@ trap cleanup EXIT
 rm -rf "$work"
 mkdir -p "$work"
 bash "$repo_root/tools/demo/make_demo_data.sh" "$work/data" >/dev/null
-export TOLVAR_DEMO_SIGNATURES="$work/data/signatures"
+# ClamAV's own signed test database (fetched by the build scripts) detects
+# the EICAR file; the bridge loads every file of this folder.
+tests="$repo_root/build/clamav-testfiles"
+[ -s "$tests/test-6.cvd" ] || fail "ClamAV's test databases are missing in $tests"
+mkdir -p "$work/signatures"
+cp "$tests/test-6.cvd" "$work/signatures/daily.cvd"
+export TOLVAR_DEMO_SIGNATURES="$work/signatures"
 samples="$work/data/samples"
 # Z: is the whole Linux file system.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }

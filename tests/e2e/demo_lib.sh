@@ -3,12 +3,45 @@
 # folder (Z:, the whole Linux file system, is marked a network drive, so
 # "all fixed drives" stays small; it must stay, since Wine starts Linux
 # programs such as clamscan through it), the program installed
-# under C:\Program Files with the scanner bridge as its clamscan.exe, and a
-# signature set made from the EICAR test file.
-# Needs: lib.sh, wine-session.sh (sourced), DISPLAY, and a built build/win.
+# under C:\Program Files with the scanner bridge as its clamscan.exe and the
+# freshclam bridge as its freshclam.exe, an empty database folder, and the
+# test mirror serving ClamAV's own signed test databases, which the program
+# fetches with Debian's freshclam before it scans.
+# Needs: lib.sh, wine-session.sh (sourced), DISPLAY, a built build/win and
+# the test databases in build/clamav-testfiles (scripts/build.sh).
 
 demo_root=""
 demo_program=""
+demo_mirror_pid=""
+
+# Serves main.cvd (test-1, no signatures), daily.cvd (test-6, with the
+# EICAR signature) and bytecode.cvd (test-2) from ClamAV's test databases
+# on 127.0.0.1, and points the freshclam bridge at it.
+start_demo_mirror() {
+  local root=$1 tests="$repo_root/build/clamav-testfiles"
+  [ -s "$tests/test-6.cvd" ] || fail "ClamAV's test databases are missing in $tests"
+  stop_demo_mirror
+  rm -rf "$root"
+  mkdir -p "$root/files"
+  cp "$tests/test-1.cvd" "$root/files/main.cvd"
+  cp "$tests/test-6.cvd" "$root/files/daily.cvd"
+  cp "$tests/test-2.cvd" "$root/files/bytecode.cvd"
+  python3 "$repo_root/tools/test_mirror/test_mirror.py" "$root" "$root/port" &
+  demo_mirror_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$root/port" ] && break
+    sleep 0.1
+  done
+  [ -s "$root/port" ] || fail "the test mirror did not start"
+  export TOLVAR_FRESHCLAM_MIRROR="http://127.0.0.1:$(cat "$root/port")"
+}
+
+stop_demo_mirror() {
+  [ -n "$demo_mirror_pid" ] || return 0
+  kill "$demo_mirror_pid" 2>/dev/null || true
+  wait "$demo_mirror_pid" 2>/dev/null || true
+  demo_mirror_pid=""
+}
 
 # prepare_demo ROOT [BIGTREE_FILES]: data, prefix and program under ROOT.
 prepare_demo() {
@@ -36,7 +69,8 @@ prepare_demo() {
   mkdir -p "$demo_program"
   cp -r "$repo_root/build/win/program/." "$demo_program/"
   cp "$repo_root/build/win/tools/scanner_bridge.exe" "$demo_program/bin/snr/1/9/clamscan.exe"
-  export TOLVAR_DEMO_SIGNATURES="$root/data/signatures"
+  cp "$repo_root/build/win/tools/freshclam_bridge.exe" "$demo_program/bin/snr/1/9/freshclam.exe"
+  start_demo_mirror "$root/mirror"
   # The bridge writes its report as clamscan.exe 1.4 does (the OEM code
   # page) unless told "utf8", as 1.5 does.
   export TOLVAR_BRIDGE_MODE="${TOLVAR_BRIDGE_MODE:-oem}"
@@ -99,9 +133,38 @@ shoot() {
   import -window root -crop "${w}x${h}+${x}+${y}" +repage "$file"
 }
 
-# The whole headless flow: a full scan, its result, the removal, the
-# Results page, a restore from the vault of the file named in many scripts.
-# Screenshots go to OUT.
+# "Check Now for updates" on the Virus Database page, until the download
+# window says the update is in; fails with the notice's reason otherwise.
+update_databases() {
+  local win=$1 out=$2 download="" notice
+  # A first click may only bring the window forward.
+  for _ in 1 2 3 4 5; do
+    click_in "$win" $((5 + 86)) $((336 + 48))  # Virus Database
+    sleep 0.7
+    click_in "$win" $((178 + 488 + 52)) $((47 + 64 + 12))  # Check Now for updates
+    download=$(wait_for_window "^Virus Database Update\$" 5) && break
+  done
+  [ -n "$download" ] || fail "no download window"
+  for _ in $(seq 240); do
+    [ "$(registry_int sysdata 788)" = 1 ] && break
+    notice=$(xdotool search --onlyvisible --name "^Download Failed\$" 2>/dev/null | head -n 1 || true)
+    if [ -n "$notice" ]; then
+      shoot "$notice" "$out/0_update_failed.png"
+      fail "the update failed (see $out/0_update_failed.png)"
+    fi
+    sleep 0.5
+  done
+  [ "$(registry_int sysdata 788)" = 1 ] || fail "the update did not finish"
+  sleep 0.5
+  shoot "$download" "$out/0_updated.png"
+  click_until_gone "$download" $((72 + 52)) $((186 + 16)) || fail "Close did not close the download window"
+  click_in "$win" $((15 + 80)) $((72 + 44))  # Scan
+  sleep 0.7
+}
+
+# The whole headless flow: the signature update through ClamAV's updater,
+# a full scan, its result, the removal, the Results page, a restore from
+# the vault of the file named in many scripts. Screenshots go to OUT.
 run_headless_demo() {
   local out=$1 win prompt done
   mkdir -p "$out"
@@ -109,6 +172,7 @@ run_headless_demo() {
   win=$demo_window
   [ -n "$win" ] || fail "the main window did not appear"
   sleep 1
+  update_databases "$win" "$out"
   click_in "$win" $((178 + 8 + 90)) $((47 + 320 + 25))  # Full Scan
   sleep 2
   shoot "$win" "$out/1_scanning.png"

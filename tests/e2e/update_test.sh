@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# A database update as the user does it, against the test mirror: the first
-# start offers the update (declined here), then "Check Now for updates" on
-# the Virus Database page downloads the full database, installs it, and the
-# page shows the new figures once it is shown again.
+# A database update from a private mirror as the user does it, against the
+# test mirror: the first start offers the update (declined here), then
+# "Check Now for updates" on the Virus Database page downloads the full and
+# the daily database, installs them, and the page shows the new figures once
+# it is shown again.
 # Usage (inside with_test_mirror.sh): update_test.sh WINE_RUN PROGRAM_DIR ARTIFACT_DIR
 set -euo pipefail
 wine_run=$1
@@ -15,6 +16,7 @@ mkdir -p "$artifacts"
 mirror_root=${TOLVAR_TEST_MIRROR_ROOT#Z:}
 mirror_root=${mirror_root//\\//}
 bash "$here/../../tools/test_mirror/make_database.sh" "$mirror_root/files/main.cvd" main 27 60000
+bash "$here/../../tools/test_mirror/make_database.sh" "$mirror_root/files/daily.cvd" daily 28 6000
 echo good >"$mirror_root/mode"
 
 # A first start: no settings stored, so the update is due.
@@ -52,11 +54,12 @@ xdotool mousemove $((x + 178 + 488 + 52)) $((y + 47 + 64 + 12)) click 1
 download=$(wait_for_window "^Virus Database Update\$" 20) || fail "no download window"
 # The run is complete when the bytes are in place.
 for _ in $(seq 60); do
-  [ "$(head -c 11 "$db/main.cvd")" = "ClamAV-VDB:" ] && break
+  [ "$(head -c 11 "$db/daily.cvd" 2>/dev/null)" = "ClamAV-VDB:" ] && break
   sleep 0.5
 done
-cmp -s "$db/main.cvd" "$mirror_root/files/main.cvd" || fail "the new database was not installed"
-[ ! -e "$db/main2.cvd" ] || fail "the download file was left behind"
+cmp -s "$db/main.cvd" "$mirror_root/files/main.cvd" || fail "the new full database was not installed"
+cmp -s "$db/daily.cvd" "$mirror_root/files/daily.cvd" || fail "the new daily database was not installed"
+[ -z "$(ls "$db" | grep -e '^tdl' -e '2\.cvd$')" ] || fail "download files were left behind: $(ls "$db")"
 sleep 0.5
 import -window root "$artifacts/update_done.png"
 click_until_gone "$download" $((72 + 52)) $((186 + 16)) ||
@@ -75,6 +78,6 @@ figures "$artifacts/update_figures_after.png"
   fail "the page shows the old figures after the update"
 
 [ "$(registry_int sysdata 788)" = 1 ] || fail "Total Updates is $(registry_int sysdata 788), not 1"
-[ "$(registry_int sysdata 800)" = "$(stat -c %s "$mirror_root/files/main.cvd")" ] ||
-  fail "Update Size is $(registry_int sysdata 800)"
-echo "PASS: prompt declined, Check Now installed the database, the page shows the new figures"
+size=$(($(stat -c %s "$mirror_root/files/main.cvd") + $(stat -c %s "$mirror_root/files/daily.cvd")))
+[ "$(registry_int sysdata 800)" = "$size" ] || fail "Update Size is $(registry_int sysdata 800), not $size"
+echo "PASS: prompt declined, Check Now installed both databases, the page shows the new figures"

@@ -20,7 +20,7 @@ namespace {
 const double kToday = DateSerial(2026, 12, 7);
 const std::string kFolder = "C:\\Data\\db\\";
 
-TEST(DownloadPlan, FileNamesAddressAndProxyComeFromTheSettings) {
+TEST(DownloadPlan, FilesAddressesAndProxyComeFromTheSettings) {
     SettingsRecord settings;
     settings.SetLastUpdateDate(kToday - 100);
     settings.SetUseProxy(true);
@@ -29,28 +29,46 @@ TEST(DownloadPlan, FileNamesAddressAndProxyComeFromTheSettings) {
     settings.SetProxyUser("user");
     settings.SetProxyPassword("secret");
 
+    // Long after the last update: the full database, and the daily one
+    // with the newest signatures.
     DownloadPlan full = PlanDownload(settings, kToday, "mirror.example", kFolder);
-    EXPECT_EQ(full.kind, DatabaseKind::Main);
-    EXPECT_EQ(full.url, "http://mirror.example/main.cvd");
-    EXPECT_EQ(full.downloadFile, kFolder + "main2.cvd");
-    EXPECT_EQ(full.liveFile, kFolder + "main.cvd");
+    ASSERT_EQ(full.files.size(), 2u);
+    EXPECT_EQ(full.files[0].name, "main.cvd");
+    EXPECT_EQ(full.files[0].url, "http://mirror.example/main.cvd");
+    EXPECT_EQ(full.files[0].liveFile, kFolder + "main.cvd");
+    EXPECT_EQ(full.files[0].pendingFile, kFolder + "main2.cvd");
+    EXPECT_EQ(full.files[1].url, "http://mirror.example/daily.cvd");
+    EXPECT_EQ(full.files[1].liveFile, kFolder + "daily.cvd");
+    EXPECT_EQ(full.files[1].pendingFile, kFolder + "daily2.cvd");
+    EXPECT_EQ(full.source, "http://mirror.example");
     EXPECT_TRUE(full.proxy.use);
     EXPECT_EQ(full.proxy.server, "proxy.example");
     EXPECT_EQ(full.proxy.port, "3128");
     EXPECT_EQ(full.proxy.user, "user");
     EXPECT_EQ(full.proxy.password, "secret");
 
-    // The day after an update only the daily file, and never over the
-    // live name: a failed transfer must not touch what the scanner reads.
+    // The day after an update only the daily file.
     settings.SetLastUpdateDate(kToday - 1);
     settings.SetUseProxy(false);
     DownloadPlan daily = PlanDownload(settings, kToday, "", kFolder);
-    EXPECT_EQ(daily.kind, DatabaseKind::Daily);
-    EXPECT_EQ(daily.url, "http://database.clamav.net/daily.cvd");
-    EXPECT_EQ(daily.downloadFile, kFolder + "daily2.cvd");
-    EXPECT_EQ(daily.liveFile, kFolder + "daily.cvd");
-    EXPECT_NE(daily.downloadFile, daily.liveFile);
+    ASSERT_EQ(daily.files.size(), 1u);
+    EXPECT_EQ(daily.files[0].url, "http://database.clamav.net/daily.cvd");
+    EXPECT_EQ(daily.files[0].liveFile, kFolder + "daily.cvd");
+    EXPECT_NE(daily.files[0].pendingFile, daily.files[0].liveFile);
     EXPECT_FALSE(daily.proxy.use);
+}
+
+TEST(DownloadPlan, EveryScheduleBringsTheDailyDatabase) {
+    // With the weekly, monthly and "Intervals of" schedules a due run lies
+    // days after the last one; fetching only the full database again would
+    // never bring a new signature.
+    for (double daysAgo : {7.0, 30.0, 12.0, 2.0}) {
+        SettingsRecord settings;
+        settings.SetLastUpdateDate(kToday - daysAgo);
+        const DownloadPlan plan = PlanDownload(settings, kToday, "m.example", kFolder);
+        ASSERT_FALSE(plan.files.empty());
+        EXPECT_EQ(plan.files.back().name, "daily.cvd") << daysAgo << " days";
+    }
 }
 
 TEST(DownloadGauge, HugeTransfersShowFullRatherThanNegative) {
@@ -67,14 +85,12 @@ TEST(DownloadGauge, HugeTransfersShowFullRatherThanNegative) {
     EXPECT_EQ(GaugeFor(most, most).maximum, INT_MAX);
 }
 
-TEST(DownloadCount, AGoodRunRecordsItsSizeOneMoreUpdateAndToday) {
+TEST(DownloadCount, AGoodRunRecordsWhatItInstalledOneMoreUpdateAndToday) {
     SettingsRecord settings;
     settings.SetTotalUpdates(3);
     settings.SetLastUpdateSize(777);
     settings.SetLastUpdateDate(kToday - 100);
-    TransferOutcome outcome;
-    outcome.fileSize = 30512;
-    CountUpdate(settings, outcome, kToday);
+    CountUpdate(settings, 30512, kToday);
     EXPECT_EQ(settings.TotalUpdates(), 4);
     EXPECT_EQ(settings.LastUpdateSize(), 30512);
     EXPECT_EQ(settings.LastUpdateDate(), kToday);
@@ -85,9 +101,7 @@ TEST(DownloadCount, RecordLimitsHoldInsteadOfWrapping) {
     // already at the largest count (one more would overflow).
     SettingsRecord settings;
     settings.SetTotalUpdates(std::numeric_limits<std::int32_t>::max());
-    TransferOutcome outcome;
-    outcome.fileSize = std::uint64_t{5} << 31;
-    CountUpdate(settings, outcome, kToday);
+    CountUpdate(settings, std::uint64_t{5} << 31, kToday);
     EXPECT_EQ(settings.LastUpdateSize(), std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(settings.TotalUpdates(), std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(settings.LastUpdateDate(), kToday);

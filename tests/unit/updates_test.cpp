@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "core/date_serial.h"
 #include "core/settings_record.h"
@@ -17,18 +18,31 @@ namespace {
 
 const double kToday = DateSerial(2026, 12, 7);
 
-TEST(DownloadChoice, FullDatabaseUnlessTheLastRunIsADayAway) {
+std::vector<DatabaseKind> Kinds(const std::vector<DatabaseFiles>& files) {
+    std::vector<DatabaseKind> kinds;
+    for (const DatabaseFiles& f : files)
+        kinds.push_back(f.kind);
+    return kinds;
+}
+
+TEST(DownloadChoice, FullDatabaseUnlessTheLastRunIsADayAwayAndTheDailyOneAlways) {
+    const std::vector<DatabaseKind> both = {DatabaseKind::Main, DatabaseKind::Daily};
+    const std::vector<DatabaseKind> daily = {DatabaseKind::Daily};
     SettingsRecord fresh;
     ApplyStaleUpdateReset(fresh, kToday);
-    EXPECT_STREQ(ChooseDownload(kToday, fresh.LastUpdateDate()).remotePath, "/main.cvd");
-    EXPECT_STREQ(ChooseDownload(kToday, kToday - 1).downloadName, "daily2.cvd");
-    EXPECT_STREQ(ChooseDownload(kToday, kToday).liveName, "daily.cvd");
-    EXPECT_STREQ(ChooseDownload(kToday, kToday - 2).downloadName, "main2.cvd");
+    const std::vector<DatabaseFiles> first = ChooseDownloads(kToday, fresh.LastUpdateDate());
+    ASSERT_EQ(Kinds(first), both);
+    EXPECT_STREQ(first[0].remotePath, "/main.cvd");
+    EXPECT_STREQ(first[1].remotePath, "/daily.cvd");
+    EXPECT_STREQ(ChooseDownloads(kToday, kToday - 1)[0].pendingName, "daily2.cvd");
+    EXPECT_STREQ(ChooseDownloads(kToday, kToday)[0].liveName, "daily.cvd");
+    EXPECT_STREQ(ChooseDownloads(kToday, kToday - 2)[0].pendingName, "main2.cvd");
+    // A weekly schedule: the week's signatures come with the daily file.
+    EXPECT_EQ(Kinds(ChooseDownloads(kToday, kToday - 7)), both);
     // A date in the future counts by its distance.
-    EXPECT_EQ(ChooseDownload(kToday, kToday + 1).kind, DatabaseKind::Daily);
-    EXPECT_EQ(ChooseDownload(kToday, kToday + 3).kind, DatabaseKind::Main);
-    EXPECT_EQ(ChooseDownload(kToday, std::numeric_limits<double>::quiet_NaN()).kind,
-              DatabaseKind::Main);
+    EXPECT_EQ(Kinds(ChooseDownloads(kToday, kToday + 1)), daily);
+    EXPECT_EQ(Kinds(ChooseDownloads(kToday, kToday + 3)), both);
+    EXPECT_EQ(Kinds(ChooseDownloads(kToday, std::numeric_limits<double>::quiet_NaN())), both);
 }
 
 SettingsRecord Schedule(UpdateSchedule schedule, double lastUpdate, std::uint8_t interval = 0) {
@@ -81,20 +95,33 @@ TEST(ScheduledCheck, WaitsStopsOffersOrDownloadsByTheRecord) {
     SettingsRecord s;
     s.SetCheckSchedule(UpdateSchedule::Weekly);
     s.SetLastUpdateDate(kToday - 7);
-    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::OfferUpdate);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, false), UpdateCheckStep::OfferUpdate);
     // A running scan and an offer already up make the check wait, not end.
-    EXPECT_EQ(DecideUpdateCheck(s, false, false, kToday), UpdateCheckStep::Wait);
-    EXPECT_EQ(DecideUpdateCheck(s, true, true, kToday), UpdateCheckStep::Wait);
+    EXPECT_EQ(DecideUpdateCheck(s, false, false, kToday, false), UpdateCheckStep::Wait);
+    EXPECT_EQ(DecideUpdateCheck(s, true, true, kToday, false), UpdateCheckStep::Wait);
     s.SetFoundAction(FoundUpdateAction::DownloadAutomatically);
-    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::DownloadNow);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, false), UpdateCheckStep::DownloadNow);
 
     s.SetLastUpdateDate(kToday - 6);
-    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::NotDue);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, false), UpdateCheckStep::NotDue);
     // "Never Check" keeps the check waiting: a schedule saved later in the
     // run still takes effect.
     s.SetLastUpdateDate(kToday - 400);
     s.SetCheckSchedule(UpdateSchedule::NeverCheck);
-    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday), UpdateCheckStep::Wait);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, false), UpdateCheckStep::Wait);
+}
+
+TEST(ScheduledCheck, ADueUpdateWaitsForTheMirrorsCoolDown) {
+    // A run during the cool-down would only be refused again (and the
+    // official mirror lengthens the block of a client that keeps asking).
+    SettingsRecord s;
+    s.SetLastUpdateDate(kToday - 3);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, true), UpdateCheckStep::Wait);
+    s.SetFoundAction(FoundUpdateAction::DownloadAutomatically);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, true), UpdateCheckStep::Wait);
+    // Nothing due: the check ends as always.
+    s.SetLastUpdateDate(kToday);
+    EXPECT_EQ(DecideUpdateCheck(s, true, false, kToday, true), UpdateCheckStep::NotDue);
 }
 
 TEST(DatabasePage, FiguresAsThePageShowsThem) {
@@ -111,6 +138,16 @@ TEST(DatabasePage, FiguresAsThePageShowsThem) {
     EXPECT_EQ(figures.lastUpdate, "07/12/2026");
     EXPECT_EQ(figures.updateSize, "30000 bytes");
     EXPECT_EQ(figures.totalUpdates, "4");
+}
+
+TEST(DatabaseHeader, GivesTheVersionAndTheBodysChecksum) {
+    const auto header = ReadDatabaseHeader(Header(kGoodHeader), 600);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->version, 27000);
+    EXPECT_EQ(header->bodyMd5, "0123456789abcdef0123456789abcdef") << "compared in lower case";
+    EXPECT_FALSE(ReadDatabaseHeader(
+        Header("ClamAV-VDB:date:9999999999:1:90:0123456789abcdef0123456789abcdef:s:b"), 600))
+        << "a version beyond an int";
 }
 
 TEST(DatabaseHeader, AcceptsOnlyAWholeHeaderWithABody) {
@@ -137,14 +174,26 @@ TransferOutcome Good() {
     o.fileExists = true;
     o.fileSize = 1000;
     o.isDatabase = true;
+    o.bodyMatches = true;
     return o;
 }
 
 TEST(DownloadOutcome, OnlyAWholeCheckedTransferIsAnUpdate) {
     EXPECT_TRUE(IsGoodDownload(Good()));
+    // Without a Content-Length a broken-off connection looks like the end
+    // of the file: such a transfer was installed and counted before.
     TransferOutcome unknownSize = Good();
     unknownSize.announcedBytes = 0;
-    EXPECT_TRUE(IsGoodDownload(unknownSize));
+    EXPECT_FALSE(IsGoodDownload(unknownSize));
+    EXPECT_NE(FailureReason(unknownSize).find("did not say how long the file is"),
+              std::string::npos);
+
+    // A whole file whose body is not the one its header names.
+    TransferOutcome damaged = Good();
+    damaged.bodyMatches = false;
+    EXPECT_FALSE(IsGoodDownload(damaged));
+    EXPECT_EQ(FailureReason(damaged),
+              "Reason: the file received is damaged (its checksum does not match its header).");
 
     TransferOutcome notFound = Good();
     notFound.httpStatus = 404;  // the saved error page is a file too
@@ -180,7 +229,9 @@ TEST(DownloadOutcome, OnlyAWholeCheckedTransferIsAnUpdate) {
     TransferOutcome noLibrary;
     noLibrary.facilityLoaded = false;
     EXPECT_FALSE(IsGoodDownload(noLibrary));
-    EXPECT_NE(FailureReason(noLibrary).find("URLMON"), std::string::npos);
+    EXPECT_NE(FailureReason(noLibrary).find("(URLMON)"), std::string::npos);
+    noLibrary.facility = "WININET";
+    EXPECT_NE(FailureReason(noLibrary).find("(WININET)"), std::string::npos);
 }
 
 TEST(DownloadOutcome, HeaderValuesAreFoundWithoutRegardToCase) {

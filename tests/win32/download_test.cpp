@@ -14,6 +14,7 @@
 
 #include "test_mirror.h"
 #include "updates/mirror_address.h"
+#include "updates/proxy_download_win.h"
 #include "updates/system_transport_win.h"
 #include "updates/url_download_win.h"
 
@@ -49,23 +50,33 @@ protected:
     unsigned long lastExpected = 0;
 };
 
-TEST(DownloadLibrary, ComesFromTheSystemFolderOnly) {
-    // A DLL of that name planted beside the program or in the current
+// The folder a loaded module came from, in upper case.
+std::string ModuleFolder(HMODULE module) {
+    char path[MAX_PATH];
+    if (GetModuleFileNameA(module, path, MAX_PATH) == 0) return "";
+    CharUpperA(path);
+    return std::filesystem::path(path).parent_path().string();
+}
+
+TEST(DownloadLibrary, BothComeFromTheSystemFolderOnly) {
+    // A DLL of either name planted beside the program or in the current
     // folder is no download library; the program runs elevated.
     char exe[MAX_PATH];
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    const std::filesystem::path planted = std::filesystem::path(exe).parent_path() / "urlmon.dll";
-    std::ofstream(planted, std::ios::binary) << "MZ planted, not a library";
-    UrlmonLibrary library;
-    std::filesystem::remove(planted);
-    ASSERT_TRUE(library.loaded());
-    char path[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameA(library.module(), path, MAX_PATH), 0u);
+    const std::filesystem::path folder = std::filesystem::path(exe).parent_path();
+    for (const char* name : {"urlmon.dll", "wininet.dll"})
+        std::ofstream(folder / name, std::ios::binary) << "MZ planted, not a library";
+    UrlmonLibrary urlmon;
+    WininetLibrary wininet;
+    for (const char* name : {"urlmon.dll", "wininet.dll"})
+        std::filesystem::remove(folder / name);
+    ASSERT_TRUE(urlmon.loaded());
+    ASSERT_TRUE(wininet.loaded());
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
-    CharUpperA(path);
     CharUpperA(system);
-    EXPECT_EQ(std::string(path).rfind(std::string(system) + "\\", 0), 0u) << path;
+    EXPECT_EQ(ModuleFolder(urlmon.module()), system);
+    EXPECT_EQ(ModuleFolder(wininet.module()), system);
 }
 
 TEST(TransferCallback, AnswersTheLibraryAndNeverLetsAnErrorOut) {
@@ -77,12 +88,16 @@ TEST(TransferCallback, AnswersTheLibraryAndNeverLetsAnErrorOut) {
         return carryOn;
     };
     TransferCallback callback(progress);
-    EXPECT_EQ(callback.OnResponse(429, L"Content-Type: text/plain\r\nretry-after: 90\r\n", nullptr,
-                                  nullptr),
+    EXPECT_EQ(callback.OnResponse(
+                  429, L"Content-Type: text/plain\r\nretry-after: 90\r\nContent-Length: 100\r\n",
+                  nullptr, nullptr),
               S_OK);
     EXPECT_EQ(callback.outcome.httpStatus, 429);
     EXPECT_EQ(callback.outcome.retryAfter, "90");
-    EXPECT_EQ(callback.OnProgress(10, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
+    EXPECT_EQ(callback.outcome.announcedBytes, 100u);
+    // The length is the mirror's word, not the progress reports': without a
+    // Content-Length the library reports what came so far as the whole.
+    EXPECT_EQ(callback.OnProgress(10, 250, BINDSTATUS_DOWNLOADINGDATA, nullptr), S_OK);
     EXPECT_EQ(callback.outcome.announcedBytes, 100u);
     carryOn = false;
     EXPECT_EQ(callback.OnProgress(20, 100, BINDSTATUS_DOWNLOADINGDATA, nullptr), E_ABORT);
@@ -122,6 +137,24 @@ TEST_F(Transfers, ErrorStatusesAreSeen) {
     const TransferOutcome busy = fetch(mirror.address());
     EXPECT_EQ(busy.httpStatus, 429);
     EXPECT_EQ(busy.retryAfter, "90");
+}
+
+TEST_F(Transfers, WithoutAContentLengthTheLengthStaysUnknown) {
+    // A connection that breaks off looks like the end of such a file: the
+    // library reports success either way, so only a length the mirror
+    // announced can tell a whole file from a cut one.
+    TOLVAR_NEEDS_MIRROR(mirror);
+    const std::string database = test::Mirror::Database(3, 40000);
+    mirror.put("main.cvd", database);
+    mirror.setMode("unsized");
+    const TransferOutcome whole = fetch(mirror.address());
+    EXPECT_EQ(whole.httpStatus, 200);
+    EXPECT_EQ(whole.announcedBytes, 0u);
+    EXPECT_EQ(saved(), database);
+    mirror.setMode("unsized-short");
+    const TransferOutcome cut = fetch(mirror.address());
+    EXPECT_EQ(cut.announcedBytes, 0u);
+    EXPECT_EQ(saved().size(), database.size() / 2);
 }
 
 TEST_F(Transfers, ProxyGetsTheRequestWithItsLogin) {

@@ -20,6 +20,7 @@
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
 #include "scan_fixture.h"
+#include "test_mirror.h"
 #include "test_support.h"
 #include "ui/skin_win.h"
 
@@ -207,16 +208,26 @@ TEST_F(Scans, TheScannerGetsExactlyItsArgumentsAndRunsInTheProgramFolder) {
     EXPECT_EQ(_stricmp(record[1].c_str(), folder.c_str()), 0) << record[1];
 }
 
-TEST_F(Scans, TheDailyDatabaseIsPassedWhenItExists) {
-    const std::string daily = Folders().DatabaseFolder + "daily.cvd";
-    std::ofstream(daily, std::ios::binary) << "x";
+TEST_F(Scans, EveryDatabaseTheFolderHoldsIsPassedButABrokenOne) {
+    const auto db = [](const char* name) { return Folders().DatabaseFolder + name; };
+    const auto clear = [&] {
+        for (const char* name :
+             {"main.cvd", "main.cld", "daily.cvd", "daily.cld", "bytecode.cvd", "bytecode.cld"})
+            fs::remove(db(name));
+    };
+    clear();
+    std::ofstream(db("main.cvd"), std::ios::binary) << test::Mirror::Database(1, 10);
+    std::ofstream(db("daily.cld"), std::ios::binary) << test::Mirror::Database(2, 10);
+    std::ofstream(db("bytecode.cvd"), std::ios::binary) << "cut";
     script({"args " + path("args.txt"), "exit 0"});
     scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
-    fs::remove(daily);
+    clear();
     const std::vector<std::string> args = readLines("args.txt");
-    ASSERT_GE(args.size(), 6u);
-    EXPECT_EQ(args[5], "--database=" + daily);
+    ASSERT_GE(args.size(), 7u);
+    EXPECT_EQ(args[4], "--database=" + db("main.cvd"));
+    EXPECT_EQ(args[5], "--database=" + db("daily.cld"));
+    EXPECT_EQ(args[6].rfind("--database", 0), std::string::npos) << args[6];
 }
 
 }  // namespace

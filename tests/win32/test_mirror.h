@@ -9,8 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
+
+#include "updates/md5.h"
 
 namespace tolvar::test {
 
@@ -33,19 +36,22 @@ public:
         std::ofstream(root_ / "mode", std::ios::binary) << mode << "\n";
     }
 
-    // A database file as the mirror publishes it: the 512-byte header, then
-    // bodyBytes bytes of the given filler.
+    // A database file as the mirror publishes it: the 512-byte header with
+    // its body's MD5, then bodyBytes bytes of the given filler.
     static std::string Database(int version, std::size_t bodyBytes, char filler = 'x') {
+        const std::string body(bodyBytes, filler);
+        Md5 sum;
+        sum.Update(body);
         std::string header = "ClamAV-VDB:07 Dec 2026 06-00 +0000:" + std::to_string(version) +
-                             ":1234:90:0123456789abcdef0123456789abcdef:testsig:tolvar-test:"
-                             "1796623200";
+                             ":1234:90:" + sum.HexDigest() + ":testsig:tolvar-test:1796623200";
         header.resize(512, ' ');
-        return header + std::string(bodyBytes, filler);
+        return header + body;
     }
 
     void put(const std::string& name, const std::string& content) const {
         std::ofstream(root_ / "files" / name, std::ios::binary) << content;
     }
+    void remove(const std::string& name) const { std::filesystem::remove(root_ / "files" / name); }
 
     std::vector<std::string> requests() const {
         std::ifstream in(root_ / "requests.log", std::ios::binary);
@@ -59,6 +65,22 @@ private:
     std::string address_;
     std::filesystem::path root_;
 };
+
+// ClamAV's own signed test databases (test-1.cvd ... test-6.cvd and the
+// patches test-2.cdiff ... test-6.cdiff), fetched by the build scripts into
+// the folder TOLVAR_CLAMAV_TESTFILES names (a Linux path, reached through
+// Wine's Z: drive). "" when the folder or the file is not there.
+inline std::string ClamavTestFile(const std::string& name) {
+    const char* folder = std::getenv("TOLVAR_CLAMAV_TESTFILES");
+    if (!folder || !*folder) return "";
+    std::string path = std::string("Z:") + folder + "/" + name;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return content;
+}
 
 #define TOLVAR_NEEDS_MIRROR(mirror) \
     if (!(mirror).available()) GTEST_SKIP() << "no test mirror (run through with_test_mirror.sh)"

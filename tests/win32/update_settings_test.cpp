@@ -1,7 +1,8 @@
 // The update settings window: it shows the stored settings each time it
 // opens, its enabled states follow the choices, "Save Settings" stores every
-// field (cut and brought into range) and nothing else, "Cancel" stores
-// nothing, and a failed save never looks like a saved one.
+// field (cut and brought into range) and the private mirror and nothing
+// else, "Cancel" stores nothing, and a failed save never looks like a saved
+// one.
 
 #include <gtest/gtest.h>
 
@@ -54,7 +55,10 @@ void ExpectInside(const WindowedControl& parent) {
 
 class UpdateSettings : public testing::Test {
 protected:
-    UpdateSettings() : inMemory_(Settings()), stored_(StoredRecord()) {
+    UpdateSettings()
+        : inMemory_(Settings()),
+          stored_(StoredRecord()),
+          storedMirror_(RegistryKey("mirror").ReadText()) {
         // The fields this window does not own, which a save must keep.
         Settings() = SettingsRecord{};
         Settings().SetVaultCount(5);
@@ -65,6 +69,7 @@ protected:
     ~UpdateSettings() override {
         Settings() = inMemory_;
         RegistryKey("sysdata").WriteBinary(stored_.Bytes().data(), SettingsRecord::kSize);
+        RegistryKey("mirror").WriteText(storedMirror_);
     }
 
     void expectOtherFieldsKept() const {
@@ -87,6 +92,7 @@ protected:
 private:
     SettingsRecord inMemory_;
     SettingsRecord stored_;
+    std::string storedMirror_;
 };
 
 TEST_F(UpdateSettings, OpensAsAFixedDialogOnTopInTheCentreWithEveryControlInside) {
@@ -177,6 +183,30 @@ TEST_F(UpdateSettings, SaveStoresEveryFieldCutToItsSizeAndCloses) {
     EXPECT_FALSE(IsWindowVisible(form.handle()));
 }
 
+TEST_F(UpdateSettings, ThePrivateMirrorIsShownAndStoredInItsRegistryValue) {
+    RegistryKey("mirror").WriteText("127.0.0.1:8765");
+    form.ShowSettings();
+    EXPECT_EQ(form.Edit5.text(), "127.0.0.1:8765");
+    // Enabled whatever the proxy: it is no proxy setting.
+    EXPECT_TRUE(IsWindowEnabled(form.Edit5.handle()));
+
+    form.Edit5.setText("  http://mirror.example/clamav ");
+    Press(form.Button1.handle());
+    EXPECT_EQ(RegistryKey("mirror").ReadText(), "http://mirror.example/clamav");
+
+    // Emptied: ClamAV's own mirror again.
+    form.ShowSettings();
+    form.Edit5.setText("");
+    Press(form.Button1.handle());
+    EXPECT_EQ(RegistryKey("mirror").ReadText(), "");
+
+    // Cancel stores nothing.
+    form.ShowSettings();
+    form.Edit5.setText("other.example");
+    Press(form.Button2.handle());
+    EXPECT_EQ(RegistryKey("mirror").ReadText(), "");
+}
+
 TEST_F(UpdateSettings, TheDaysAreBroughtIntoRangeWhenSavedWithoutLeavingTheField) {
     Settings().SetCheckSchedule(UpdateSchedule::IntervalsOf);
     for (auto [typed, days] : {std::pair{"abc", 0}, {"250", 100}, {"-5", 0}, {"63", 63}}) {
@@ -221,6 +251,8 @@ TEST_F(UpdateSettings, AFailedSaveIsReportedKeepsTheWindowOpenAndStoresNothing) 
     failing.ShowSettings();
     Choose(failing.RadioGroup1, "Weekly");
     failing.Edit1.setText("new.example");
+    RegistryKey("mirror").WriteText("kept.example");
+    failing.Edit5.setText("new-mirror.example");
     Press(failing.Button1.handle());
 
     ASSERT_EQ(errors.messages.size(), 1u);
@@ -228,6 +260,7 @@ TEST_F(UpdateSettings, AFailedSaveIsReportedKeepsTheWindowOpenAndStoresNothing) 
     EXPECT_TRUE(IsWindowVisible(failing.handle()));
     // Nothing in memory claims a save that did not happen.
     EXPECT_EQ(Settings().Bytes(), before.Bytes());
+    EXPECT_EQ(RegistryKey("mirror").ReadText(), "kept.example");
     EXPECT_EQ(failing.Edit1.text(), "new.example");
     EXPECT_EQ(failing.RadioGroup1.itemIndex(), 1);
 }

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # Makes the demonstration data for running the program under Wine with the
-# scanner bridge: a harmless EICAR test file, a one-signature set that detects
-# it (so no real database download is needed), and sample folders to scan.
+# scanner bridge: a harmless EICAR test file and sample folders to scan. The
+# signatures that detect it are ClamAV's own signed test database, which
+# the program fetches through ClamAV's updater from the local test mirror.
 #
 #   make_demo_data.sh DIR [N]
 #
 #   DIR/eicar.com               the EICAR test file (68 bytes, no newline)
-#   DIR/signatures/demo.hdb     its MD5 signature, made with sigtool; the
-#                               bridge loads every file in the folder named
-#                               by TOLVAR_DEMO_SIGNATURES
 #   DIR/samples/                clean files in nested folders (one name with
 #                               a blank, one named FOUND.000, names with
 #                               é, ü, ß, Cyrillic and CJK letters),
@@ -30,11 +28,6 @@ if [ -n "$count" ] && ! [[ $count =~ ^[0-9]+$ ]]; then
   echo "$0: the number of files must be a whole number, not '$count'" >&2
   exit 2
 fi
-command -v sigtool >/dev/null || {
-  echo "$0: sigtool (Debian package clamav) is needed" >&2
-  exit 2
-}
-
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 
@@ -46,19 +39,6 @@ if [ "$(wc -c <"$dir/eicar.com")" -ne 68 ]; then
   echo "$0: the EICAR file came out with the wrong size" >&2
   exit 1
 fi
-
-# sigtool prints "MD5:SIZE:NAME" with the file's name as NAME; that is the
-# .hdb line clamscan loads. The name is replaced by the one the official
-# databases use, so the demo reports what a real scan would (clamscan adds
-# ".UNOFFICIAL" for any set it did not get signed from ClamAV).
-mkdir -p "$dir/signatures"
-line=$(cd "$dir" && sigtool --md5 eicar.com)
-if ! [[ $line =~ ^[0-9a-f]{32}:68:eicar\.com$ ]]; then
-  echo "$0: unexpected sigtool output: $line" >&2
-  exit 1
-fi
-printf '%s\n' "${line%:*}:Eicar-Test-Signature" >"$dir/signatures/demo.hdb.tmp"
-mv -f "$dir/signatures/demo.hdb.tmp" "$dir/signatures/demo.hdb"
 
 # The samples: a tree as a user's folders might look, with names that need
 # quoting (a blank) and one that looks like a scanner's own output (FOUND.000).
@@ -108,4 +88,4 @@ if [ -n "$count" ]; then
   fi
 fi
 
-echo "demo data in $dir (signatures: $dir/signatures)"
+echo "demo data in $dir"
