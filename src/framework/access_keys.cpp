@@ -14,20 +14,6 @@ bool IsKeyCharacter(char c) {
 
 }  // namespace
 
-std::string MarkAccessKey(const std::string& caption, char key) {
-    if (!IsKeyCharacter(key)) return caption;
-    for (std::size_t i = 0; i < caption.size(); ++i) {
-        if (caption[i] == '&') {
-            ++i;  // a marker or an escaped '&': the letter after it is taken
-            continue;
-        }
-        if (Upper(caption[i]) == Upper(key)) {
-            return caption.substr(0, i) + '&' + caption.substr(i);
-        }
-    }
-    return caption;
-}
-
 char AccessKeyOf(const std::string& caption) {
     for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
         if (caption[i] != '&') continue;

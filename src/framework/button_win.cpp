@@ -1,7 +1,5 @@
 #include "framework/button_win.h"
 
-#include "framework/access_keys.h"
-
 namespace tolvar {
 
 Button::Button(WindowedControl& parent, int left, int top, int width, int height,
@@ -12,10 +10,6 @@ Button::Button(WindowedControl& parent, int left, int top, int width, int height
     createHandle(0, "BUTTON", caption.c_str(), WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON,
                  parent.handle(), true);
     useControlFont();
-}
-
-void Button::setAccessKey(char key) {
-    SetWindowTextA(handle(), MarkAccessKey(windowText(), key).c_str());
 }
 
 void Button::command(WORD notification) {

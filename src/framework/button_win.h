@@ -14,8 +14,7 @@ public:
            const std::string& caption);
 
     std::string captionText() const override { return windowText(); }
-    // Marks the first letter key of the caption as its access key.
-    void setAccessKey(char key);
+    bool captionMarksAccessKey() const override { return true; }
 
 protected:
     void command(WORD notification) override;

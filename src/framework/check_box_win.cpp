@@ -1,7 +1,5 @@
 #include "framework/check_box_win.h"
 
-#include "framework/access_keys.h"
-
 namespace tolvar {
 
 CheckBox::CheckBox(WindowedControl& parent, int left, int top, int width, int height,
@@ -20,10 +18,6 @@ bool CheckBox::checked() const {
 
 void CheckBox::setChecked(bool checked) {
     SendMessageA(handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void CheckBox::setAccessKey(char key) {
-    SetWindowTextA(handle(), MarkAccessKey(windowText(), key).c_str());
 }
 
 void CheckBox::press() {

@@ -19,8 +19,7 @@ public:
     void setChecked(bool checked);
 
     std::string captionText() const override { return windowText(); }
-    // Marks the first letter key of the caption as its access key.
-    void setAccessKey(char key);
+    bool captionMarksAccessKey() const override { return true; }
     // The keyboard ticks or unticks the box as a click does.
     void press() override;
 

@@ -62,7 +62,7 @@ bool Control::enabledInWindow() const {
 std::string Control::accessibleName() const {
     if (!hint_.empty()) return hint_;
     if (!accessible.name.empty()) return accessible.name;
-    return WithoutAccessMarkers(captionText());
+    return captionMarksAccessKey() ? WithoutAccessMarkers(captionText()) : captionText();
 }
 
 std::string Control::accessibleValue() const {
@@ -70,7 +70,7 @@ std::string Control::accessibleValue() const {
 }
 
 char Control::accessKey() const {
-    return AccessKeyOf(captionText());
+    return captionMarksAccessKey() ? AccessKeyOf(captionText()) : 0;
 }
 
 void Control::announce(unsigned long event) const {

@@ -107,6 +107,9 @@ public:
     std::string accessibleValue() const;
     // The caption the control shows (a label's, a button's), if any.
     virtual std::string captionText() const { return {}; }
+    // Whether '&' in the caption marks an access key, as standard buttons
+    // draw it; a label draws '&' as it is.
+    virtual bool captionMarksAccessKey() const { return false; }
     // The letter that Alt presses with, marked by '&' in the text; 0 for none.
     char accessKey() const;
     // Tells accessibility clients that the control's name, value, state or

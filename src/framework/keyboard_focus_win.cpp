@@ -50,7 +50,11 @@ Control* KeyboardFocus::controlOfWindow(HWND window) const {
 Control* KeyboardFocus::focused() const {
     const HWND holder = GetFocus();
     if (!holder) return nullptr;
-    if (graphic_ && graphic_->parent() && graphic_->parent()->handle() == holder) return graphic_;
+    if (graphic_ && graphic_->parent() && graphic_->parent()->handle() == holder) {
+        // A button hidden under the focus (a view swapped for another) has
+        // it no more: Enter must not go to what cannot be seen.
+        return graphic_->showing() ? graphic_ : nullptr;
+    }
     Control* control = controlOfWindow(holder);
     // The window itself or one of its pages holds the focus for no control.
     if (!control || control == &form_ || !control->tabStop()) return nullptr;

@@ -1,7 +1,5 @@
 #include "framework/radio_group_win.h"
 
-#include "framework/access_keys.h"
-
 namespace tolvar {
 
 namespace {
@@ -32,9 +30,7 @@ public:
         setTabStop(true);
     }
     std::string captionText() const override { return windowText(); }
-    void setAccessKey(char key) {
-        SetWindowTextA(handle(), MarkAccessKey(windowText(), key).c_str());
-    }
+    bool captionMarksAccessKey() const override { return true; }
     void setChecked(bool checked) {
         SendMessageA(handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
@@ -68,10 +64,6 @@ void RadioGroup::setItemIndex(int index) {
 
 const Bounds& RadioGroup::itemBounds(int index) const {
     return items_.at(static_cast<std::size_t>(index))->bounds();
-}
-
-void RadioGroup::setItemAccessKey(int index, char key) {
-    items_.at(static_cast<std::size_t>(index))->setAccessKey(key);
 }
 
 void RadioGroup::choose(int index) {

@@ -24,8 +24,6 @@ public:
     // Where an item's button lies in the group, for placing a control beside
     // it (bring that control to the front: the buttons span the group's width).
     const Bounds& itemBounds(int index) const;
-    // Marks the first letter key of an item's caption as its access key.
-    void setItemAccessKey(int index, char key);
 
     // The user selected another item.
     std::function<void()> onChange;

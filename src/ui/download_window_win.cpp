@@ -39,6 +39,8 @@ TForm8::TForm8(Skin& skin, TForm14& failureNotice, DatabaseTransport& transport,
     Image2.onClick = [this] { Image2Click(); };
     Image3.onClick = [this] { close(); };
     Gauge1.accessible.name = "Download progress";
+    // Close does nothing until the run is over.
+    Image2.accessible.unavailable = [this] { return !Label2.visible(); };
     keyboard().setDefaultButton(&Image2);
     keyboard().setCancelButton(&Image3);
 }

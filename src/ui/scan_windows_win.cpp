@@ -38,8 +38,6 @@ TForm16::TForm16(Skin& skin, ScanSession& scan)
     Image3.onClick = [this] { close(); };
     ListBox1.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
     ListBox1.accessible.name = "Directories to scan";
-    Button1.setAccessKey('A');
-    Button2.setAccessKey('R');
     keyboard().setDefaultButton(&Image2);
     keyboard().setCancelButton(&Image3);
 }

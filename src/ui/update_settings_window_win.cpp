@@ -151,18 +151,10 @@ TForm12::TForm12(std::function<void()> save)
 }
 
 void TForm12::WireKeyboard() {
-    // Enter saves and Escape cancels, as in any dialog; Alt and a marked
-    // letter picks a choice; each field reads as the label beside it.
+    // Enter saves and Escape cancels, as in any dialog; each field reads as
+    // the label beside it.
     keyboard().setDefaultButton(&Button1);
     keyboard().setCancelButton(&Button2);
-    Button1.setAccessKey('S');
-    Button2.setAccessKey('C');
-    CheckBox1.setAccessKey('P');
-    const char schedule[] = {'D', 'W', 'M', 'I', 'N'};
-    for (int i = 0; i < RadioGroup1.count() && i < 5; ++i)
-        RadioGroup1.setItemAccessKey(i, schedule[i]);
-    RadioGroup2.setItemAccessKey(0, 'A');
-    RadioGroup2.setItemAccessKey(1, 'U');
     SpinEdit1.edit().accessible.name = "Intervals of days";
     for (const auto& [field, label] : {std::pair{&Edit1, &Label2}, std::pair{&Edit2, &Label3},
                                        std::pair{&Edit3, &Label4}, std::pair{&Edit4, &Label5}}) {
