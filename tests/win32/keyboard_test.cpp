@@ -28,6 +28,7 @@
 #include "ui/scan_windows_win.h"
 #include "ui/update_prompt_win.h"
 #include "ui/update_settings_window_win.h"
+#include "updates/system_transport_win.h"
 
 namespace tolvar {
 namespace {
@@ -322,6 +323,23 @@ TEST_F(MessageWindowKeys, TheUpdatePromptDownloadsOnEnterAndWaitsOnEscape) {
     PressKey(VK_RETURN);
     EXPECT_FALSE(prompt.visible());
     EXPECT_EQ(downloads, 1);
+}
+
+TEST_F(MessageWindowKeys, TheDownloadWindowCancelsOnEscapeAndItsCloseWaitsForTheRun) {
+    test::RecordingCommands commands;
+    TForm1 form{commands};
+    TForm14 notice{form.skin()};
+    SystemTransport transport;
+    TForm8 download{form.skin(), notice, transport};
+    download.Timer1.setInterval(600000);  // the run does not start here
+    download.show();
+    ASSERT_TRUE(test::PumpUntil([&] { return download.keyboard().focused() != nullptr; }));
+    EXPECT_EQ(FocusedName(download), "Close");
+    // Close does nothing while the run is not over: neither does Enter.
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(download.visible());
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(download.visible());
 }
 
 TEST_F(MessageWindowKeys, EscapeClosesAboutUnlessTheTermsTextHasTheFocus) {
