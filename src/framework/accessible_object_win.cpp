@@ -140,6 +140,13 @@ long AccessibleObject::ChildOf(const VARIANT& child) const {
     return child.lVal;
 }
 
+HRESULT AccessibleObject::Describe(const VARIANT& child, AccessibleElement& element) const {
+    if (!source_) return CO_E_OBJNOTCONNECTED;
+    const long id = ChildOf(child);
+    if (id < 0 || !source_->describe(id, element)) return E_INVALIDARG;
+    return S_OK;
+}
+
 HRESULT AccessibleObject::ChildVariant(long child, VARIANT* out) const {
     if (child > 0) {
         if (ComPtr<IAccessible> object = source_->childObject(child)) {
@@ -192,10 +199,8 @@ HRESULT AccessibleObject::Text(VARIANT child, BSTR* out, Field field) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return Guarded([&]() -> HRESULT {
-        if (!source_) return CO_E_OBJNOTCONNECTED;
-        const long id = ChildOf(child);
         AccessibleElement element;
-        if (id < 0 || !source_->describe(id, element)) return E_INVALIDARG;
+        if (const HRESULT found = Describe(child, element); found != S_OK) return found;
         return ToBstr(element.*field, out);
     });
 }
@@ -218,10 +223,8 @@ HRESULT AccessibleObject::get_accRole(VARIANT child, VARIANT* role) {
     if (!role) return E_POINTER;
     VariantInit(role);
     return Guarded([&]() -> HRESULT {
-        if (!source_) return CO_E_OBJNOTCONNECTED;
-        const long id = ChildOf(child);
         AccessibleElement element;
-        if (id < 0 || !source_->describe(id, element)) return E_INVALIDARG;
+        if (const HRESULT found = Describe(child, element); found != S_OK) return found;
         role->vt = VT_I4;
         role->lVal = SystemRole(element.role);
         return S_OK;
@@ -232,10 +235,8 @@ HRESULT AccessibleObject::get_accState(VARIANT child, VARIANT* state) {
     if (!state) return E_POINTER;
     VariantInit(state);
     return Guarded([&]() -> HRESULT {
-        if (!source_) return CO_E_OBJNOTCONNECTED;
-        const long id = ChildOf(child);
         AccessibleElement element;
-        if (id < 0 || !source_->describe(id, element)) return E_INVALIDARG;
+        if (const HRESULT found = Describe(child, element); found != S_OK) return found;
         state->vt = VT_I4;
         state->lVal = element.state;
         return S_OK;
@@ -300,10 +301,8 @@ HRESULT AccessibleObject::accLocation(long* left, long* top, long* width, long* 
     if (!left || !top || !width || !height) return E_POINTER;
     *left = *top = *width = *height = 0;
     return Guarded([&]() -> HRESULT {
-        if (!source_) return CO_E_OBJNOTCONNECTED;
-        const long id = ChildOf(child);
         AccessibleElement element;
-        if (id < 0 || !source_->describe(id, element)) return E_INVALIDARG;
+        if (const HRESULT found = Describe(child, element); found != S_OK) return found;
         POINT corner{element.bounds.left, element.bounds.top};
         ClientToScreen(source_->window(), &corner);
         *left = corner.x;

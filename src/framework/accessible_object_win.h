@@ -63,7 +63,8 @@ long SystemRole(AccessibleRole role);
 
 class AccessibleObject final : public IAccessible, public IOleWindow {
 public:
-    static Microsoft::WRL::ComPtr<AccessibleObject> Create(std::unique_ptr<AccessibleSource> source);
+    static Microsoft::WRL::ComPtr<AccessibleObject> Create(
+        std::unique_ptr<AccessibleSource> source);
     AccessibleObject(const AccessibleObject&) = delete;
     AccessibleObject& operator=(const AccessibleObject&) = delete;
 
@@ -120,6 +121,9 @@ private:
     // One text of an element as a BSTR: S_FALSE and null when it is empty.
     template <typename Field>
     HRESULT Text(VARIANT child, BSTR* out, Field field);
+    // What the child a VARIANT names is: CO_E_OBJNOTCONNECTED once the
+    // window has gone, E_INVALIDARG for no child of this object.
+    HRESULT Describe(const VARIANT& child, AccessibleElement& element) const;
     // A child as a VARIANT: its object when it has one, else its id.
     HRESULT ChildVariant(long child, VARIANT* out) const;
 

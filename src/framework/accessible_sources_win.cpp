@@ -227,7 +227,8 @@ public:
     long childAt(POINT at) const override {
         const RECT client = ClientRect(list_);
         if (!PtInRect(&client, at)) return -1;
-        const LRESULT hit = SendMessageA(list_.handle(), LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y));
+        const LRESULT hit =
+            SendMessageA(list_.handle(), LB_ITEMFROMPOINT, 0, MAKELPARAM(at.x, at.y));
         // The high word says the point lies outside every row.
         if (HIWORD(hit) != 0) return CHILDID_SELF;
         return static_cast<long>(LOWORD(hit)) + 1;

@@ -36,7 +36,8 @@ bool Checked(const Control& control) {
 }
 
 bool HoldsFocus(const Control& control) {
-    return control.isWindowed() && GetFocus() == static_cast<const WindowedControl&>(control).handle();
+    return control.isWindowed() &&
+           GetFocus() == static_cast<const WindowedControl&>(control).handle();
 }
 
 }  // namespace
@@ -67,9 +68,10 @@ const Control* KeyboardFocus::focusedGraphic() const {
 }
 
 void KeyboardFocus::repaint(const Control* control) const {
-    if (control && !control->isWindowed()) control->parent()->invalidateArea(
-        RECT{control->bounds().left, control->bounds().top, control->bounds().right(),
-             control->bounds().bottom()});
+    if (control && !control->isWindowed())
+        control->parent()->invalidateArea(RECT{control->bounds().left, control->bounds().top,
+                                               control->bounds().right(),
+                                               control->bounds().bottom()});
 }
 
 bool KeyboardFocus::focus(Control& control) {

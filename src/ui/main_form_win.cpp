@@ -41,8 +41,7 @@ Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string
 std::string RecordRowText(const InfectionRecord* record, bool markUnremovable) {
     if (!record) return {};
     const bool unremovable = markUnremovable && !IsRemovable(*record);
-    return record->VirusName + ", " + (unremovable ? "cannot be removed, " : "") +
-           record->FilePath;
+    return record->VirusName + ", " + (unremovable ? "cannot be removed, " : "") + record->FilePath;
 }
 
 }  // namespace
@@ -262,9 +261,9 @@ void TForm1::WireKeyboard() {
     KeyboardFocus& keys = keyboard();
     // The page buttons, the open page's own controls, its footer, then the
     // top bar; the arrow keys move along each row of buttons.
-    keys.setTabOrder({&Image3,  &Image4,  &Image5,  &Image6,  &Image16,       &Image17,
-                      &Image18, &Image19, &Image20, &Image36, &Image37,       &edtInfections,
-                      &Image34, &Image35, &Image12, &Image11, &Image7,        &Image8,
+    keys.setTabOrder({&Image3,  &Image4,  &Image5,    &Image6,  &Image16, &Image17,
+                      &Image18, &Image19, &Image20,   &Image36, &Image37, &edtInfections,
+                      &Image34, &Image35, &Image12,   &Image11, &Image7,  &Image8,
                       &Image9,  &Image10, &edtVirusDB});
     keys.addArrowGroup({&Image3, &Image4, &Image5, &Image6});
     keys.addArrowGroup({&Image16, &Image17, &Image18, &Image19, &Image20});

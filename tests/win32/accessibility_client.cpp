@@ -108,8 +108,8 @@ bool Walk(IAccessible* object, int depth, Fn&& fn) {
         const HRESULT hr = object->get_accChild(ChildId(i), &dispatch);
         if (hr == S_OK && dispatch) {
             IAccessible* child = nullptr;
-            const HRESULT got = dispatch->QueryInterface(__uuidof(IAccessible),
-                                                         reinterpret_cast<void**>(&child));
+            const HRESULT got =
+                dispatch->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&child));
             dispatch->Release();
             if (SUCCEEDED(got) && child) {
                 const bool done = Walk(child, depth + 1, fn);
@@ -149,8 +149,7 @@ int Press(HWND window, const std::string& name) {
 
 int focusEvents = 0;
 
-void CALLBACK OnFocus(HWINEVENTHOOK, DWORD, HWND window, LONG objectId, LONG child, DWORD,
-                      DWORD) {
+void CALLBACK OnFocus(HWINEVENTHOOK, DWORD, HWND window, LONG objectId, LONG child, DWORD, DWORD) {
     // The event names the window and child; the client asks that window.
     if (objectId != OBJID_CLIENT) return;
     ++focusEvents;

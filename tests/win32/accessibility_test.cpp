@@ -198,8 +198,7 @@ TEST_F(AccessibleMainWindow, DuringAScanTheProgressLabelsListAndCommandStatesRea
     ASSERT_NE(list, nullptr) << run.output;
     EXPECT_NE(Find(tree, "Worm , C:\\a.exe", ROLE_SYSTEM_LISTITEM), nullptr) << run.output;
     // Start Scan does nothing while a scan runs, Stop does.
-    EXPECT_TRUE(Find(tree, "Start Scan", ROLE_SYSTEM_PUSHBUTTON)->state &
-                STATE_SYSTEM_UNAVAILABLE);
+    EXPECT_TRUE(Find(tree, "Start Scan", ROLE_SYSTEM_PUSHBUTTON)->state & STATE_SYSTEM_UNAVAILABLE);
     EXPECT_FALSE(Find(tree, "Stop Scanning", ROLE_SYSTEM_PUSHBUTTON)->state &
                  STATE_SYSTEM_UNAVAILABLE);
 
@@ -217,8 +216,8 @@ TEST_F(AccessibleMainWindow, FocusChangesReachTheClientAsEvents) {
     UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
     Client client("focus " + Handle(form) + " 2 " + eventName);
     ASSERT_TRUE(client.started());
-    ASSERT_TRUE(
-        test::PumpUntil([&] { return WaitForSingleObject(ready.get(), 0) == WAIT_OBJECT_0; }, 20000))
+    ASSERT_TRUE(test::PumpUntil(
+        [&] { return WaitForSingleObject(ready.get(), 0) == WAIT_OBJECT_0; }, 20000))
         << "the client did not start listening";
     form.keyboard().moveByTab(false);
     test::PumpUntil([] { return false; }, 200);
@@ -249,8 +248,7 @@ TEST(AccessibleMessageWindow, ADialogWithItsTextAndButtons) {
     EXPECT_EQ(tree.front().role, ROLE_SYSTEM_DIALOG);
     EXPECT_NE(Find(tree, "Remove", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
     EXPECT_NE(Find(tree, "Not Now", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
-    EXPECT_NE(Find(tree, prompt.Label1.caption(), ROLE_SYSTEM_STATICTEXT), nullptr)
-        << run.output;
+    EXPECT_NE(Find(tree, prompt.Label1.caption(), ROLE_SYSTEM_STATICTEXT), nullptr) << run.output;
     prompt.close();
 }
 

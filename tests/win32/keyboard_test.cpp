@@ -92,10 +92,9 @@ struct KeyboardMainWindow : testing::Test {
 TEST_F(KeyboardMainWindow, TabVisitsEveryShownButtonInOrderAndShiftTabGoesBack) {
     // The window opens with the focus on its first button, not on nothing.
     EXPECT_EQ(FocusedName(form), "Scan");
-    EXPECT_EQ(tabThrough(10),
-              (std::vector<std::string>{"Results", "History", "Virus Database", "Full Scan",
-                                        "Scan Folders", "About", "Options", "Minimize", "Close",
-                                        "Scan"}));
+    EXPECT_EQ(tabThrough(10), (std::vector<std::string>{"Results", "History", "Virus Database",
+                                                        "Full Scan", "Scan Folders", "About",
+                                                        "Options", "Minimize", "Close", "Scan"}));
     EXPECT_EQ(tabThrough(2, true), (std::vector<std::string>{"Close", "Minimize"}));
     // Moving the focus presses nothing.
     EXPECT_TRUE(commands.given.empty());

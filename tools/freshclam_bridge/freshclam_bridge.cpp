@@ -147,8 +147,7 @@ std::string WindowsPiece(const WinePaths& wine, const std::string& datadir, std:
     return piece;
 }
 
-std::string Script(const std::string& work, const std::vector<std::string>& args,
-                   bool withConfig) {
+std::string Script(const std::string& work, const std::vector<std::string>& args, bool withConfig) {
     std::string command = "freshclam";
     for (const std::string& arg : args)
         command += " " + ShellQuote(arg);

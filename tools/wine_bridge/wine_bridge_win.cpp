@@ -62,7 +62,6 @@ std::wstring CommandLineQuote(std::wstring_view text) {
     return out + L"\"";
 }
 
-
 }  // namespace
 
 std::wstring Widen(std::string_view text, UINT codePage) {
@@ -176,7 +175,6 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
     std::sort(files.begin(), files.end());
     return files;
 }
-
 
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
     tolvar::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
