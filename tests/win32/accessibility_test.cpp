@@ -15,8 +15,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/folders.h"
@@ -250,6 +252,62 @@ TEST(AccessibleMessageWindow, ADialogWithItsTextAndButtons) {
     EXPECT_NE(Find(tree, "Not Now", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
     EXPECT_NE(Find(tree, prompt.Label1.caption(), ROLE_SYSTEM_STATICTEXT), nullptr) << run.output;
     prompt.close();
+}
+
+// The announcements this thread's windows raise, as a client hears them.
+class HeardEvents {
+public:
+    HeardEvents()
+        : hook_(SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, &Heard,
+                                GetCurrentProcessId(), GetCurrentThreadId(),
+                                WINEVENT_OUTOFCONTEXT)) {
+        current_ = this;
+    }
+    ~HeardEvents() {
+        if (hook_) UnhookWinEvent(hook_);
+        current_ = nullptr;
+    }
+    HeardEvents(const HeardEvents&) = delete;
+    HeardEvents& operator=(const HeardEvents&) = delete;
+    bool listening() const { return hook_ != nullptr; }
+    int count(DWORD event, HWND window, LONG child) const {
+        return static_cast<int>(std::count(heard.begin(), heard.end(),
+                                           std::tuple<DWORD, HWND, LONG>{event, window, child}));
+    }
+    std::vector<std::tuple<DWORD, HWND, LONG>> heard;
+
+private:
+    static void CALLBACK Heard(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child,
+                               DWORD, DWORD) {
+        if (current_ && object == OBJID_CLIENT) current_->heard.emplace_back(event, window, child);
+    }
+    static inline HeardEvents* current_ = nullptr;
+    HWINEVENTHOOK hook_;
+};
+
+TEST(AccessibleEvents, ManyChangesInOneTurnAreOneAnnouncementAndAGoneControlIsNotTold) {
+    Form form("Announcements", 200, 100);
+    Label& status = form.add<Label>(10, 10, 150, 16, "Scanning");
+    Label& hidden = form.add<Label>(10, 40, 150, 16, "Hidden");
+    auto passing = std::make_unique<Form>("Passing", 100, 50);
+    Label& gone = passing->add<Label>(10, 10, 80, 16, "Gone");
+    form.show();
+    passing->show();
+    test::PumpUntil([] { return false; }, 100);
+    HeardEvents events;
+    ASSERT_TRUE(events.listening());
+    // A busy display: a hundred captions before the loop turns once.
+    for (int i = 0; i < 100; ++i)
+        status.setCaption("Scanning: C:\\file" + std::to_string(i));
+    // Changed, then hidden or gone before they could be told.
+    hidden.setCaption("Changed");
+    hidden.hide();
+    gone.setCaption("Changed");
+    passing.reset();
+    test::PumpUntil([&] { return !events.heard.empty(); }, 2000);
+    test::PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(events.count(EVENT_OBJECT_NAMECHANGE, form.handle(), 1), 1);
+    EXPECT_EQ(events.heard.size(), 1u);
 }
 
 TEST(AccessibleObjects, AnObjectKeptPastItsWindowSaysItIsGoneAndTouchesNothing) {

@@ -14,6 +14,8 @@
 
 #include "core/folders.h"
 #include "framework/application_win.h"
+#include "framework/button_win.h"
+#include "framework/label_win.h"
 #include "framework/timer_win.h"
 #include "recording_views.h"
 #include "scan/scan_state.h"
@@ -179,6 +181,42 @@ TEST_F(KeyboardMainWindow, TheFocusRectangleLiesOverTheFaceAndChangesNothingElse
     for (int y = b.top; y < b.top + b.height; ++y)
         for (int x = b.left; x < b.left + b.width; ++x)
             ASSERT_EQ(moved.pixel(x, y), before.pixel(x, y)) << x << "," << y;
+}
+
+// An Alt+letter key as the keyboard gives it.
+void PressAltKey(char letter) {
+    const HWND target = GetFocus();
+    ASSERT_NE(target, nullptr);
+    PostMessageA(target, WM_SYSKEYDOWN, static_cast<WPARAM>(letter), LPARAM{1} | (LPARAM{1} << 29));
+    PostMessageA(target, WM_SYSKEYUP, static_cast<WPARAM>(letter),
+                 static_cast<LPARAM>(0xE0000001u));
+    Application::instance().processMessages();
+}
+
+TEST(AccessKeysInAWindow, AltAndTheMarkedLetterPressTheButtonAndALabelsAmpersandIsText) {
+    Form form("Access keys", 300, 120);
+    Button& go = form.add<Button>(10, 10, 100, 24, "&Go");
+    Button& stay = form.add<Button>(120, 10, 100, 24, "Stay");
+    Label& label = form.add<Label>(10, 50, 200, 16, "Tom & &Jerry");
+    int presses = 0;
+    go.onClick = [&] { ++presses; };
+    stay.onClick = [&] { presses += 100; };
+    form.show();
+    ASSERT_TRUE(test::PumpUntil([&] { return form.keyboard().focused() != nullptr; }));
+    PressAltKey('G');
+    EXPECT_EQ(presses, 1);
+    EXPECT_EQ(form.keyboard().focused(), &go);
+    // A letter no caption marks does nothing.
+    PressAltKey('S');
+    EXPECT_EQ(presses, 1);
+    // To a screen reader the button reads without its marker; a label's
+    // '&' is drawn as it is, so it reads as it is and marks no key.
+    EXPECT_EQ(go.accessibleName(), "Go");
+    EXPECT_EQ(go.accessKey(), 'G');
+    EXPECT_EQ(label.accessibleName(), "Tom & &Jerry");
+    EXPECT_EQ(label.accessKey(), 0);
+    PressAltKey('J');
+    EXPECT_EQ(presses, 1);
 }
 
 // Shows a window that runs its own modal loop, and gives it keys once it
