@@ -103,6 +103,7 @@ void Application::run(Form& mainForm) {
         // Window procedures catch their own errors; this catches what a
         // message without a window (a thread message) might raise.
         try {
+            if (Form::PreTranslateKey(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         } catch (...) {
@@ -121,6 +122,7 @@ void Application::processMessages() {
             break;
         }
         try {
+            if (Form::PreTranslateKey(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         } catch (...) {
@@ -183,6 +185,11 @@ void Application::synchronize(const std::function<void()>& fn) {
     SendMessageA(dispatcher_.get(), kSyncMessage, 0, reinterpret_cast<LPARAM>(&call));
     if (!call.ran) throw AppError("The program is closing");
     if (call.error) std::rethrow_exception(call.error);
+}
+
+const OleaccLibrary& Application::oleacc() {
+    if (!oleacc_) oleacc_ = std::make_unique<OleaccLibrary>();
+    return *oleacc_;
 }
 
 void Application::post(std::function<void()> fn) {

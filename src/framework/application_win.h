@@ -2,7 +2,9 @@
 
 // The application object: the hidden owner window that every form belongs
 // to, the message loop with the general error report, the dispatcher that
-// carries timers and workers' hand-overs to the UI thread.
+// carries timers and workers' hand-overs to the UI thread, and what the
+// UI thread needs to answer accessibility clients (its COM apartment, the
+// system's accessibility library, the queue of announcements).
 
 #include <windows.h>
 
@@ -10,11 +12,15 @@
 #include <exception>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 
+#include "core/com_apartment_win.h"
+#include "framework/accessible_events_win.h"
 #include "framework/gdi_handles_win.h"
+#include "framework/oleacc_library_win.h"
 
 namespace tolvar {
 
@@ -78,6 +84,11 @@ public:
     // What fn throws goes to the general error report.
     void post(std::function<void()> fn);
 
+    // Announcements to accessibility clients, raised from the message loop.
+    AccessibleEvents& accessibleEvents() { return accessibleEvents_; }
+    // The system's accessibility library, loaded when a client first asks.
+    const OleaccLibrary& oleacc();
+
 private:
     friend class Timer;
     UINT_PTR registerTimer(Timer& timer);
@@ -88,6 +99,9 @@ private:
     static LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void registerClasses();
 
+    // Objects handed to accessibility clients in other processes are
+    // reached through COM, which the UI thread enters for the whole run.
+    ComApartment apartment_;
     HINSTANCE instance_;
     DWORD uiThread_;
     std::string title_;
@@ -101,6 +115,8 @@ private:
     UINT_PTR nextTimerId_ = 1;
     std::mutex postedLock_;
     std::deque<std::function<void()>> posted_;
+    AccessibleEvents accessibleEvents_;
+    std::unique_ptr<OleaccLibrary> oleacc_;
 };
 
 }  // namespace tolvar

@@ -13,6 +13,9 @@ public:
     Button(WindowedControl& parent, int left, int top, int width, int height,
            const std::string& caption);
 
+    std::string captionText() const override { return windowText(); }
+    bool captionMarksAccessKey() const override { return true; }
+
 protected:
     void command(WORD notification) override;
 };

@@ -6,6 +6,7 @@ CheckBox::CheckBox(WindowedControl& parent, int left, int top, int width, int he
                    const std::string& caption)
     : WindowedControl(&parent) {
     bounds_ = Bounds{left, top, width, height};
+    accessible.role = AccessibleRole::CheckButton;
     createHandle(0, "BUTTON", caption.c_str(), WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX,
                  parent.handle(), true);
     useControlFont();
@@ -17,6 +18,11 @@ bool CheckBox::checked() const {
 
 void CheckBox::setChecked(bool checked) {
     SendMessageA(handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CheckBox::press() {
+    setChecked(!checked());
+    click();
 }
 
 void CheckBox::command(WORD notification) {

@@ -18,6 +18,11 @@ public:
     // Runs no onClick: only the user's clicks do.
     void setChecked(bool checked);
 
+    std::string captionText() const override { return windowText(); }
+    bool captionMarksAccessKey() const override { return true; }
+    // The keyboard ticks or unticks the box as a click does.
+    void press() override;
+
 protected:
     void command(WORD notification) override;
 };

@@ -1,10 +1,18 @@
 #include "framework/control_win.h"
 
+#include "framework/access_keys.h"
+#include "framework/accessible_events_win.h"
+#include "framework/application_win.h"
+#include "framework/form_win.h"
 #include "framework/windowed_control_win.h"
 
 namespace tolvar {
 
-Control::~Control() = default;
+Control::~Control() {
+    // A change announced just before the control went must not be raised
+    // for it afterwards.
+    if (Application* app = Application::current()) app->accessibleEvents().forget(*this);
+}
 
 void Control::setParent(WindowedControl& newParent) {
     if (&newParent == parent_ || &newParent == this) return;
@@ -36,6 +44,38 @@ void Control::setEnabled(bool enabled) {
 }
 
 void Control::invalidate() {}
+
+bool Control::showing() const {
+    for (const Control* c = this; c; c = c->parent_) {
+        if (!c->visible_) return false;
+    }
+    return true;
+}
+
+bool Control::enabledInWindow() const {
+    for (const Control* c = this; c; c = c->parent_) {
+        if (!c->enabled_) return false;
+    }
+    return true;
+}
+
+std::string Control::accessibleName() const {
+    if (!hint_.empty()) return hint_;
+    if (!accessible.name.empty()) return accessible.name;
+    return captionMarksAccessKey() ? WithoutAccessMarkers(captionText()) : captionText();
+}
+
+std::string Control::accessibleValue() const {
+    return accessible.value ? accessible.value() : std::string();
+}
+
+char Control::accessKey() const {
+    return captionMarksAccessKey() ? AccessKeyOf(captionText()) : 0;
+}
+
+void Control::announce(unsigned long event) const {
+    if (Application* app = Application::current()) app->accessibleEvents().queue(*this, event);
+}
 
 void Control::mouseDown(MouseButton button, int x, int y) {
     if (onMouseDown) onMouseDown(button, x, y);
@@ -76,6 +116,7 @@ void GraphicControl::visibilityChanged() {
 void GraphicControl::parentChanged(WindowedControl* oldParent) {
     if (oldParent) oldParent->invalidateArea(bounds_.rect());
     invalidate();
+    if (Form* owner = parent()->form()) owner->keyboard().moved(*this);
 }
 
 }  // namespace tolvar

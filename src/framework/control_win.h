@@ -2,7 +2,8 @@
 
 // The base of every control. A control has a parent (a windowed control,
 // which owns it), a position in its parent's client area, visibility, a hint
-// and mouse events. Graphic controls have no window of their own: their
+// and mouse events, may take the keyboard focus, and describes itself to
+// accessibility clients. Graphic controls have no window of their own: their
 // parent paints them and routes the mouse to them.
 
 #include <windows.h>
@@ -15,6 +16,39 @@ namespace tolvar {
 class WindowedControl;
 
 enum class MouseButton { Left, Right, Middle };
+
+// What a control is to an accessibility client (a screen reader). None: a
+// picture or surface that means nothing on its own, left out of the tree.
+enum class AccessibleRole {
+    None,
+    Client,
+    Dialog,
+    Pane,
+    Grouping,
+    PushButton,
+    CheckButton,
+    RadioButton,
+    Link,
+    StaticText,
+    Text,
+    List,
+    ListItem,
+    ProgressBar,
+};
+
+// How a control describes itself beyond its role: each part is optional.
+struct AccessibleTraits {
+    AccessibleRole role = AccessibleRole::None;
+    // The name when the control has no hint (the caption drawn on a
+    // picture, or a field's label).
+    std::string name;
+    // The value read out (a progress bar's percentage).
+    std::function<std::string()> value;
+    // A button shown pressed: a held one, or the lit one of its group.
+    std::function<bool()> pressed;
+    // A command that would do nothing now, though the control stays usable.
+    std::function<bool()> unavailable;
+};
 
 struct Bounds {
     int left = 0;
@@ -55,6 +89,34 @@ public:
     const std::string& hint() const { return hint_; }
     void setHint(const std::string& hint) { hint_ = hint; }
 
+    // Whether Tab stops here (while the control is shown and enabled).
+    bool tabStop() const { return tabStop_; }
+    void setTabStop(bool tabStop) { tabStop_ = tabStop; }
+    // Shown with every parent up to its window.
+    bool showing() const;
+    // Enabled with every parent up to its window.
+    bool enabledInWindow() const;
+    // The keyboard may move the focus here now.
+    bool canFocus() const { return tabStop_ && showing() && enabledInWindow(); }
+
+    AccessibleTraits accessible;
+    virtual AccessibleRole accessibleRole() const { return accessible.role; }
+    // The hint, else the declared name, else the control's own text, without
+    // the access key's marker.
+    std::string accessibleName() const;
+    std::string accessibleValue() const;
+    // The caption the control shows (a label's, a button's), if any.
+    virtual std::string captionText() const { return {}; }
+    // Whether '&' in the caption marks an access key, as standard buttons
+    // draw it; a label draws '&' as it is.
+    virtual bool captionMarksAccessKey() const { return false; }
+    // The letter that Alt presses with, marked by '&' in the text; 0 for none.
+    char accessKey() const;
+    // Tells accessibility clients that the control's name, value, state or
+    // focus changed (EVENT_OBJECT_NAMECHANGE, ...); announced once the
+    // handler that changed it is done, many changes as one.
+    void announce(unsigned long event) const;
+
     // The system cursor shown over a graphic control (IDC_HAND for a link);
     // null for the window's own.
     LPCSTR cursor = nullptr;
@@ -78,6 +140,9 @@ public:
     void mouseMove(int x, int y);
     void click();
     void dblClick();
+    // What the keyboard's press does (Enter, Space, an access key): a
+    // click, unless the control's own click does more (a check box ticks).
+    virtual void press() { click(); }
 
 protected:
     explicit Control(WindowedControl* parent) : parent_(parent) {}
@@ -90,6 +155,7 @@ protected:
     Bounds bounds_;
     bool visible_ = true;
     bool enabled_ = true;
+    bool tabStop_ = false;
 
 private:
     friend class WindowedControl;

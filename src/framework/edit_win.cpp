@@ -6,6 +6,9 @@ Edit::Edit(WindowedControl& parent, int left, int top, int width, int height,
            const std::string& text)
     : WindowedControl(&parent) {
     bounds_ = Bounds{left, top, width, height};
+    // Named by the label beside it (accessible.name); its text is its value.
+    accessible.role = AccessibleRole::Text;
+    accessible.value = [this] { return this->text(); };
     createHandle(WS_EX_CLIENTEDGE, "EDIT", text.c_str(), WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL,
                  parent.handle(), true);
     useControlFont();

@@ -82,6 +82,7 @@ Form::Form(const std::string& caption, int clientWidth, int clientHeight, Border
     RECT r{0, 0, clientWidth, clientHeight};
     AdjustWindowRectEx(&r, StyleFor(border), FALSE, ExStyleFor(border));
     bounds_ = Bounds{0, 0, r.right - r.left, r.bottom - r.top};
+    accessible.role = AccessibleRole::Client;
     createHandle(ExStyleFor(border), window_class::kForm, caption_.c_str(), StyleFor(border),
                  Application::instance().ownerWindow(), false);
 }
@@ -167,6 +168,8 @@ void Form::boundsChanged(const Bounds& old) {
 
 void Form::visibilityChanged() {
     if (visible_) {
+        // Shown afresh: the focus starts at the default button again.
+        keyboard_.reset();
         ShowWindow(handle(), SW_SHOW);
         if (onShow) onShow();
     } else {
@@ -204,6 +207,7 @@ int Form::showModal() {
                 break;
             }
             try {
+                if (PreTranslateKey(msg)) continue;
                 TranslateMessage(&msg);
                 DispatchMessageA(&msg);
             } catch (...) {
@@ -222,11 +226,27 @@ void Form::beginDrag() {
     SendMessageA(handle(), WM_SYSCOMMAND, kDragMove, 0);
 }
 
+bool Form::PreTranslateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    WindowedControl* top = fromHandle(GetAncestor(msg.hwnd, GA_ROOT));
+    auto* form = dynamic_cast<Form*>(top);
+    return form && form->keyboard_.handleKey(msg);
+}
+
 LRESULT Form::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CLOSE:
             close();
             return 0;
+        case WM_ACTIVATE:
+            // The focus goes back where it was (or to the default button),
+            // not to the window itself.
+            if (LOWORD(wp) == WA_INACTIVE) {
+                keyboard_.deactivated();
+            } else if (!HIWORD(wp) && keyboard_.activated()) {
+                return 0;
+            }
+            break;
         case WM_CONTEXTMENU:
             if (contextMenu) {
                 int x = GET_X_LPARAM(lp);
@@ -242,11 +262,16 @@ LRESULT Form::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_KEYDOWN:
-            if (onKeyDown) {
+        case WM_SYSKEYDOWN: {
+            // A key sent straight to the window, past the message loop.
+            const MSG key{handle(), msg, wp, lp, 0, {}};
+            if (keyboard_.handleKey(key)) return 0;
+            if (msg == WM_KEYDOWN && onKeyDown) {
                 onKeyDown(static_cast<int>(wp));
                 return 0;
             }
             break;
+        }
         default:
             break;
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/font_win.h"
+#include "framework/keyboard_focus_win.h"
 #include "framework/windowed_control_win.h"
 
 namespace tolvar {
@@ -60,6 +61,17 @@ public:
     // Moves the window with the mouse, as a drag of its title bar would.
     void beginDrag();
 
+    // The keyboard in this window: focus, Tab order, default and cancel
+    // buttons.
+    KeyboardFocus& keyboard() { return keyboard_; }
+    const KeyboardFocus& keyboard() const { return keyboard_; }
+    // The message loops offer every key here before it is dispatched: the
+    // form it is meant for takes Tab, Enter, Escape and the rest from its
+    // controls. True when a form took it.
+    static bool PreTranslateKey(const MSG& msg);
+
+    std::string captionText() const override { return caption_; }
+
     // The tooltip window that shows the hints of the form's controls.
     HWND tooltip();
 
@@ -88,6 +100,7 @@ private:
     int modalResult_ = mrNone;
     UniqueWindow tooltip_;
     UniqueFont font_;
+    KeyboardFocus keyboard_{*this};
 };
 
 }  // namespace tolvar

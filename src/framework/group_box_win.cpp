@@ -10,7 +10,9 @@ constexpr int kCaptionPadding = 2;
 
 GroupBox::GroupBox(WindowedControl& parent, int left, int top, int width, int height,
                    const std::string& caption)
-    : Panel(parent, left, top, width, height), caption_(caption) {}
+    : Panel(parent, left, top, width, height), caption_(caption) {
+    accessible.role = AccessibleRole::Grouping;
+}
 
 void GroupBox::setCaption(const std::string& caption) {
     caption_ = caption;

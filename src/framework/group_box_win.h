@@ -16,6 +16,7 @@ public:
 
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& caption);
+    std::string captionText() const override { return caption_; }
 
 protected:
     void paintBackground(HDC dc) const override;

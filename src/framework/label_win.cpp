@@ -9,12 +9,14 @@ Label::Label(WindowedControl& parent, int left, int top, int width, int height,
              const std::string& caption)
     : GraphicControl(parent), caption_(caption), hfont_(CreateFontFrom(font_)) {
     bounds_ = Bounds{left, top, width, height};
+    accessible.role = AccessibleRole::StaticText;
 }
 
 void Label::setCaption(const std::string& caption) {
     if (caption == caption_) return;
     caption_ = caption;
     invalidate();
+    announce(EVENT_OBJECT_NAMECHANGE);
 }
 
 void Label::setFont(const FontSpec& font) {

@@ -1,7 +1,8 @@
 #pragma once
 
 // Text painted by its parent, transparent over whatever lies beneath unless
-// told otherwise.
+// told otherwise. To an accessibility client it is static text, and a new
+// caption is announced.
 
 #include <string>
 
@@ -19,6 +20,7 @@ public:
 
     const std::string& caption() const { return caption_; }
     void setCaption(const std::string& caption);
+    std::string captionText() const override { return caption_; }
     const FontSpec& font() const { return font_; }
     void setFont(const FontSpec& font);
     COLORREF textColor() const { return textColor_; }

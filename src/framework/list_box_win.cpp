@@ -1,6 +1,7 @@
 #include "framework/list_box_win.h"
 
 #include "core/wide_text_win.h"
+#include "framework/accessible_sources_win.h"
 
 namespace tolvar {
 
@@ -8,6 +9,7 @@ ListBox::ListBox(WindowedControl& parent, int left, int top, int width, int heig
                  SelectionMode mode, int itemHeight)
     : WindowedControl(&parent), mode_(mode), itemHeight_(itemHeight) {
     bounds_ = Bounds{left, top, width, height};
+    accessible.role = AccessibleRole::List;
     DWORD style = WS_CHILD | WS_VSCROLL | WS_TABSTOP | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
                   LBS_NOINTEGRALHEIGHT | LBS_NOTIFY;
     if (mode == SelectionMode::Multiple) style |= LBS_EXTENDEDSEL;
@@ -85,6 +87,36 @@ std::vector<int> ListBox::selectedIndexes() const {
     for (int i = 0; i < n; ++i) {
         if (selected(i)) result.push_back(i);
     }
+    return result;
+}
+
+int ListBox::caretIndex() const {
+    if (count() == 0) return -1;
+    const LRESULT caret = SendMessageA(handle(), LB_GETCARETINDEX, 0, 0);
+    return caret == LB_ERR ? -1 : static_cast<int>(caret);
+}
+
+std::string ListBox::rowText(int index) const {
+    return onRowText ? onRowText(index) : item(index);
+}
+
+Microsoft::WRL::ComPtr<IAccessible> ListBox::makeAccessibleObject() {
+    return keep(AccessibleObject::Create(MakeListRowsSource(*this)));
+}
+
+LRESULT ListBox::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    const LRESULT result = WindowedControl::handleMessage(msg, wp, lp);
+    // The row the focus moves to is announced as the list's focused child,
+    // as the list's own object tells it; the system announces only the list.
+    if (msg == WM_SETFOCUS ||
+        ((msg == WM_KEYDOWN || msg == WM_LBUTTONDOWN) && GetFocus() == handle())) {
+        const int caret = caretIndex();
+        if (caret >= 0 && caret != announcedCaret_) {
+            announcedCaret_ = caret;
+            NotifyWinEvent(EVENT_OBJECT_FOCUS, handle(), OBJID_CLIENT, caret + 1);
+        }
+    }
+    if (msg == WM_KILLFOCUS) announcedCaret_ = -1;
     return result;
 }
 

@@ -24,7 +24,13 @@ public:
         if (first) style |= WS_GROUP | WS_TABSTOP;
         createHandle(0, "BUTTON", caption.c_str(), style, parent.handle(), true);
         useControlFont();
+        // The group is one Tab stop (its selected item); the arrow keys
+        // move between the items.
+        accessible.role = AccessibleRole::RadioButton;
+        setTabStop(true);
     }
+    std::string captionText() const override { return windowText(); }
+    bool captionMarksAccessKey() const override { return true; }
     void setChecked(bool checked) {
         SendMessageA(handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }

@@ -26,6 +26,8 @@ detail::RichEditLibrary::RichEditLibrary() {
 RichEdit::RichEdit(WindowedControl& parent, int left, int top, int width, int height)
     : WindowedControl(&parent) {
     bounds_ = Bounds{left, top, width, height};
+    accessible.role = AccessibleRole::Text;
+    accessible.value = [this] { return text(); };
     createHandle(WS_EX_CLIENTEDGE, className, "",
                  WS_CHILD | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                  parent.handle(), true);
@@ -51,6 +53,10 @@ void RichEdit::setFont(const FontSpec& wanted) {
     UniqueFont made = CreateFontFrom(wanted);
     SendMessageA(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(made.get()), TRUE);
     font = std::move(made);
+}
+
+bool RichEdit::wantsKey(int virtualKey) const {
+    return virtualKey == VK_RETURN || virtualKey == VK_ESCAPE;
 }
 
 int RichEdit::displayLineCount() const {

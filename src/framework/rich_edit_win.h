@@ -35,6 +35,9 @@ public:
     void setFont(const FontSpec& font);
     // The lines as the box shows them, a wrapped line counting as two.
     int displayLineCount() const;
+
+    // Enter starts a new line and Escape stays with the text.
+    bool wantsKey(int virtualKey) const override;
 };
 
 }  // namespace tolvar

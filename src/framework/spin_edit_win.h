@@ -26,6 +26,8 @@ public:
     void setValue(int value);
     // The text as it stands, before it is read as a number.
     std::string text() const { return edit_->text(); }
+    // The box the number is typed into, which takes the focus.
+    Edit& edit() { return *edit_; }
     void setText(const std::string& text) { edit_->setText(text); }
 
     // The text changed, by typing, the arrows or setValue.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "core/app_error.h"
+#include "framework/accessible_sources_win.h"
 #include "framework/application_win.h"
 #include "framework/form_win.h"
 
@@ -16,6 +17,8 @@ namespace {
 // The window property that ties a window to its control; a property rather
 // than GWLP_USERDATA because standard controls may use their user data.
 constexpr const char* kControlProperty = "TolvarControl";
+// The focus rectangle stands this far inside a graphic control's edges.
+constexpr int kFocusCueInset = 2;
 
 MouseButton ButtonOf(UINT msg) {
     switch (msg) {
@@ -38,6 +41,9 @@ WindowedControl::WindowedControl(WindowedControl* parent)
     : Control(parent), color_(GetSysColor(COLOR_BTNFACE)) {}
 
 WindowedControl::~WindowedControl() {
+    // A client may hold this window's object for as long as it likes: from
+    // now on it answers that the window is gone.
+    if (own_) own_->Disconnect();
     // Children go first: their windows are children of ours.
     mouseTarget_ = nullptr;
     children_.clear();
@@ -60,6 +66,7 @@ void WindowedControl::createHandle(DWORD exStyle, const char* className, const c
                                 bounds_.width, bounds_.height, parentOrOwner, nullptr,
                                 Application::instance().hinstance(), subclass ? nullptr : this);
     if (!hwnd) throw AppError(std::string("Cannot create a window of class ") + className);
+    if (style & WS_TABSTOP) tabStop_ = true;
     if (subclass) {
         hwnd_ = hwnd;
         SetPropA(hwnd, kControlProperty, this);
@@ -116,6 +123,23 @@ LRESULT WindowedControl::defaultHandling(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT WindowedControl::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_GETOBJECT:
+            return answerAccessibility(msg, wp, lp);
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (!originalProc_) repaintFocusCue();
+            break;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            // Keys that reach a page of a window (the holder of a graphic
+            // control's focus) are the window's.
+            if (!originalProc_ && parent()) {
+                if (Form* owner = form()) {
+                    const MSG key{hwnd_, msg, wp, lp, 0, {}};
+                    if (owner->keyboard().handleKey(key)) return 0;
+                }
+            }
+            break;
         case WM_ERASEBKGND:
             if (!originalProc_) return 1;  // the paint covers everything
             break;
@@ -213,6 +237,11 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
             const bool dbl =
                 msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
             if (GraphicControl* target = graphicChildAt(x, y)) {
+                // A button pressed with the mouse takes the focus, as a
+                // standard button does.
+                if (target->tabStop()) {
+                    if (Form* owner = form()) owner->keyboard().focus(*target);
+                }
                 // The press holds the mouse for this child until the release,
                 // wherever the mouse goes meanwhile.
                 // (Capture first: taking it may report a capture change here.)
@@ -281,6 +310,13 @@ void WindowedControl::paintBackground(HDC dc) const {
 
 void WindowedControl::paintContent(HDC dc) const {
     paintBackground(dc);
+    // The focus rectangle goes over the face of the graphic control this
+    // window holds the focus for, after it is painted: the face itself
+    // stays as it is.
+    const Form* owner = form();
+    const Control* cue = owner && owner->keyboard().cuesShown() && GetFocus() == hwnd_
+                             ? owner->keyboard().focusedGraphic()
+                             : nullptr;
     for (const auto& child : children_) {
         if (child->isWindowed() || !child->visible()) continue;
         const Bounds& b = child->bounds();
@@ -290,7 +326,70 @@ void WindowedControl::paintContent(HDC dc) const {
         SetViewportOrgEx(dc, origin.x + b.left, origin.y + b.top, nullptr);
         IntersectClipRect(dc, 0, 0, b.width, b.height);
         static_cast<const GraphicControl&>(*child).paint(dc);
+        if (child.get() == cue) {
+            RECT frame{kFocusCueInset, kFocusCueInset, b.width - kFocusCueInset,
+                       b.height - kFocusCueInset};
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkColor(dc, RGB(255, 255, 255));
+            DrawFocusRect(dc, &frame);
+        }
     }
+}
+
+void WindowedControl::repaintFocusCue() {
+    // The control this window holds (or held) the focus for shows or loses
+    // its rectangle.
+    const Form* owner = form();
+    const Control* cue = owner ? owner->keyboard().graphicHeld() : nullptr;
+    if (cue && cue->parent() == this) invalidateArea(cue->bounds().rect());
+}
+
+LRESULT WindowedControl::answerAccessibility(UINT msg, WPARAM wp, LPARAM lp) {
+    if (static_cast<LONG>(lp) == OBJID_CLIENT) {
+        // A client's question must never end in the error report.
+        try {
+            Microsoft::WRL::ComPtr<IAccessible> object = accessibleObject();
+            if (object) {
+                const LRESULT answer = Application::instance().oleacc().Answer(wp, object.Get());
+                if (answer) return answer;
+            }
+        } catch (...) {
+        }
+    }
+    return defaultHandling(msg, wp, lp);
+}
+
+Microsoft::WRL::ComPtr<IAccessible> WindowedControl::accessibleObject() {
+    if (!accessible_) accessible_ = makeAccessibleObject();
+    return accessible_;
+}
+
+Microsoft::WRL::ComPtr<IAccessible> WindowedControl::keep(
+    Microsoft::WRL::ComPtr<AccessibleObject> object) {
+    own_ = std::move(object);
+    return Microsoft::WRL::ComPtr<IAccessible>(own_ ? own_->Interface() : nullptr);
+}
+
+Microsoft::WRL::ComPtr<IAccessible> WindowedControl::makeAccessibleObject() {
+    if (!originalProc_) return keep(AccessibleObject::Create(MakeChildrenSource(*this)));
+    // The system's object knows a standard control best, where it tells
+    // what the control is; a control named by a label beside it (an edit)
+    // needs the name only the program knows.
+    if (hint().empty() && accessible.name.empty()) {
+        Microsoft::WRL::ComPtr<IAccessible> system =
+            Application::instance().oleacc().StandardObject(hwnd_, OBJID_CLIENT);
+        VARIANT self;
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        VARIANT role;
+        VariantInit(&role);
+        if (system && SUCCEEDED(system->get_accRole(self, &role)) && role.vt == VT_I4 &&
+            role.lVal == SystemRole(accessibleRole())) {
+            return system;
+        }
+        VariantClear(&role);
+    }
+    return keep(AccessibleObject::Create(MakeStandardControlSource(*this)));
 }
 
 Bitmap WindowedControl::renderOffscreen() const {
@@ -333,6 +432,18 @@ Form* WindowedControl::form() {
     while (c->parent())
         c = c->parent();
     return dynamic_cast<Form*>(c);
+}
+
+std::string WindowedControl::windowText() const {
+    if (!hwnd_) return {};
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(hwnd_)) + 1, '\0');
+    const int got = GetWindowTextA(hwnd_, text.data(), static_cast<int>(text.size()));
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+const Form* WindowedControl::form() const {
+    return const_cast<WindowedControl*>(this)->form();
 }
 
 HFONT WindowedControl::controlFont() const {

@@ -4,9 +4,13 @@
 // graphic children into one off-screen bitmap per paint (so labels are truly
 // transparent over pictures and nothing flickers), and routes the mouse to
 // the graphic child under it. Standard Windows controls (list box, edit, ...)
-// are windowed controls whose window procedure is subclassed.
+// are windowed controls whose window procedure is subclassed. Each answers
+// accessibility clients (WM_GETOBJECT) with an object of its own.
 
 #include <windows.h>
+
+#include <oleacc.h>
+#include <wrl/client.h>
 
 #include <memory>
 #include <utility>
@@ -16,6 +20,8 @@
 #include "framework/control_win.h"
 
 namespace tolvar {
+
+class AccessibleObject;
 
 class WindowedControl : public Control {
 public:
@@ -51,6 +57,15 @@ public:
 
     // The form this control stands on (itself for a form).
     class Form* form();
+    const class Form* form() const;
+
+    // Keys the control keeps for itself although its window would take them
+    // (a multi-line text keeps Enter and Escape).
+    virtual bool wantsKey(int /*virtualKey*/) const { return false; }
+
+    // The object accessibility clients get for this window, made when first
+    // asked for; null when none can be made.
+    Microsoft::WRL::ComPtr<IAccessible> accessibleObject();
 
     // The control that owns a window, or null.
     static WindowedControl* fromHandle(HWND hwnd);
@@ -72,6 +87,15 @@ protected:
     void useControlFont();
 
     virtual LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    // Makes the object of accessibleObject(): for the program's own windows
+    // one that lists their children; for a standard control the system's own
+    // where it has one that tells what the control is, else one that says it.
+    virtual Microsoft::WRL::ComPtr<IAccessible> makeAccessibleObject();
+    // Keeps an object of the program's own, cut off when the control goes.
+    Microsoft::WRL::ComPtr<IAccessible> keep(Microsoft::WRL::ComPtr<AccessibleObject> object);
+    bool isStandardControl() const { return originalProc_ != nullptr; }
+    // The window's text (a standard button's caption).
+    std::string windowText() const;
     LRESULT defaultHandling(UINT msg, WPARAM wp, LPARAM lp);
     virtual void paintBackground(HDC dc) const;
     void paintContent(HDC dc) const;
@@ -90,6 +114,8 @@ private:
     std::unique_ptr<Control> releaseChild(Control& child);
     void adoptChild(std::unique_ptr<Control> child);
     bool routeMouse(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT answerAccessibility(UINT msg, WPARAM wp, LPARAM lp);
+    void repaintFocusCue();
     // Shows the hint of the control under the mouse when the mouse rests.
     void updateHint(const Control* under);
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -105,6 +131,8 @@ private:
     // The control whose hint the tooltip holds for this window.
     const Control* hinted_ = nullptr;
     COLORREF color_;
+    Microsoft::WRL::ComPtr<IAccessible> accessible_;
+    Microsoft::WRL::ComPtr<AccessibleObject> own_;
 };
 
 }  // namespace tolvar

@@ -33,6 +33,13 @@ TForm2::TForm2()
     Image2.onClick = [this] { Image2Click(); };
     onKeyDown = [this](int key) { FormKeyDown(key); };
     onShow = [this] { FormShow(); };
+    // The drawn close button is a button to the keyboard and to a screen
+    // reader, and Escape presses it (the text keeps Escape for itself).
+    Image2.accessible.role = AccessibleRole::PushButton;
+    Image2.accessible.name = "Close";
+    Image2.setTabStop(true);
+    RichEdit1.accessible.name = "Terms of Service";
+    keyboard().setCancelButton(&Image2);
 }
 
 void TForm2::FormShow() {

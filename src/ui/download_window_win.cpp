@@ -38,6 +38,11 @@ TForm8::TForm8(Skin& skin, TForm14& failureNotice, DatabaseTransport& transport,
     Timer2.onTimer = [this] { Timer2Timer(); };
     Image2.onClick = [this] { Image2Click(); };
     Image3.onClick = [this] { close(); };
+    Gauge1.accessible.name = "Download progress";
+    // Close does nothing until the run is over.
+    Image2.accessible.unavailable = [this] { return !Label2.visible(); };
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image3);
 }
 
 void TForm8::FormShow() {

@@ -47,6 +47,11 @@ TForm14::TForm14(Skin& skin)
         if (openSettings) openSettings();
     };
     Image2.onClick = [this] { close(); };
+    // The link is reached with Tab and followed with Enter or Space.
+    Label7.accessible.role = AccessibleRole::Link;
+    Label7.setTabStop(true);
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image2);
 }
 
 void TForm14::ShowFailure(const std::string& reason) {

@@ -63,6 +63,8 @@ private:
 TGauge::TGauge(WindowedControl& parent, int left, int top, int width, int height)
     : GraphicControl(parent), hfont_(CreateFontFrom(font_)) {
     bounds_ = Bounds{left, top, width, height};
+    accessible.role = AccessibleRole::ProgressBar;
+    accessible.value = [this] { return std::to_string(percentComplete()) + "%"; };
 }
 
 void TGauge::repaint() {
@@ -73,15 +75,22 @@ void TGauge::repaint() {
 }
 
 void TGauge::setMinValue(int value) {
-    if (state_.SetMinValue(value)) repaint();
+    if (!state_.SetMinValue(value)) return;
+    repaint();
+    announce(EVENT_OBJECT_VALUECHANGE);
 }
 
 void TGauge::setMaxValue(int value) {
-    if (state_.SetMaxValue(value)) repaint();
+    if (!state_.SetMaxValue(value)) return;
+    repaint();
+    announce(EVENT_OBJECT_VALUECHANGE);
 }
 
 void TGauge::setProgress(int value) {
-    if (state_.SetProgress(value)) repaint();
+    // Only a new whole percentage repaints, and only that is told.
+    if (!state_.SetProgress(value)) return;
+    repaint();
+    announce(EVENT_OBJECT_VALUECHANGE);
 }
 
 void TGauge::setKind(TGaugeKind kind) {

@@ -36,6 +36,14 @@ Label& MakeCaption(WindowedControl& parent, int left, int top, const std::string
     return label;
 }
 
+// What a row of the infection or vault list reads as to a screen reader:
+// all it shows, the path whole.
+std::string RecordRowText(const InfectionRecord* record, bool markUnremovable) {
+    if (!record) return {};
+    const bool unremovable = markUnremovable && !IsRemovable(*record);
+    return record->VirusName + ", " + (unremovable ? "cannot be removed, " : "") + record->FilePath;
+}
+
 }  // namespace
 
 TForm1::TForm1(MainWindowCommands& commands)
@@ -150,6 +158,7 @@ TForm1::TForm1(MainWindowCommands& commands)
     Label11.setSize(100, 16);
     WireButtons();
     WireDragSurfaces();
+    WireKeyboard();
     BuildCommandMenu();
     contextMenu = &PopupMenu1;
     FormCreate();
@@ -248,6 +257,49 @@ void TForm1::WireDragSurfaces() {
     edtVirusDB.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
 }
 
+void TForm1::WireKeyboard() {
+    KeyboardFocus& keys = keyboard();
+    // The page buttons, the open page's own controls, its footer, then the
+    // top bar; the arrow keys move along each row of buttons.
+    keys.setTabOrder({&Image3,  &Image4,  &Image5,    &Image6,  &Image16, &Image17,
+                      &Image18, &Image19, &Image20,   &Image36, &Image37, &edtInfections,
+                      &Image34, &Image35, &Image12,   &Image11, &Image7,  &Image8,
+                      &Image9,  &Image10, &edtVirusDB});
+    keys.addArrowGroup({&Image3, &Image4, &Image5, &Image6});
+    keys.addArrowGroup({&Image16, &Image17, &Image18, &Image19, &Image20});
+    keys.addArrowGroup({&Image36, &Image37});
+    keys.addArrowGroup({&Image34, &Image35});
+    keys.addArrowGroup({&Image12, &Image11, &Image7});
+    keys.addArrowGroup({&Image8, &Image9, &Image10});
+
+    // A command that would do nothing in this scan state says so.
+    Image16.accessible.unavailable = [] { return ScanIsScanning(); };
+    Image17.accessible.unavailable = [] { return !ScanIsScanning(); };
+    Image18.accessible.unavailable = [] { return !ScanIsPaused(); };
+    Image19.accessible.unavailable = [] { return !ScanIsScanning(); };
+    Image12.accessible.unavailable = [] { return ScanIsScanning(); };
+    Image11.accessible.unavailable = [] { return ScanIsScanning(); };
+    Image36.accessible.unavailable = [] { return !ScanIsIdle(); };
+
+    Image15.accessible.name = "Scan progress";
+    edtInfections.accessible.name = "Infections";
+    edtVirusDB.accessible.name = "Quarantine vault";
+    edtInfections.onRowText = [this](int row) { return RecordRowText(scanPage_.Row(row), true); };
+    edtVirusDB.onRowText = [](int row) {
+        const bool valid = row >= 0 && row < Vault().Count();
+        return RecordRowText(valid ? &Vault().Record(row + 1) : nullptr, false);
+    };
+    const std::pair<Panel*, const char*> pages[] = {
+        {&Panel1, "Scan"}, {&Panel4, "Results"}, {&Panel5, "History"}, {&Panel6, "Virus Database"}};
+    for (const auto& [panel, name] : pages)
+        panel->accessible.name = name;
+}
+
+void TForm1::AnnounceCommandStates() {
+    for (Image* command : {&Image16, &Image17, &Image18, &Image19, &Image12, &Image11, &Image36})
+        command->announce(EVENT_OBJECT_STATECHANGE);
+}
+
 void TForm1::BuildCommandMenu() {
     PopupMenu1.add("Start Scan", [this] { Action1Execute(); });
     PopupMenu1.add("Virus Database", [this] { Action2Execute(); });
@@ -270,6 +322,10 @@ void TForm1::FormCreate() {
     setRounded(true);
     setAppWindow(true);
     centreOnScreen();
+    // The program runs elevated; the shell does not. Its messages to the
+    // tray icon and its new taskbar's notice must still come through.
+    for (UINT message : {TrayCallbackMessage, TaskbarCreatedMessage()})
+        ChangeWindowMessageFilterEx(handle(), message, MSGFLT_ALLOW, nullptr);
 }
 
 void TForm1::ShowStartPage() {
@@ -332,12 +388,17 @@ LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         SetForegroundWindow(handle());
         return kBroughtToFront;
     }
+    if (msg == TaskbarCreatedMessage()) {
+        // A new taskbar shows none of the old icons: without this one the
+        // hidden program could not be reached at all.
+        tray_.addAgain();
+        return 0;
+    }
     return Form::handleMessage(msg, wp, lp);
 }
 
 void TForm1::TrayEvent(LPARAM mouseEvent) {
-    if (mouseEvent != WM_LBUTTONDOWN && mouseEvent != WM_RBUTTONDOWN) return;
-    ComeBack();
+    if (TrayEventRestores(mouseEvent)) ComeBack();
 }
 
 void TForm1::ComeBack() {

@@ -70,6 +70,9 @@ public:
     // Adds the tray icon and hides the application's windows; without an
     // icon they stay, or nothing would lead back to the program.
     void SysMin();
+    // Tells accessibility clients that the scan commands may have become
+    // available or unavailable: the scan state changed.
+    void AnnounceCommandStates();
     const TrayIcon& tray() const { return tray_; }
 
     Skin& skin() { return skin_; }
@@ -198,6 +201,7 @@ private:
     void BuildCommandMenu();
     void WireButtons();
     void WireDragSurfaces();
+    void WireKeyboard();
     void Image3Click();
     void Image8Click();
     void Image10Click();

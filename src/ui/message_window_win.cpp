@@ -32,6 +32,7 @@ MessageWindow::MessageWindow(const std::string& caption, const std::string& pict
     if (titleNumber > 0) {
         Title = &PictureControl(*this, picturePrefix + "_IMAGE" + std::to_string(titleNumber));
     }
+    accessible.role = AccessibleRole::Dialog;
     setColor(theme::kPageBackground);
     setRounded(true);
     if (staysOnTop_) setStayOnTop(true);

@@ -4,7 +4,8 @@
 // band, text, and skin buttons. They open centred, have rounded corners and
 // are moved by pressing on their background or title; most stay on top of
 // every other window, those that open pickers and questions of their own
-// do not.
+// do not. Their skin buttons take the keyboard focus; Enter presses a
+// window's default button and Escape its cancel button.
 
 #include <string>
 

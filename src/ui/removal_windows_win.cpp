@@ -26,6 +26,8 @@ TForm11::TForm11(Skin& skin)
         if (remove_) remove_();
     };
     Image3.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image3);
 }
 
 void TForm11::ShowPrompt(int infectionCount, std::function<void()> remove) {
@@ -82,6 +84,8 @@ TForm6::TForm6(Skin& skin)
       Label4(AddText(72, 92, 290, 16, "")),
       Image3(AddButton(slot::kRemovalDoneOk, 130, 112)) {
     Image3.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&Image3);
+    keyboard().setCancelButton(&Image3);
 }
 
 void TForm6::ShowResult(const RemovalOutcome& outcome) {

@@ -17,6 +17,8 @@ TForm17::TForm17(Skin& skin)
                      "The Scan is Complete and no infections were found!")),
       Image2(AddButton(slot::kNoInfectionsClose, (clientWidth() - 2 - 105) / 2, kButtonTop)) {
     Image2.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image2);
 }
 
 ScanFailedForm::ScanFailedForm(Skin& skin)
@@ -29,6 +31,8 @@ ScanFailedForm::ScanFailedForm(Skin& skin)
     // it: three lines of a smaller type.
     Label2.setFont(FontSpec{theme::kFontName, theme::kFontHeight - 2, false});
     Image2.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image2);
 }
 
 void ScanFailedForm::ShowFailure(const std::string& reason) {

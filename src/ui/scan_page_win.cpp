@@ -63,6 +63,8 @@ const InfectionRecord* ScanPage::Row(int index) const {
 void ScanPage::LightCommand(ScanCommand command, bool lit) {
     const int n = SlotOf(command);
     if (SlotTable::IsSlot(n)) form_.skin().Slots().Select(n, lit);
+    // The lit command moves with each change of the scan's state.
+    form_.AnnounceCommandStates();
 }
 
 void ScanPage::ShowProgressView() {

@@ -16,6 +16,8 @@ TForm3::TForm3(Skin& skin, ScanSession& scan)
         close();
     };
     Image2.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&Image3);
+    keyboard().setCancelButton(&Image2);
 }
 
 // Not on top of every window: the folder picker opens in front of it.
@@ -35,6 +37,9 @@ TForm16::TForm16(Skin& skin, ScanSession& scan)
     Image2.onClick = [this] { Start(); };
     Image3.onClick = [this] { close(); };
     ListBox1.onMouseMove = [this](int, int) { skin_.HoverSlot(SlotTable::None); };
+    ListBox1.accessible.name = "Directories to scan";
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image3);
 }
 
 void TForm16::FillDrives() {

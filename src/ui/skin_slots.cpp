@@ -10,6 +10,51 @@ Face ChooseFace(const SlotFlags& flags) {
     return Face::Normal;
 }
 
+std::string_view SlotCaption(int n) {
+    // As the skin's pictures show them (slots 18 to 22 are spares).
+    static constexpr std::array<std::string_view, SlotTable::SlotCount + 1> kCaptions{
+        "",
+        "Scan",
+        "Results",
+        "History",
+        "Virus Database",
+        "Close",
+        "Minimize",
+        "Options",
+        "About",
+        "Scan Folders",
+        "Full Scan",
+        "Start Scan",
+        "Pause",
+        "Resume",
+        "Stop",
+        "Remove",
+        "Yes",
+        "No",
+        "OK",
+        "Cancel",
+        "Yes",
+        "No",
+        "Close",
+        "OK",
+        "Remove",
+        "Not Now",
+        "Close",
+        "Restore",
+        "Restore To...",
+        "Check Now",
+        "Settings",
+        "Download",
+        "Later",
+        "Close",
+        "Cancel",
+        "Start Scan",
+        "Cancel",
+        "OK",
+    };
+    return SlotTable::IsSlot(n) ? kCaptions[static_cast<std::size_t>(n)] : std::string_view();
+}
+
 SlotFlags& SlotTable::flags(int n) {
     if (!IsSlot(n)) throw std::out_of_range("skin slot out of range");
     return flags_[n];

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <string_view>
 
 namespace tolvar {
 
@@ -61,6 +62,10 @@ struct SlotFlags {
 // A selected or pressed button shows its pressed face; otherwise a hovered
 // one its hover face.
 Face ChooseFace(const SlotFlags& flags);
+
+// The caption drawn on slot n's faces, which names the button to a screen
+// reader where it has no hint; "" outside 1 to 37.
+std::string_view SlotCaption(int n);
 
 class SlotTable {
 public:

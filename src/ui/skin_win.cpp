@@ -40,6 +40,10 @@ Skin::Skin() : slots_([this](int n, Face face) { ShowFace(n, face); }) {}
 void Skin::Bind(int n, Image& control) {
     if (!SlotTable::IsSlot(n)) return;
     controls_[n] = &control;
+    control.accessible.role = AccessibleRole::PushButton;
+    control.accessible.name = std::string(SlotCaption(n));
+    control.accessible.pressed = [this, n] { return ChooseFace(slots_.flags(n)) == Face::Pressed; };
+    control.setTabStop(true);
     control.onMouseMove = [this, n](int, int) { HoverSlot(n); };
     control.onMouseDown = [this, n](MouseButton, int, int) { PressSlot(n); };
     control.onMouseUp = [this, n](MouseButton, int, int) { ReleaseSlot(n); };
@@ -47,6 +51,8 @@ void Skin::Bind(int n, Image& control) {
 
 void Skin::BindProgressBar(Image& control) {
     progressImage_ = &control;
+    control.accessible.role = AccessibleRole::ProgressBar;
+    control.accessible.value = [this] { return std::to_string(progress_.ProgressValue) + "%"; };
 }
 
 void Skin::LoadSkin(const std::string& programFolder) {
@@ -85,6 +91,11 @@ void Skin::ShowFace(int n, Face face) {
                                                   : f.Face0;
     // The control keeps its own copy, as a picture assignment does.
     control->setPicture(picture.clone());
+    const bool pressed = face == Face::Pressed;
+    if (pressed != shownPressed_[n]) {
+        shownPressed_[n] = pressed;
+        control->announce(EVENT_OBJECT_STATECHANGE);
+    }
 }
 
 void Skin::PaintProgressBar(int k) {
@@ -122,6 +133,11 @@ void Skin::PaintProgressBar(int k) {
         }
     }
     bar.invalidate();
+    // Drawn every 100 ms while a scan runs; told only when it moved.
+    if (p.ProgressValue != announcedProgress_) {
+        announcedProgress_ = p.ProgressValue;
+        bar.announce(EVENT_OBJECT_VALUECHANGE);
+    }
 }
 
 }  // namespace tolvar

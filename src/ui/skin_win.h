@@ -35,9 +35,12 @@ public:
     Skin& operator=(const Skin&) = delete;
 
     // Ties slot n to the image control it paints, and the control's mouse to
-    // the slot's hover, press and release.
+    // the slot's hover, press and release. The control becomes a push button
+    // that takes the keyboard focus, named by its hint or else its face's
+    // caption, and shown pressed while its face is.
     void Bind(int n, Image& control);
-    // The image control the progress bar is drawn onto.
+    // The image control the progress bar is drawn onto, which reads as a
+    // progress bar with its percentage.
     void BindProgressBar(Image& control);
 
     // Decodes every strip; the first file that is missing or not a PNG
@@ -65,8 +68,11 @@ private:
     SlotTable slots_;
     std::array<SkinFaces, SlotTable::SlotCount + 1> faces_;  // index 0 unused
     std::array<Image*, SlotTable::SlotCount + 1> controls_{};
+    // Whether each control shows its pressed face: a change is announced.
+    std::array<bool, SlotTable::SlotCount + 1> shownPressed_{};
     ProgressSkin progress_;
     Image* progressImage_ = nullptr;
+    int announcedProgress_ = -1;
     // Held while the progress bar is drawn.
     std::mutex ProgressLock;
 };

@@ -35,6 +35,28 @@ bool TrayIcon::add(HWND window, HICON icon, const std::string& tip) {
     return up_;
 }
 
+UINT TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+bool TrayEventRestores(LPARAM event) {
+    switch (event) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case NIN_SELECT:
+        case NIN_KEYSELECT:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool TrayIcon::addAgain() {
+    if (!up_) return false;
+    return Shell_NotifyIconA(NIM_ADD, &record_) || GetLastError() == ERROR_TIMEOUT;
+}
+
 void TrayIcon::remove() {
     if (!up_) return;
     Shell_NotifyIconA(NIM_DELETE, &record_);

@@ -16,6 +16,15 @@ namespace tolvar {
 // The message the icon sends to its window; the mouse event is in lParam.
 inline constexpr UINT TrayCallbackMessage = 1025;
 
+// The message the shell sends every top-level window when its taskbar is
+// made anew (Explorer restarted): the icons it showed are gone.
+UINT TaskbarCreatedMessage();
+
+// Whether an event of the icon asks for the program back: a left or right
+// button press, or the icon chosen with the keyboard (Enter or Space; older
+// shells send a right press for it, newer ones "select" or "key select").
+bool TrayEventRestores(LPARAM event);
+
 class TrayIcon {
 public:
     TrayIcon() = default;
@@ -29,6 +38,9 @@ public:
     bool add(HWND window, HICON icon, const std::string& tip);
     // Deletes the icon of the record; nothing when none is up.
     void remove();
+    // Adds the icon that is up again with the same record, after the shell
+    // lost it; nothing when none is up. False when the shell refused it.
+    bool addAgain();
     bool isUp() const { return up_; }
 
     const NOTIFYICONDATAA& record() const { return record_; }

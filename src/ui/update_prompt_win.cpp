@@ -27,6 +27,8 @@ TForm15::TForm15(Skin& skin)
         close();
     };
     Image3.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&Image2);
+    keyboard().setCancelButton(&Image3);
 }
 
 }  // namespace tolvar

@@ -147,6 +147,19 @@ TForm12::TForm12(std::function<void()> save)
     CheckBox1.onClick = [this] { UpdateEnabledStates(); };
     Button1.onClick = [this] { Button1Click(); };
     Button2.onClick = [this] { close(); };
+    WireKeyboard();
+}
+
+void TForm12::WireKeyboard() {
+    // Enter saves and Escape cancels, as in any dialog; each field reads as
+    // the label beside it.
+    keyboard().setDefaultButton(&Button1);
+    keyboard().setCancelButton(&Button2);
+    SpinEdit1.edit().accessible.name = "Intervals of days";
+    for (const auto& [field, label] : {std::pair{&Edit1, &Label2}, std::pair{&Edit2, &Label3},
+                                       std::pair{&Edit3, &Label4}, std::pair{&Edit4, &Label5}}) {
+        field->accessible.name = label->caption();
+    }
 }
 
 void TForm12::ShowSettings() {

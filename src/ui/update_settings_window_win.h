@@ -49,6 +49,7 @@ public:
 
 private:
     void FormShow();
+    void WireKeyboard();
     void Button1Click();
     void UpdateEnabledStates();
 

@@ -121,6 +121,40 @@ TEST_F(Tray, OtherMouseEventsOnTheIconDoNothing) {
     EXPECT_TRUE(IsWindowVisible(form.handle()));
 }
 
+TEST_F(Tray, EnterOrSpaceOnTheIconBringsTheWindowBack) {
+    // A shell that knows newer icons tells a keyboard choice as "select" or
+    // "key select"; older ones send a right press, handled above.
+    for (LPARAM chosen : {LPARAM{NIN_KEYSELECT}, LPARAM{NIN_SELECT}}) {
+        form.MinimizeToTray();
+        ASSERT_TRUE(form.tray().isUp());
+        SendMessageA(form.handle(), TrayCallbackMessage, 0, chosen);
+        EXPECT_TRUE(IsWindowVisible(form.handle())) << chosen;
+        EXPECT_FALSE(form.tray().isUp()) << chosen;
+    }
+}
+
+TEST_F(Tray, ANewTaskbarGetsTheIconAgainSoTheProgramStaysReachable) {
+    form.MinimizeToTray();
+    ASSERT_TRUE(form.tray().isUp());
+    // Explorer restarted: its new taskbar shows none of the old icons.
+    NOTIFYICONDATAA lost = form.tray().record();
+    Shell_NotifyIconA(NIM_DELETE, &lost);
+    EXPECT_FALSE(ShellHasIcon(form.tray().record()));
+    SendMessageA(form.handle(), TaskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(form.tray().isUp());
+    if (HaveNotificationArea()) {
+        EXPECT_TRUE(ShellHasIcon(form.tray().record()));
+    }
+    // The icon still leads back, and is gone after.
+    SendMessageA(form.handle(), TrayCallbackMessage, 0, WM_LBUTTONDOWN);
+    EXPECT_TRUE(IsWindowVisible(form.handle()));
+    EXPECT_FALSE(ShellHasIcon(form.tray().record()));
+    // A new taskbar while the window is shown adds no icon.
+    SendMessageA(form.handle(), TaskbarCreatedMessage(), 0, 0);
+    EXPECT_FALSE(form.tray().isUp());
+    EXPECT_FALSE(ShellHasIcon(form.tray().record()));
+}
+
 TEST_F(Tray, TheOwnerWindowComesBackOnlyIfTheTrayHidIt) {
     HWND owner = app.ownerWindow();
     ASSERT_FALSE(IsWindowVisible(owner));
