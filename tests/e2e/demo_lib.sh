@@ -47,6 +47,14 @@ stop_demo_mirror() {
   demo_mirror_pid=""
 }
 
+# Ends what a demo started: its program, its mirror and its prefix's Wine
+# server (the test run's own server stays as it is). For "trap end_demo EXIT".
+end_demo() {
+  stop_program
+  stop_demo_mirror
+  [ -n "$demo_root" ] && WINEPREFIX="$demo_root/wineprefix" wineserver -k 2>/dev/null || true
+}
+
 # prepare_demo ROOT [BIGTREE_FILES]: data, prefix and program under ROOT.
 prepare_demo() {
   local root=$1 big=${2:-}

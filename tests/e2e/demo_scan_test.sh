@@ -19,19 +19,9 @@ export TOLVAR_BRIDGE_MODE=$mode
 source "$repo_root/tests/e2e/lib.sh"
 source "$repo_root/tests/e2e/demo_lib.sh"
 source "$repo_root/scripts/wine-session.sh"
-own_prefix=""
-cleanup() {
-  stop_program
-  stop_demo_mirror
-  [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
-}
-trap cleanup EXIT
+trap end_demo EXIT
 
-# The demo runs in its own prefix; the test run's server stays as it is.
-saved_prefix=${WINEPREFIX:-}
-session_prefix=""
 if [ "$mode" = oem ]; then prepare_demo "$work" 20000; else prepare_demo "$work"; fi
-own_prefix=$WINEPREFIX
 export TOLVAR_BRIDGE_KEEP_REPORT="$work/report.txt"
 rm -f "$work/report.txt"
 

@@ -14,16 +14,9 @@ artifacts=$3
 source "$repo_root/tests/e2e/lib.sh"
 source "$repo_root/tests/e2e/demo_lib.sh"
 source "$repo_root/scripts/wine-session.sh"
-own_prefix=""
-cleanup() {
-  stop_program
-  stop_demo_mirror
-  [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
-}
-trap cleanup EXIT
+trap end_demo EXIT
 
 prepare_demo "$work"
-own_prefix=$WINEPREFIX
 out="$artifacts/keyboard"
 mkdir -p "$out"
 
