@@ -6,6 +6,7 @@
 
 #include "core/app_error.h"
 #include "core/atomic_file.h"
+#include "core/child_process_win.h"
 #include "core/code_pages.h"
 #include "core/folders.h"
 #include "core/system_error_win.h"
@@ -233,50 +234,26 @@ void ScanSession::StartScanner() {
     std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, db, databases,
                                                       parser_.FolderList(), WriteFileList());
 
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE outRead = nullptr, outWrite = nullptr, inRead = nullptr, inWrite = nullptr;
-    if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) {
-        throw AppError("Cannot create a pipe for the scanner");
-    }
-    UniqueHandle ownOutRead(outRead), childOutWrite(outWrite);
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) {
-        throw AppError("Cannot create a pipe for the scanner");
-    }
-    UniqueHandle childInRead(inRead), ownInWrite(inWrite);
-    // Only the child's ends are inherited.
-    SetHandleInformation(ownOutRead.get(), HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(ownInWrite.get(), HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInRead.get();
-    startup.hStdOutput = childOutWrite.get();
-    startup.hStdError = childOutWrite.get();
-    PROCESS_INFORMATION info{};
-    const BOOL started =
-        CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                       nullptr, Folders().ProgramFolder.c_str(), &startup, &info);
-    const DWORD startError = started ? 0 : GetLastError();
-    // The scanner's main thread is not ours to use; its handle goes at once.
-    const UniqueHandle scannerThread(started ? info.hThread : nullptr);
-    UniqueHandle scannerProcess(started ? info.hProcess : nullptr);
+    std::optional<ChildPipe> output = MakeChildPipe(ChildEnd::Writes);
+    std::optional<ChildPipe> input = MakeChildPipe(ChildEnd::Reads);
+    if (!output || !input) throw AppError("Cannot create a pipe for the scanner");
+    StartedChild started = StartChild({}, std::move(commandLine), Folders().ProgramFolder,
+                                      {input->childs.get(), output->childs.get()});
     // The child's ends are the child's: without closing ours, the pipe would
     // never break when the scanner ends.
-    childOutWrite.reset();
-    childInRead.reset();
+    output->childs.reset();
+    input->childs.reset();
 
-    if (!started) {
+    if (!started.process) {
         CloseScannerHandles();
-        FailScan(startError == ERROR_FILE_NOT_FOUND || startError == ERROR_PATH_NOT_FOUND
+        FailScan(started.error == ERROR_FILE_NOT_FOUND || started.error == ERROR_PATH_NOT_FOUND
                      ? MissingScannerReason(ScannerFolder())
-                     : "The scanner could not be started: " + SystemErrorText(startError));
+                     : "The scanner could not be started: " + SystemErrorText(started.error));
         return;
     }
-    process_ = std::move(scannerProcess);
-    outputRead_ = std::move(ownOutRead);
-    inputWrite_ = std::move(ownInWrite);
+    process_ = std::move(started.process);
+    outputRead_ = std::move(output->ours);
+    inputWrite_ = std::move(input->ours);
 
     HANDLE pipe = outputRead_.get();
     HANDLE process = process_.get();

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <cstring>
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/child_process_win.h"
 #include "core/clock.h"
 #include "core/folders.h"
 #include "core/handles_win.h"
@@ -60,36 +60,24 @@ std::string Launch(const std::string& executable, UniqueHandle& process, UniqueH
         return std::string("Reason: ClamAV's updater could not be set up: ") + e.what();
     }
 
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+    std::optional<ChildPipe> pipe = MakeChildPipe(ChildEnd::Writes);
+    if (!pipe) {
         return "Reason: ClamAV's updater could not be started: " + SystemErrorText(GetLastError());
     }
-    UniqueHandle ownRead(readEnd), childWrite(writeEnd);
-    SetHandleInformation(ownRead.get(), HANDLE_FLAG_INHERIT, 0);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     UniqueHandle nothing(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      &inherit, OPEN_EXISTING, 0, nullptr));
-
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nothing.get();
-    startup.hStdOutput = childWrite.get();
-    startup.hStdError = childWrite.get();
-    std::string command = FreshclamCommandLine(executable, configFile, folders.DatabaseFolder);
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(executable.c_str(), command.data(), nullptr, nullptr, TRUE,
-                        DETACHED_PROCESS, nullptr, folders.DatabaseFolder.c_str(), &startup,
-                        &info)) {
+    StartedChild child =
+        StartChild(executable, FreshclamCommandLine(executable, configFile, folders.DatabaseFolder),
+                   folders.DatabaseFolder, {nothing.get(), pipe->childs.get()});
+    if (!child.process) {
         return "Reason: ClamAV's updater (" + executable +
-               ") could not be started: " + SystemErrorText(GetLastError());
+               ") could not be started: " + SystemErrorText(child.error);
     }
-    const UniqueHandle thread(info.hThread);
-    process.reset(info.hProcess);
-    output = std::move(ownRead);
-    // Only the updater may hold the writing end, or the pipe never breaks
-    // when it ends.
+    process = std::move(child.process);
+    output = std::move(pipe->ours);
+    // The writing end, the updater's alone now, goes with pipe, so the pipe
+    // breaks when the updater ends.
     return "";
 }
 
