@@ -37,8 +37,6 @@ public:
     void addArrowGroup(std::vector<Control*> group) { groups_.push_back(std::move(group)); }
     void setDefaultButton(Control* button) { default_ = button; }
     void setCancelButton(Control* button) { cancel_ = button; }
-    Control* defaultButton() const { return default_; }
-    Control* cancelButton() const { return cancel_; }
 
     // The control with the focus; null when the focus is elsewhere or on no
     // control of the window.

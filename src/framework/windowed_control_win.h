@@ -93,7 +93,6 @@ protected:
     virtual Microsoft::WRL::ComPtr<IAccessible> makeAccessibleObject();
     // Keeps an object of the program's own, cut off when the control goes.
     Microsoft::WRL::ComPtr<IAccessible> keep(Microsoft::WRL::ComPtr<AccessibleObject> object);
-    bool isStandardControl() const { return originalProc_ != nullptr; }
     // The window's text (a standard button's caption).
     std::string windowText() const;
     LRESULT defaultHandling(UINT msg, WPARAM wp, LPARAM lp);
