@@ -6,11 +6,14 @@ build_root="$root/build"
 
 # ClamAV's signed test databases, which the test mirror serves.
 clamav_testfiles="$build_root/clamav-testfiles"
+# test.cld, which Debian's freshclam patched from them.
+clamav_patched="$build_root/clamav-patched"
 
 ensure_dependencies() {
   bash "$root/scripts/install-packages.sh"
   bash "$root/scripts/build-mingw-deps.sh" "$build_root/deps"
   bash "$root/scripts/fetch-clamav-testfiles.sh" "$clamav_testfiles"
+  bash "$root/scripts/make-patched-database.sh" "$clamav_testfiles" "$clamav_patched"
 }
 
 build_native() {

@@ -226,12 +226,19 @@ void ScanSession::StartScanner() {
         return;
     }
     const std::string& db = Folders().DatabaseFolder;
+    std::vector<std::string> databases = ScanDatabaseFiles(db);
+    // A scanner named no database loads what its own default folder holds,
+    // or ends with an error that tells the user nothing to do: the scan
+    // fails here instead, saying what to do.
+    if (databases.empty()) {
+        FailScan(NoDatabaseReason(db));
+        return;
+    }
     // clamscan.exe before 1.5 reads its command line in the ANSI code page:
     // the databases are named by paths it can read.
-    std::vector<std::string> databases = ScanDatabaseFiles(db);
     for (std::string& database : databases)
         database = PathForCommandLine(database);
-    std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, db, databases,
+    std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, databases,
                                                       parser_.FolderList(), WriteFileList());
 
     std::optional<ChildPipe> output = MakeChildPipe(ChildEnd::Writes);

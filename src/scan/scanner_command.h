@@ -11,14 +11,12 @@
 
 namespace tolvar {
 
-// programFolder and databaseFolder end with a backslash. databaseFiles are
-// the database files to load, each named in full (ScanDatabaseFiles); when
-// there are none, main.cvd in databaseFolder is named, so that the scanner
-// itself reports the missing database instead of loading another set. With
-// a fileList, the scanner is given "--file-list=<fileList>" instead of the
-// folders.
+// programFolder ends with a backslash. databaseFiles are the database files
+// to load, each named in full (ScanDatabaseFiles); there is at least one,
+// since a scanner named none would load whatever its own default folder
+// holds (a scan without one fails before it starts). With a fileList, the
+// scanner is given "--file-list=<fileList>" instead of the folders.
 std::string BuildScannerCommandLine(const std::string& programFolder,
-                                    const std::string& databaseFolder,
                                     const std::vector<std::string>& databaseFiles,
                                     const std::vector<std::string>& folders,
                                     const std::string& fileList = {});

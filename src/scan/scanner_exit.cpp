@@ -112,4 +112,10 @@ std::string NoFixedDriveReason() {
            "to scan instead.";
 }
 
+std::string NoDatabaseReason(std::string_view databaseFolder) {
+    return "No virus database was found in " + std::string(databaseFolder) +
+           ", so no scan was started. Update the virus database (\"Check Now for updates\" on "
+           "the Virus Database page) and scan again.";
+}
+
 }  // namespace tolvar

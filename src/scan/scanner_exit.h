@@ -42,4 +42,8 @@ std::string ScannerNeededNotice(std::string_view scannerFolder);
 // What the user is told when the computer has no fixed drive to scan.
 std::string NoFixedDriveReason();
 
+// What the user is told when databaseFolder holds no signature database the
+// scanner could load (none downloaded yet, or only broken ones).
+std::string NoDatabaseReason(std::string_view databaseFolder);
+
 }  // namespace tolvar

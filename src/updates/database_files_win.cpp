@@ -28,9 +28,10 @@ std::vector<std::string> FilesMatching(const std::string& folder, const std::str
     return names;
 }
 
-std::optional<int> HeaderVersion(const std::string& file) {
-    UniqueHandle in(CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+std::optional<int> HeaderVersion(const std::string& folder, const std::string& name) {
+    UniqueHandle in(CreateFileA((folder + name).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!in) return std::nullopt;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(in.get(), &size)) return std::nullopt;
@@ -40,10 +41,7 @@ std::optional<int> HeaderVersion(const std::string& file) {
         return std::nullopt;
     }
     header.resize(read);
-    const std::optional<DatabaseHeader> parsed =
-        ReadDatabaseHeader(header, static_cast<std::uint64_t>(size.QuadPart));
-    if (!parsed) return std::nullopt;
-    return parsed->version;
+    return CountedVersion(name, header, static_cast<std::uint64_t>(size.QuadPart));
 }
 
 }  // namespace
@@ -70,7 +68,7 @@ std::vector<std::string> ScanDatabaseFiles(const std::string& databaseFolder) {
     std::vector<DatabaseFileFound> found;
     for (const char* pattern : {"*.cvd", "*.cld"}) {
         for (std::string& name : FilesMatching(databaseFolder, pattern)) {
-            std::optional<int> version = HeaderVersion(databaseFolder + name);
+            std::optional<int> version = HeaderVersion(databaseFolder, name);
             found.push_back(DatabaseFileFound{std::move(name), version});
         }
     }

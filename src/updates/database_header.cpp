@@ -36,6 +36,14 @@ bool IsHex(std::string_view field, std::size_t length) {
     return true;
 }
 
+// Ten digits at most, and the value fits an int.
+std::optional<int> ReadCount(std::string_view field) {
+    if (!IsDecimal(field)) return std::nullopt;
+    const long long value = std::stoll(std::string(field));
+    if (value > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(value);
+}
+
 }  // namespace
 
 std::optional<DatabaseHeader> ReadDatabaseHeader(std::string_view header, std::uint64_t fileSize) {
@@ -52,17 +60,24 @@ std::optional<DatabaseHeader> ReadDatabaseHeader(std::string_view header, std::u
     }
     const std::vector<std::string_view> fields = SplitFields(text);
     if (fields.size() < 8 || fields[0] != "ClamAV-VDB") return std::nullopt;
-    const bool wellFormed = !fields[1].empty() && IsDecimal(fields[2]) && IsDecimal(fields[3]) &&
-                            IsDecimal(fields[4]) && IsHex(fields[5], 32) && !fields[6].empty() &&
-                            !fields[7].empty();
-    if (!wellFormed) return std::nullopt;
-    // Ten digits at most: the version still fits a long long, then an int.
-    const long long version = std::stoll(std::string(fields[2]));
-    if (version > std::numeric_limits<int>::max()) return std::nullopt;
+    // Checksum and signature both given, or both "X" (a patched database's).
+    const bool patched = fields[5] == "X" && fields[6] == "X";
+    const bool wellFormed = !fields[1].empty() && (patched || IsHex(fields[5], 32)) &&
+                            !fields[6].empty() && !fields[7].empty();
+    const std::optional<int> version = ReadCount(fields[2]);
+    const std::optional<int> signatures = ReadCount(fields[3]);
+    const std::optional<int> level = ReadCount(fields[4]);
+    if (!wellFormed || !version || !signatures || !level) return std::nullopt;
     DatabaseHeader parsed;
-    parsed.version = static_cast<int>(version);
-    for (char c : fields[5])
-        parsed.bodyMd5 += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    parsed.version = *version;
+    parsed.signatures = *signatures;
+    parsed.functionalityLevel = *level;
+    if (!patched) {
+        std::string md5;
+        for (char c : fields[5])
+            md5 += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        parsed.bodyMd5 = std::move(md5);
+    }
     return parsed;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
-// The shape of a signature database as the mirror publishes it: a 512-byte
-// text header "ClamAV-VDB:<build time>:<version>:<signatures>:<level>:<md5>:
-// <signature>:<builder>[:<time>]" padded with blanks, then the body, whose
-// MD5 the header gives. The header tells a database from an error page saved
-// under the database's name, and the checksum a whole body from a cut or
-// damaged one. Files the updater builds from patches (.cld) carry the same
-// header.
+// The shape of a signature database: a 512-byte text header
+// "ClamAV-VDB:<build time>:<version>:<signatures>:<level>:<md5>:
+// <signature>:<builder>[:<time>]" padded with blanks, then the body. In a
+// database as the mirror publishes it (.cvd) the header gives the body's MD5
+// and its digital signature; the header tells a database from an error page
+// saved under the database's name, and the checksum a whole body from a cut
+// or damaged one. A database ClamAV's updater built from patches (.cld)
+// carries "X" in both places: its header is the first line of the
+// database's .info file, which the patches keep, and nothing checks its
+// body (ClamAV's loader skips the check for a .cld).
 
 #include <cstdint>
 #include <optional>
@@ -19,7 +22,10 @@ inline constexpr std::size_t kDatabaseHeaderSize = 512;
 
 struct DatabaseHeader {
     int version = 0;
-    std::string bodyMd5;  // 32 lower-case hexadecimal digits
+    int signatures = 0;
+    int functionalityLevel = 0;
+    // 32 lower-case hexadecimal digits; nothing where the header has "X".
+    std::optional<std::string> bodyMd5;
 };
 
 // header holds the file's first bytes (up to 512); fileSize is its length.

@@ -40,8 +40,10 @@ void InspectDownload(const std::string& file, TransferOutcome& outcome) {
     std::string header;
     if (!ReadSome(in.get(), header, kDatabaseHeaderSize)) return;
     const std::optional<DatabaseHeader> parsed = ReadDatabaseHeader(header, outcome.fileSize);
-    outcome.isDatabase = parsed.has_value();
-    if (!parsed) return;
+    // A database as a mirror publishes it carries its body's MD5; one an
+    // updater built from patches does not, and is no .cvd to install.
+    outcome.isDatabase = parsed && parsed->bodyMd5;
+    if (!outcome.isDatabase) return;
     Md5 body;
     std::string chunk;
     for (;;) {
@@ -49,7 +51,7 @@ void InspectDownload(const std::string& file, TransferOutcome& outcome) {
         if (chunk.empty()) break;
         body.Update(chunk);
     }
-    outcome.bodyMatches = body.HexDigest() == parsed->bodyMd5;
+    outcome.bodyMatches = body.HexDigest() == *parsed->bodyMd5;
 }
 
 bool InstallDatabase(const std::string& downloadFile, const std::string& liveFile) {

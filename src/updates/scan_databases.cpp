@@ -1,8 +1,19 @@
 #include "updates/scan_databases.h"
 
 #include "core/ascii_text.h"
+#include "updates/database_header.h"
 
 namespace tolvar {
+
+std::optional<int> CountedVersion(std::string_view name, std::string_view header,
+                                  std::uint64_t fileSize) {
+    const std::optional<DatabaseHeader> parsed = ReadDatabaseHeader(header, fileSize);
+    if (!parsed) return std::nullopt;
+    const bool published =
+        name.size() >= 4 && EqualIgnoringCase(name.substr(name.size() - 4), ".cvd");
+    if (published && !parsed->bodyMd5) return std::nullopt;
+    return parsed->version;
+}
 
 std::vector<std::string> ChooseScanDatabases(const std::vector<DatabaseFileFound>& found) {
     std::vector<std::string> chosen;

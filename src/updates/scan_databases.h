@@ -4,11 +4,13 @@
 // the .cvd the mirror publishes or the .cld the updater builds from patches.
 // Of a pair the newer one counts (the updater leaves only one, but the
 // program's own download may bring a .cvd beside an older .cld), and a file
-// whose header is not a database's (a cut or damaged one) never: a scanner
-// given a broken database loads none.
+// the scanner would refuse (a cut or damaged one) never: a scanner given a
+// broken database loads none.
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tolvar {
@@ -17,6 +19,14 @@ struct DatabaseFileFound {
     std::string name;            // as the folder lists it
     std::optional<int> version;  // from its header; nothing when that is no database's
 };
+
+// The version a database file named name counts with, from its first bytes
+// (header, up to 512) and its size: nothing when the header is no
+// database's, or when a .cvd lacks its MD5 and signature (ClamAV checks a
+// .cvd's signature and then loads nothing at all; only a .cld may carry "X"
+// there).
+std::optional<int> CountedVersion(std::string_view name, std::string_view header,
+                                  std::uint64_t fileSize);
 
 // The names to load, main first, then daily, then bytecode; found holds
 // what the folder holds (names in any case, other files among them).

@@ -1,14 +1,20 @@
 // The database files as the program checks and chooses them, and the
-// mirror's cool-down: the MD5 a downloaded body must have, which files the
-// scanner is given, and when a run may start again.
+// mirror's cool-down: the MD5 a downloaded body must have, the headers of
+// the files ClamAV's tools made, which files the scanner is given, and when
+// a run may start again.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/date_serial.h"
 #include "updates/cool_down.h"
+#include "updates/database_header.h"
 #include "updates/md5.h"
 #include "updates/scan_databases.h"
 
@@ -49,6 +55,105 @@ TEST(Md5, PiecesOfAnyLengthSumLikeTheWhole) {
             EXPECT_EQ(pieces.HexDigest(), whole) << length << " cut at " << cut;
         }
     }
+}
+
+// A file ClamAV's own tools made, from the folder the environment variable
+// names (set by the tests' build): ClamAV's signed test databases
+// (TOLVAR_CLAMAV_TESTFILES) or test.cld, which Debian's freshclam patched
+// from test-5.cvd with test-6.cdiff (TOLVAR_CLAMAV_PATCHED;
+// scripts/make-patched-database.sh). Under Wine the Linux file system is
+// drive Z:.
+std::string MadeByClamav(const char* folderVariable, const std::string& name) {
+    const char* folder = std::getenv(folderVariable);
+    if (!folder || !*folder) {
+        ADD_FAILURE() << folderVariable << " is not set; ctest sets it";
+        return "";
+    }
+    std::string path = std::string(folder) + "/" + name;
+#ifdef _WIN32
+    path = "Z:" + path;
+#endif
+    std::ifstream in(path, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_GT(content.size(), kDatabaseHeaderSize)
+        << path << " is missing; the build scripts make it";
+    return content;
+}
+
+std::optional<DatabaseHeader> HeaderOf(const std::string& file) {
+    return ReadDatabaseHeader(std::string_view(file).substr(0, kDatabaseHeaderSize), file.size());
+}
+
+// Guards against the database freshclam writes when it patches (daily.cld
+// from the second day on) being taken for no database: its header has "X"
+// where a .cvd has its MD5 and signature, and the scanner never got it.
+TEST(DatabaseHeader, TheDatabaseFreshclamPatchedGivesItsFiguresAndNoChecksum) {
+    const std::string patched = MadeByClamav("TOLVAR_CLAMAV_PATCHED", "test.cld");
+    ASSERT_NE(patched.substr(0, kDatabaseHeaderSize).find(":6:14:81:X:X:micasnyd:"),
+              std::string::npos)
+        << "not the header freshclam writes when it patches: " << patched.substr(0, 80);
+    const std::optional<DatabaseHeader> header = HeaderOf(patched);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->version, 6);
+    EXPECT_EQ(header->signatures, 14);
+    EXPECT_EQ(header->functionalityLevel, 81);
+    EXPECT_FALSE(header->bodyMd5);
+
+    // Its "X"s come as a pair: a checksum given as "X" beside a signature is
+    // no header ClamAV writes; and a header without its body is none.
+    std::string half = patched;
+    half.replace(half.find(":X:X:"), 5, ":X:s:");
+    EXPECT_FALSE(HeaderOf(half));
+    EXPECT_FALSE(ReadDatabaseHeader(patched.substr(0, kDatabaseHeaderSize), kDatabaseHeaderSize));
+}
+
+// Guards against reading the patched header's "X" losing the checksum of a
+// database as the mirror publishes it, which the program's own download
+// checks.
+TEST(DatabaseHeader, ASignedDatabaseStillGivesItsBodysChecksum) {
+    const std::string published = MadeByClamav("TOLVAR_CLAMAV_TESTFILES", "test-6.cvd");
+    const std::optional<DatabaseHeader> header = HeaderOf(published);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->version, 6);
+    EXPECT_EQ(header->functionalityLevel, 81);
+    ASSERT_TRUE(header->bodyMd5);
+    Md5 body;
+    body.Update(published.substr(kDatabaseHeaderSize));
+    EXPECT_EQ(*header->bodyMd5, body.HexDigest());
+}
+
+// Guards against a database the scanner would refuse being named: ClamAV
+// checks a .cvd's signature and, when one fails, loads nothing at all (a
+// patched database saved as daily.cvd: "Can't verify database integrity"),
+// while a .cld is loaded signed or not.
+TEST(ScanDatabases, APatchedDatabaseCountsOnlyAsACldAndTheNewerOfAPairWins) {
+    const std::string patched = MadeByClamav("TOLVAR_CLAMAV_PATCHED", "test.cld");
+    const std::string older = MadeByClamav("TOLVAR_CLAMAV_TESTFILES", "test-5.cvd");
+    const std::string same = MadeByClamav("TOLVAR_CLAMAV_TESTFILES", "test-6.cvd");
+    const auto counted = [](const char* name, const std::string& file) {
+        return CountedVersion(name, std::string_view(file).substr(0, kDatabaseHeaderSize),
+                              file.size());
+    };
+    EXPECT_EQ(counted("daily.cld", patched), 6);
+    EXPECT_EQ(counted("DAILY.CLD", patched), 6);
+    EXPECT_FALSE(counted("daily.cvd", patched));
+    EXPECT_FALSE(counted("daily.CVD", patched));
+    EXPECT_EQ(counted("daily.cvd", same), 6);
+    EXPECT_EQ(counted("daily.cld", same), 6);
+
+    // What the updater leaves beside the mirror's main database: the
+    // patched daily.cld, chosen over an older daily.cvd and, on equal
+    // versions, over the .cvd too.
+    const std::string main = MadeByClamav("TOLVAR_CLAMAV_TESTFILES", "test-1.cvd");
+    EXPECT_EQ(ChooseScanDatabases({{"main.cvd", counted("main.cvd", main)},
+                                   {"daily.cld", counted("daily.cld", patched)}}),
+              (std::vector<std::string>{"main.cvd", "daily.cld"}));
+    EXPECT_EQ(ChooseScanDatabases({{"daily.cvd", counted("daily.cvd", older)},
+                                   {"daily.cld", counted("daily.cld", patched)}}),
+              std::vector<std::string>{"daily.cld"});
+    EXPECT_EQ(ChooseScanDatabases({{"daily.cvd", counted("daily.cvd", same)},
+                                   {"daily.cld", counted("daily.cld", patched)}}),
+              std::vector<std::string>{"daily.cld"});
 }
 
 std::vector<std::string> Choose(const std::vector<DatabaseFileFound>& found) {

@@ -430,7 +430,7 @@ TEST(ScannerCommand, QuotingOnlyWhereBlanksOrTabsNeedIt) {
 TEST(ScannerCommand, ScannerReceivesEveryPathExactly) {
     const Strings folders = {"C:\\", "D:\\My Folder\\", "E:\\tab\there\\\\", "F:\\a b\\c"};
     const std::string db = "C:\\Program Files\\Tolvar\\db\\";
-    const std::string line = BuildScannerCommandLine("C:\\Program Files\\Tolvar\\", db,
+    const std::string line = BuildScannerCommandLine("C:\\Program Files\\Tolvar\\",
                                                      {db + "main.cvd", db + "daily.cld"}, folders);
     Strings expected = {"C:\\Program Files\\Tolvar\\bin\\snr\\1\\9\\clamscan.exe",
                         "--recursive",
@@ -451,7 +451,7 @@ TEST(ScannerCommand, FoldersThatAreNotPlainAsciiGoThroughAFileList) {
     EXPECT_FALSE(NeedsFileList(ascii));
     EXPECT_TRUE(NeedsFileList(mixed));
     EXPECT_EQ(FileListText(mixed), "C:\\\nD:\\Zo\xC3\xAB\\\nE:\\\xE8\xAB\x8B\\\n");
-    const std::string line = BuildScannerCommandLine("C:\\AV\\", "C:\\AV\\db\\", {}, mixed,
+    const std::string line = BuildScannerCommandLine("C:\\AV\\", {"C:\\AV\\db\\main.cvd"}, mixed,
                                                      "C:\\Data Folder\\scan_folders.txt");
     const Strings args = SplitLikeTheCRuntime(line);
     ASSERT_EQ(args.size(), 7u) << line;
@@ -494,12 +494,6 @@ TEST(ScannerExit, OnlyZeroAndOneAreAScanThatWasDone) {
         JudgeScannerExit(54, "ERROR: --file-list: x", folder, false).reason.find("--file-list: x"),
         std::string::npos);
     EXPECT_NE(MissingScannerReason(folder).find(folder), std::string::npos);
-}
-
-TEST(ScannerCommand, WithoutDatabasesTheScannerIsToldOfTheMissingMainOne) {
-    EXPECT_EQ(BuildScannerCommandLine("C:\\AV\\", "C:\\AV\\db\\", {}, {}),
-              "C:\\AV\\bin\\snr\\1\\9\\clamscan.exe --recursive --memory --unload --kill "
-              "--database=C:\\AV\\db\\main.cvd");
 }
 
 }  // namespace
