@@ -10,7 +10,9 @@
 # - with DISPLAY set, on your display, for you to use (accept the update it
 #   offers, or press "Check Now for updates", before you scan);
 # - without DISPLAY, on a private Xvfb display, where it downloads its
-#   database through ClamAV's updater, runs a full scan with it, removes
+#   database through ClamAV's updater, turns the database folder into a
+#   PC's second day's (the daily database as Debian's freshclam patched it,
+#   daily.cld, in place of daily.cvd), runs a full scan with it, removes
 #   what was found, restores the file with a name in many scripts from the
 #   vault, saves screenshots to
 #   build/run/screenshots/, prints the figures the program recorded and ends
@@ -44,7 +46,8 @@ start_display
 prepare_demo "$PWD/build/run"
 shots="$PWD/build/run/screenshots"
 rm -rf "$shots"
-echo "== updating the databases with Debian's freshclam, then scanning drives C: and D:"
+echo "== updating the databases with Debian's freshclam, then, as on the next day, with"
+echo "   the daily.cld freshclam patched in place of daily.cvd, scanning drives C: and D:"
 echo "   with Debian's clamscan (this takes a minute); the bridge writes its report"
 echo "   as clamscan.exe does in mode '$TOLVAR_BRIDGE_MODE'"
 run_headless_demo "$shots"

@@ -156,6 +156,10 @@ mkdir -p "$program_folder"
 cp -r "$build_dir/program/." "$program_folder/"
 mkdir -p "$program_folder/bin/snr/1/9"
 cp "$build_dir/tools/fake_scanner.exe" "$program_folder/bin/snr/1/9/clamscan.exe"
+# A scan starts its scanner only with a database to name: ClamAV's test-1.cvd.
+database_folder="$prefix/drive_c/users/$(id -un)/AppData/Roaming/Mirebrook/db"
+mkdir -p "$database_folder"
+cp "$clamav_testfiles/test-1.cvd" "$database_folder/main.cvd"
 quiet_update_check
 
 ticks_per_second=$(getconf CLK_TCK)

@@ -7,10 +7,12 @@
 # clamscan.exe and the freshclam bridge as its freshclam.exe (the stand-ins
 # for ClamAV's Windows files), an empty database folder, and the
 # test mirror serving ClamAV's own signed test databases, which the program
-# fetches with Debian's freshclam before it scans.
+# fetches with Debian's freshclam before it scans. The headless flow then
+# turns the database folder into a PC's second day's: the daily database
+# as freshclam patched it (daily.cld, daily.cvd gone).
 # Needs: lib.sh, wine-session.sh (sourced), DISPLAY, a built build/win (its
-# setup among it) and the test databases in build/clamav-testfiles
-# (scripts/build.sh).
+# setup among it), the test databases in build/clamav-testfiles and test.cld
+# in build/clamav-patched (scripts/build.sh).
 
 source "$repo_root/tests/e2e/setup_lib.sh"
 
@@ -178,8 +180,26 @@ update_databases() {
   sleep 0.7
 }
 
+# The database folder as freshclam leaves it on a PC's second day, once the
+# first day's update brought daily.cvd: the daily database patched into
+# daily.cld, daily.cvd deleted. freshclam patches ClamAV's test databases
+# only under their own name "test" (as "daily" it fails: "Can't open
+# daily.info"), so the test.cld Debian's freshclam made by patching
+# test-5.cvd with test-6.cdiff (scripts/make-patched-database.sh) stands in
+# as daily.cld; it alone of the demo's databases holds the EICAR signature.
+second_day_databases() {
+  local db patched="$repo_root/build/clamav-patched/test.cld"
+  db="$(data_folder)/db"
+  [ -s "$patched" ] || fail "$patched is missing (scripts/make-patched-database.sh makes it)"
+  cmp -s "$db/daily.cvd" "$demo_root/mirror/files/daily.cvd" ||
+    fail "the first update did not install daily.cvd from the mirror"
+  cp "$patched" "$db/daily.cld"
+  rm -f "$db/daily.cvd"
+}
+
 # The whole headless flow: the signature update through ClamAV's updater,
-# a full scan, its result, the removal, the Results page, a restore from
+# the database folder as on the next day (second_day_databases), a full
+# scan, its result, the removal, the Results page, a restore from
 # the vault of the file named in many scripts. Screenshots go to OUT.
 run_headless_demo() {
   local out=$1 win prompt done
@@ -189,6 +209,7 @@ run_headless_demo() {
   [ -n "$win" ] || fail "the main window did not appear"
   sleep 1
   update_databases "$win" "$out"
+  second_day_databases
   click_in "$win" $((178 + 8 + 90)) $((47 + 320 + 25))  # Full Scan
   sleep 2
   shoot "$win" "$out/1_scanning.png"

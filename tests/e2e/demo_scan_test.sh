@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The demo's whole flow with Debian's freshclam and clamscan behind their
 # bridges: from an empty database folder the program fetches ClamAV's signed
-# test databases through the updater from the local test mirror; a full
-# scan of C: and D: with them finds the EICAR file and its copies (one named
+# test databases through the updater from the local test mirror; then, as on
+# a PC's second day, the daily database is the daily.cld Debian's freshclam
+# patched (daily.cvd gone), and the program gives it to clamscan, whose
+# full scan of C: and D: with it finds the EICAR file and its copies (one named
 # in Latin, Cyrillic and CJK letters), the program records what clamscan
 # reported, removes them into the vault, and the copy with the many-script
 # name comes back from the vault byte for byte; and, in the default mode, a
@@ -23,20 +25,33 @@ trap end_demo EXIT
 
 if [ "$mode" = oem ]; then prepare_demo "$work" 20000; else prepare_demo "$work"; fi
 export TOLVAR_BRIDGE_KEEP_REPORT="$work/report.txt"
-rm -f "$work/report.txt"
+rm -f "$work/report.txt" "$work/report.txt.args"
 
 shots="$artifacts/demo"
 [ "$mode" = oem ] || shots="$artifacts/demo-$mode"
 run_headless_demo "$shots"
 
 # The databases came through the updater, byte for byte what the mirror
-# published, and the run was counted once.
+# published (daily.cvd was checked before it gave way to daily.cld), and the
+# run was counted once.
 db_folder="$(data_folder)/db"
-for name in main daily bytecode; do
+for name in main bytecode; do
   cmp -s "$db_folder/$name.cvd" "$work/mirror/files/$name.cvd" ||
     fail "$name.cvd was not installed from the mirror"
 done
 [ "$(registry_int sysdata 788)" = 1 ] || fail "Total Updates is $(registry_int sysdata 788), not 1"
+
+# The scan had the daily database freshclam patched: clamscan was given
+# daily.cld (the bridge keeps its arguments), and no daily.cvd was there.
+# Only daily.cld holds the EICAR signature, so the detections below come
+# from it.
+[ ! -e "$db_folder/daily.cvd" ] || fail "daily.cvd is still in the database folder"
+cmp -s "$db_folder/daily.cld" "$repo_root/build/clamav-patched/test.cld" ||
+  fail "the database folder holds no daily.cld as freshclam patched it"
+databases=$(grep -- '^--database=' "$work/report.txt.args" | sed 's|.*/||' | tr '\n' ' ' || true)
+echo "clamscan was given: $databases"
+[ "$databases" = "main.cvd daily.cld bytecode.cvd " ] ||
+  fail "clamscan was given the databases '$databases', not main.cvd, daily.cld and bytecode.cvd"
 
 # What clamscan itself reported to the program: the bridge keeps a copy of
 # its raw report when asked.

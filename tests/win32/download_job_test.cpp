@@ -352,12 +352,17 @@ TEST_F(DownloadJobs, EachFailureCountsNothingKeepsTheLiveDatabasesAndDeletesTheD
         outcome.result = static_cast<long>(0x800C0007UL);
         return outcome;
     };
+    // What freshclam writes when it patches (a .cld) carries no MD5: served
+    // as daily.cvd it is no database to install.
+    const std::string patched = test::FreshclamPatchedDatabase();
+    ASSERT_FALSE(patched.empty()) << "test.cld is missing; the build scripts make it";
     const struct {
         const char* what;
         Behaviour behaviour;
         const char* reason;
     } cases[] = {
         {"no download library", noLibrary, "(URLMON) could not be loaded"},
+        {"a database freshclam patched", Serve(patched), "not a signature database"},
         {"HTTP 404", Serve(page, 404), "(HTTP 404)"},
         {"HTTP 403", Serve(page, 403), "set a mirror you may use"},
         {"HTTP 429", Serve(page, 429, std::nullopt, ""), "(HTTP 429); try again later"},

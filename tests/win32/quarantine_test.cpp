@@ -425,6 +425,7 @@ protected:
     fs::path dir;
     TForm10 splash{false};
     Program program{splash};
+    test::MainDatabase database;
 };
 
 // Guards against the prompt staying up once the Scan page's button has

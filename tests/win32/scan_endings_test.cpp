@@ -1,19 +1,22 @@
 // Every way a scan can end, with the fake scanner as clamscan.exe: only exit
 // codes 0 and 1 are a scan that was done; a crash, a missing DLL, a missing
-// scanner, no drive to scan, a page that fails while the end is shown and a
-// record that cannot be stored each end the scan truthfully, never leave it
-// "scanning", and never freeze the program.
+// scanner, no drive to scan, no database to scan with, a page that fails while the end is shown and
+// a record that cannot be stored each end the scan truthfully, never leave it "scanning", and never
+// freeze the program.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <windows.h>
 
 #include "core/folders.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
+#include "scan/scanner_exit.h"
 #include "scan_fixture.h"
+#include "test_mirror.h"
 #include "test_support.h"
 
 namespace tolvar {
@@ -128,6 +131,43 @@ TEST_F(Scans, WithNoFixedDriveNoScannerIsStartedAndTheUserIsTold) {
     ASSERT_EQ(outcomes.failures.size(), 1u);
     EXPECT_NE(outcomes.failures[0].find("no fixed drive"), std::string::npos);
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);
+}
+
+// Guards against a scan without a database naming a missing main.cvd: the
+// scanner then ended with an error that told the user nothing to do.
+TEST_F(Scans, WithNoDatabaseNoScannerIsStartedAndTheUserIsToldWhatToDo) {
+    const std::string& folder = Folders().DatabaseFolder;
+    const auto clear = [&] {
+        for (const char* name :
+             {"main.cvd", "main.cld", "daily.cvd", "daily.cld", "bytecode.cvd", "bytecode.cld"}) {
+            std::error_code ignored;
+            fs::remove(folder + name, ignored);
+        }
+    };
+    clear();
+    script({"record " + path("started.txt"), "exit 0"});
+    // The folder as a new install leaves it; then holding only what ClamAV
+    // would refuse, which is no database either: the database freshclam
+    // patched saved as daily.cvd (a .cvd must carry its MD5 and signature).
+    const std::string patched = test::FreshclamPatchedDatabase();
+    ASSERT_FALSE(patched.empty()) << "test.cld is missing; the build scripts make it";
+    for (const char* unusable : {"", "daily.cvd"}) {
+        SCOPED_TRACE(*unusable ? unusable : "an empty folder");
+        if (*unusable) std::ofstream(folder + unusable, std::ios::binary) << patched;
+        outcomes.failures.clear();
+        scan.StartOrResumeScan();
+        EXPECT_EQ(ScanState, "idle");
+        EXPECT_FALSE(scan.ScannerRunning());
+        test::PumpUntil([] { return false; }, 300);
+        EXPECT_FALSE(fs::exists(path("started.txt")));
+        ExpectFailedLook(view);
+        EXPECT_EQ(outcomes.failures, std::vector<std::string>{NoDatabaseReason(folder)});
+        EXPECT_EQ(outcomes.windowsShown(), 1);
+        EXPECT_EQ(Statistics().ScanCount(), scansBefore);
+    }
+    clear();
+    EXPECT_NE(NoDatabaseReason(folder).find("No virus database was found in " + folder),
+              std::string::npos);
 }
 
 TEST_F(Scans, ALastLineWithoutTerminatorIsParsedWhenTheScannerEnds) {

@@ -10,17 +10,40 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/start_up.h"
+#include "core/folders.h"
 #include "history/scan_history.h"
 #include "recording_views.h"
 #include "scan/scan_session_win.h"
 #include "scan/scan_state.h"
+#include "test_mirror.h"
 #include "test_support.h"
 
 namespace tolvar::test {
+
+// ClamAV's signed test-1.cvd as the database folder's main.cvd while it
+// lives: a scan starts its scanner only with a database to name.
+class MainDatabase {
+public:
+    MainDatabase() : file_(Folders().DatabaseFolder + "main.cvd") {
+        const std::string content = ClamavTestFile("test-1.cvd");
+        EXPECT_FALSE(content.empty()) << "test-1.cvd is missing; the build scripts fetch it";
+        std::ofstream(file_, std::ios::binary) << content;
+    }
+    ~MainDatabase() {
+        std::error_code ignored;
+        std::filesystem::remove(file_, ignored);
+    }
+    MainDatabase(const MainDatabase&) = delete;
+    MainDatabase& operator=(const MainDatabase&) = delete;
+
+private:
+    std::string file_;
+};
 
 class Scans : public testing::Test {
 protected:
@@ -29,6 +52,7 @@ protected:
         std::filesystem::create_directories(dir_ / "target");
         // The program's own start: folders, settings, history, vault.
         LoadProgramState(scan.Parser().MutableTable());
+        database_.emplace();
         scan.fixedDrives = [this] {
             return std::vector<std::string>{(dir_ / "target").string() + "\\"};
         };
@@ -64,6 +88,7 @@ protected:
     }
 
     std::filesystem::path dir_;
+    std::optional<MainDatabase> database_;
     RecordingScanView view;
     RecordingOutcomes outcomes;
     ScanSession scan{view, outcomes};

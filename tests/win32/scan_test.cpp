@@ -230,5 +230,56 @@ TEST_F(Scans, EveryDatabaseTheFolderHoldsIsPassedButABrokenOne) {
     EXPECT_EQ(args[6].rfind("--database", 0), std::string::npos) << args[6];
 }
 
+// Removes the database folder's files of these names now and again when it
+// goes, so that no test leaves its databases to the next.
+class DatabasesRemoved {
+public:
+    DatabasesRemoved() { remove(); }
+    ~DatabasesRemoved() { remove(); }
+    DatabasesRemoved(const DatabasesRemoved&) = delete;
+    DatabasesRemoved& operator=(const DatabasesRemoved&) = delete;
+
+private:
+    static void remove() {
+        for (const char* name : {"daily.cvd", "daily.cld", "bytecode.cvd", "bytecode.cld"}) {
+            std::error_code ignored;
+            fs::remove(Folders().DatabaseFolder + name, ignored);
+        }
+    }
+};
+
+// Guards against the scanner never getting the daily database freshclam
+// patched: from the second day on it is daily.cld (freshclam deletes
+// daily.cvd when it writes it), whose header has "X" where a .cvd has its
+// MD5, and it was taken for no database.
+TEST_F(Scans, TheDailyDatabaseFreshclamPatchedIsNamedBesideTheMainOne) {
+    const auto db = [](const char* name) { return Folders().DatabaseFolder + name; };
+    const DatabasesRemoved removed;
+    const std::string patched = test::FreshclamPatchedDatabase();
+    ASSERT_FALSE(patched.empty()) << "test.cld is missing; the build scripts make it";
+    // main.cvd is the fixture's (ClamAV's test-1.cvd).
+    std::ofstream(db("daily.cld"), std::ios::binary) << patched;
+    script({"args " + path("args.txt"), "exit 0"});
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle());
+    std::vector<std::string> args = readLines("args.txt");
+    ASSERT_EQ(args.size(), 7u);
+    EXPECT_EQ(args[4], "--database=" + db("main.cvd"));
+    EXPECT_EQ(args[5], "--database=" + db("daily.cld"));
+    EXPECT_EQ(args[6], path("target") + "\\");
+
+    // An older daily.cvd beside it (a download of the program's own that
+    // was installed before the updater patched) is passed over.
+    const std::string older = test::ClamavTestFile("test-5.cvd");
+    ASSERT_FALSE(older.empty()) << "test-5.cvd is missing; the build scripts fetch it";
+    std::ofstream(db("daily.cvd"), std::ios::binary) << older;
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle());
+    args = readLines("args.txt");
+    ASSERT_EQ(args.size(), 7u);
+    EXPECT_EQ(args[5], "--database=" + db("daily.cld"));
+    EXPECT_EQ(Statistics().ScanCount(), scansBefore + 2);
+}
+
 }  // namespace
 }  // namespace tolvar

@@ -66,12 +66,10 @@ private:
     std::filesystem::path root_;
 };
 
-// ClamAV's own signed test databases (test-1.cvd ... test-6.cvd and the
-// patches test-2.cdiff ... test-6.cdiff), fetched by the build scripts into
-// the folder TOLVAR_CLAMAV_TESTFILES names (a Linux path, reached through
-// Wine's Z: drive). "" when the folder or the file is not there.
-inline std::string ClamavTestFile(const std::string& name) {
-    const char* folder = std::getenv("TOLVAR_CLAMAV_TESTFILES");
+// A file of the Linux folder the environment variable names, reached
+// through Wine's Z: drive; "" when the folder or the file is not there.
+inline std::string FileOfLinuxFolder(const char* folderVariable, const std::string& name) {
+    const char* folder = std::getenv(folderVariable);
     if (!folder || !*folder) return "";
     std::string path = std::string("Z:") + folder + "/" + name;
     for (char& c : path) {
@@ -80,6 +78,21 @@ inline std::string ClamavTestFile(const std::string& name) {
     std::ifstream in(path, std::ios::binary);
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return content;
+}
+
+// ClamAV's own signed test databases (test-1.cvd ... test-6.cvd and the
+// patches test-2.cdiff ... test-6.cdiff), fetched by the build scripts into
+// the folder TOLVAR_CLAMAV_TESTFILES names.
+inline std::string ClamavTestFile(const std::string& name) {
+    return FileOfLinuxFolder("TOLVAR_CLAMAV_TESTFILES", name);
+}
+
+// test.cld as Debian's freshclam wrote it when it patched test-5.cvd with
+// test-6.cdiff (version 6, with the EICAR signature, "X" where a .cvd has
+// its MD5 and signature), made once by the build scripts into the folder
+// TOLVAR_CLAMAV_PATCHED names.
+inline std::string FreshclamPatchedDatabase() {
+    return FileOfLinuxFolder("TOLVAR_CLAMAV_PATCHED", "test.cld");
 }
 
 #define TOLVAR_NEEDS_MIRROR(mirror) \

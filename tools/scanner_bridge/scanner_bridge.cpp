@@ -15,6 +15,10 @@
 // named by TOLVAR_DEMO_SIGNATURES (a Windows or Linux path) is added as a
 // database; other options pass through; everything else is a path to scan.
 //
+// With TOLVAR_BRIDGE_KEEP_REPORT set to a Linux file, clamscan's raw report
+// is copied there and its arguments, one a line, to that file's name with
+// ".args" added, once it has ended.
+//
 // It speaks like the Windows clamscan.exe of the version that
 // TOLVAR_BRIDGE_MODE names:
 //
@@ -119,16 +123,19 @@ std::string WindowsLine(const WinePaths& wine, std::string line, ReportMode mode
 
 std::string Script(const std::string& work, const std::string& folder,
                    const std::vector<std::string>& clamscanArgs) {
-    std::string command = "clamscan";
+    std::string args;
     for (const std::string& arg : clamscanArgs)
-        command += " " + ShellQuote(arg);
+        args += " " + ShellQuote(arg);
     std::string s = ScriptStart("Written by the scanner bridge for one scan.", work, folder,
                                 "/usr/local/bin:/usr/bin:/bin");
     s += RequireProgram("clamscan", std::string(kStartError) + " (it is not installed)");
-    // Tests compare what the program recorded with clamscan's own report.
-    s += WatchedRun(command,
+    // Tests compare what the program recorded with clamscan's own report,
+    // and see which databases clamscan was given (its arguments, one a line,
+    // in <report>.args).
+    s += WatchedRun("clamscan" + args,
                     "if [ -n \"${TOLVAR_BRIDGE_KEEP_REPORT:-}\" ]; then cp \"$w/out\" "
-                    "\"$TOLVAR_BRIDGE_KEEP_REPORT\"; fi\n");
+                    "\"$TOLVAR_BRIDGE_KEEP_REPORT\"; printf '%s\\n'" +
+                        args + " >\"$TOLVAR_BRIDGE_KEEP_REPORT.args\"; fi\n");
     return s;
 }
 
