@@ -101,6 +101,8 @@ TEST(StartUp, ASettingsRecordThatCannotBeStoredIsToldAndTheSkinStillLoads) {
         // The key really refuses the program's write.
         EXPECT_THROW(SaveSettings(), AppError);
 
+        // A new process's record, before the start reads the stored one.
+        Settings() = SettingsRecord{};
         test::RecordedErrors errors;
         TForm10 splash{false};
         Program program{splash};
@@ -113,8 +115,10 @@ TEST(StartUp, ASettingsRecordThatCannotBeStoredIsToldAndTheSkinStillLoads) {
         // Every button has its faces, the Scan page button shows lit, and
         // the first page is up.
         Skin& skin = form.skin();
+        int loaded = 0;
         for (int n = 1; n <= SlotTable::SlotCount; ++n)
-            EXPECT_FALSE(skin.Faces(n).Face0.empty()) << "slot " << n;
+            loaded += skin.Faces(n).Face0.empty() ? 0 : 1;
+        EXPECT_EQ(loaded, SlotTable::SlotCount) << "skin slots with faces";
         EXPECT_TRUE(SameBitmap(form.Image3.picture(), skin.Faces(slot::kScanPage).Face2));
         EXPECT_TRUE(SameBitmap(form.Image4.picture(), skin.Faces(slot::kResultsPage).Face0));
         EXPECT_TRUE(form.Panel1.visible());
