@@ -133,8 +133,8 @@ public:
     std::function<void(MouseButton, int x, int y)> onMouseDown;
     std::function<void(MouseButton, int x, int y)> onMouseUp;
     std::function<void(int x, int y)> onMouseMove;
-    // The mouse is no longer over the control: it moved onto another, or
-    // off the window (however fast; the system tells), or a press that
+    // The mouse is no longer over a graphic control: it moved onto another,
+    // or off the window (however fast; the system tells), or a press that
     // held it was released elsewhere.
     std::function<void()> onMouseLeave;
 

@@ -223,14 +223,17 @@ TEST_F(ProgramWindows, ANewScanClosesThePromptOfTheScanBefore) {
 }
 
 // While a modal window is up: the main window is disabled, and the real
-// mouse's click on its Full Scan button starts nothing.
-void ExpectMainWindowHeldBack(TForm1& form, ScanSession& scan) {
+// mouse's clicks on Start Scan and on the Full Scan button start nothing
+// (the scanner would record its start in `started`).
+void ExpectMainWindowHeldBack(TForm1& form, const std::string& started) {
     EXPECT_TRUE(IsWindowVisible(form.handle())) << "the main window did not come back";
     EXPECT_FALSE(IsWindowEnabled(form.handle())) << "the main window takes input";
-    test::ClickMouseAt(test::MiddleOnScreen(form.Image12));
-    test::PumpUntil([] { return false; }, 500);
-    EXPECT_EQ(ScanState, "idle") << "a scan started under the modal window";
-    EXPECT_FALSE(scan.ScannerRunning());
+    for (Image* start : {&form.Image16, &form.Image12}) {
+        test::ClickMouseAt(test::MiddleOnScreen(*start));
+        test::PumpUntil([] { return false; }, 500);
+        EXPECT_EQ(ScanState, "idle");
+        EXPECT_FALSE(fs::exists(started)) << "a scan started under the modal window";
+    }
 }
 
 // Guards against a modal window opened while the main window was away
@@ -239,6 +242,7 @@ void ExpectMainWindowHeldBack(TForm1& form, ScanSession& scan) {
 // while the program sits in the tray.
 TEST_F(ProgramWindows, AModalWindowOpenedWhileInTheTrayHoldsTheMainWindowBackWhenItReturns) {
     script({"record " + path("started.txt"), "exit 0"});
+    form.ShowScanProgress();  // the Scan page with its Start button, as a scan left it
     form.MinimizeToTray();
     ASSERT_FALSE(IsWindowVisible(form.handle()));
     makeUpdateDue(FoundUpdateAction::AskToDownload);
@@ -251,7 +255,7 @@ TEST_F(ProgramWindows, AModalWindowOpenedWhileInTheTrayHoldsTheMainWindowBackWhe
         // Out of the way of the main window's buttons.
         SetWindowPos(prompt, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageA(form.handle(), TrayCallbackMessage, 0, WM_LBUTTONDOWN);
-        ExpectMainWindowHeldBack(form, program.scan());
+        ExpectMainWindowHeldBack(form, path("started.txt"));
         test::ClickAt(prompt, 189 + 50, 186 + 15);  // "not now"
     });
     form.Timer2.onTimer();
@@ -261,7 +265,7 @@ TEST_F(ProgramWindows, AModalWindowOpenedWhileInTheTrayHoldsTheMainWindowBackWhe
     // Once the prompt is gone the same click starts a scan: the one above
     // would have reached the button, had the window taken it.
     EXPECT_TRUE(IsWindowEnabled(form.handle()));
-    test::ClickMouseAt(test::MiddleOnScreen(form.Image12));
+    test::ClickMouseAt(test::MiddleOnScreen(form.Image16));
     EXPECT_TRUE(test::PumpUntil([this] { return fs::exists(path("started.txt")); }, 10000))
         << "the real click does not reach the button at all";
     waitIdle();
@@ -278,6 +282,7 @@ protected:
 // hidden): the scheduled check downloads an update at once.
 TEST_F(NewWindowsProgram, AModalWindowOpenedWhileMinimisedHoldsTheMainWindowBackWhenItReturns) {
     script({"record " + path("started.txt"), "exit 0"});
+    form.ShowScanProgress();
     Click(form.Image9);  // Minimize
     ASSERT_FALSE(IsWindowVisible(form.handle()));
     ASSERT_TRUE(IsIconic(splash.handle()));
@@ -291,7 +296,7 @@ TEST_F(NewWindowsProgram, AModalWindowOpenedWhileMinimisedHoldsTheMainWindowBack
         SetWindowPos(download, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         // Restored from the taskbar.
         SendMessageA(splash.handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
-        ExpectMainWindowHeldBack(form, program.scan());
+        ExpectMainWindowHeldBack(form, path("started.txt"));
         // Cancelled before its start delay is over.
         test::ClickAt(download, 189 + 50, 186 + 15);
     });
