@@ -67,6 +67,8 @@ void Program::FirstPaint() {
     try {
         Skin& skin = mainForm_.skin();
         skin.Slots().flags(slot::kScanPage).Selected = true;
+        // No scan has begun: Stop is the lit command image.
+        mainForm_.scanPage().LightCommand(ScanCommand::Stop);
         skin.PaintProgressBar(1);
         for (int n = 1; n <= SlotTable::SlotCount; ++n)
             skin.PaintSlot(n);
@@ -153,6 +155,17 @@ void Program::CheckForUpdates() {
             mainForm_.StopUpdateCheck();
             OpenDatabaseUpdates();
             return;
+    }
+}
+
+void Program::NewScanBegins() {
+    // The windows that told how an earlier scan ended speak of it no more;
+    // the prompt's offer least of all: pressed now it would stop this scan
+    // and remove what it has found so far.
+    for (MessageWindow* result :
+         {static_cast<MessageWindow*>(&form11_), static_cast<MessageWindow*>(&form17_),
+          static_cast<MessageWindow*>(&scanFailed_)}) {
+        if (result->visible()) result->close();
     }
 }
 

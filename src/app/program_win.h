@@ -51,6 +51,7 @@ private:
     void CheckForUpdates() override;
 
     // ScanOutcomes
+    void NewScanBegins() override;
     void InfectionsFound(std::int32_t count) override;
     void NoInfectionsFound() override;
     void ScanFailed(const std::string& reason) override;

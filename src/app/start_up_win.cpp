@@ -6,6 +6,7 @@
 #include "core/folders.h"
 #include "core/registry_win.h"
 #include "core/settings.h"
+#include "framework/application_win.h"
 #include "history/scan_history.h"
 #include "quarantine/vault.h"
 #include "scan/scan_session_win.h"
@@ -37,7 +38,16 @@ bool LoadProgramState(InfectionTable& scanTable) {
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {
         ApplyStaleUpdateReset(Settings(), today);
-        SaveSettings();
+        // A record that cannot be stored (a key the program may not write)
+        // must not end the start before the skin: the user hears why, and
+        // the reset holds in memory for this run.
+        try {
+            SaveSettings();
+        } catch (const std::exception&) {
+            if (Application* application = Application::current()) {
+                application->reportException(std::current_exception());
+            }
+        }
     }
     return firstStart;
 }

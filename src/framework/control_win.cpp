@@ -89,6 +89,10 @@ void Control::mouseMove(int x, int y) {
     if (onMouseMove) onMouseMove(x, y);
 }
 
+void Control::mouseLeave() {
+    if (onMouseLeave) onMouseLeave();
+}
+
 void Control::click() {
     if (onClick) onClick();
 }

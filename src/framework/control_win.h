@@ -133,11 +133,16 @@ public:
     std::function<void(MouseButton, int x, int y)> onMouseDown;
     std::function<void(MouseButton, int x, int y)> onMouseUp;
     std::function<void(int x, int y)> onMouseMove;
+    // The mouse is no longer over a graphic control: it moved onto another,
+    // or off the window (however fast; the system tells), or a press that
+    // held it was released elsewhere.
+    std::function<void()> onMouseLeave;
 
     // Delivery of mouse input; the window that received it calls these.
     void mouseDown(MouseButton button, int x, int y);
     void mouseUp(MouseButton button, int x, int y);
     void mouseMove(int x, int y);
+    void mouseLeave();
     void click();
     void dblClick();
     // What the keyboard's press does (Enter, Space, an access key): a

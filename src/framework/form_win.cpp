@@ -31,10 +31,16 @@ DWORD ExStyleFor(BorderStyle border) {
 }
 
 // The windows a modal form disables while it is up, enabled again however
-// the modal display ends.
+// the modal display ends: those on the screen, and the main window and the
+// application's window also while they are off it (minimised away, in the
+// tray), since either comes back while the modal form is still up.
 class DisabledWindows {
 public:
     explicit DisabledWindows(HWND except) : except_(except) {
+        if (Application* app = Application::current()) {
+            owner_ = app->ownerWindow();
+            if (app->mainForm()) main_ = app->mainForm()->handle();
+        }
         EnumThreadWindows(GetCurrentThreadId(), &Collect, reinterpret_cast<LPARAM>(this));
         for (HWND w : windows_)
             EnableWindow(w, FALSE);
@@ -50,12 +56,15 @@ public:
 private:
     static BOOL CALLBACK Collect(HWND w, LPARAM self) {
         auto* me = reinterpret_cast<DisabledWindows*>(self);
-        if (w != me->except_ && IsWindowVisible(w) && IsWindowEnabled(w)) {
+        const bool comesBack = w == me->main_ || w == me->owner_;
+        if (w != me->except_ && (IsWindowVisible(w) || comesBack) && IsWindowEnabled(w)) {
             me->windows_.push_back(w);
         }
         return TRUE;
     }
     HWND except_;
+    HWND main_ = nullptr;
+    HWND owner_ = nullptr;
     std::vector<HWND> windows_;
 };
 

@@ -46,6 +46,7 @@ WindowedControl::~WindowedControl() {
     if (own_) own_->Disconnect();
     // Children go first: their windows are children of ours.
     mouseTarget_ = nullptr;
+    underMouse_ = nullptr;
     children_.clear();
     if (hwnd_) {
         HWND hwnd = hwnd_;
@@ -192,6 +193,17 @@ LRESULT WindowedControl::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CAPTURECHANGED:
             mouseTarget_ = nullptr;
             selfPressed_ = false;
+            // The next move asks for the leave again, whatever the capture
+            // did to the request.
+            trackingLeave_ = false;
+            break;
+        case WM_MOUSELEAVE:
+            if (!originalProc_) {
+                trackingLeave_ = false;
+                // A held press keeps its control until the release.
+                if (!mouseTarget_) moveMouseOnto(nullptr);
+                return 0;
+            }
             break;
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
@@ -219,7 +231,9 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
     const MouseButton button = ButtonOf(msg);
     switch (msg) {
         case WM_MOUSEMOVE: {
+            if (!originalProc_) trackMouseLeave();
             GraphicControl* target = mouseTarget_ ? mouseTarget_ : graphicChildAt(x, y);
+            if (!mouseTarget_) moveMouseOnto(target);
             updateHint(target ? static_cast<const Control*>(target) : this);
             if (target) {
                 target->mouseMove(x - target->bounds().left, y - target->bounds().top);
@@ -236,7 +250,9 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
         case WM_MBUTTONDBLCLK: {
             const bool dbl =
                 msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
-            if (GraphicControl* target = graphicChildAt(x, y)) {
+            GraphicControl* target = graphicChildAt(x, y);
+            moveMouseOnto(target);
+            if (target) {
                 // A button pressed with the mouse takes the focus, as a
                 // standard button does.
                 if (target->tabStop()) {
@@ -269,6 +285,10 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
                 // The mouse-up handler may have moved the control elsewhere.
                 if (over && button == MouseButton::Left && target->parent() == this) {
                     target->click();
+                } else if (!over) {
+                    // Dragged off and released: no move over it will come.
+                    if (underMouse_ == target) underMouse_ = nullptr;
+                    target->mouseLeave();
                 }
             } else {
                 const bool pressed = std::exchange(selfPressed_, false);
@@ -289,6 +309,20 @@ bool WindowedControl::routeMouse(UINT msg, WPARAM, LPARAM lp) {
         default:
             return false;
     }
+}
+
+void WindowedControl::trackMouseLeave() {
+    if (trackingLeave_) return;
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = hwnd_;
+    trackingLeave_ = TrackMouseEvent(&track) != FALSE;
+}
+
+void WindowedControl::moveMouseOnto(GraphicControl* next) {
+    GraphicControl* left = std::exchange(underMouse_, next);
+    if (left && left != next) left->mouseLeave();
 }
 
 GraphicControl* WindowedControl::graphicChildAt(int x, int y) const {
@@ -486,6 +520,7 @@ void WindowedControl::updateHint(const Control* under) {
 
 std::unique_ptr<Control> WindowedControl::releaseChild(Control& child) {
     if (mouseTarget_ == &child) mouseTarget_ = nullptr;
+    if (underMouse_ == &child) underMouse_ = nullptr;
     if (hinted_ == &child) updateHint(nullptr);
     auto it = std::find_if(children_.begin(), children_.end(),
                            [&](const std::unique_ptr<Control>& c) { return c.get() == &child; });

@@ -113,6 +113,12 @@ private:
     std::unique_ptr<Control> releaseChild(Control& child);
     void adoptChild(std::unique_ptr<Control> child);
     bool routeMouse(UINT msg, WPARAM wp, LPARAM lp);
+    // Asks the system for WM_MOUSELEAVE once the mouse leaves the window:
+    // a fast move off it brings no mouse move to tell.
+    void trackMouseLeave();
+    // The mouse is now over `next` (a graphic child, or null for the window
+    // itself or nothing): the child it was over before hears it left.
+    void moveMouseOnto(GraphicControl* next);
     LRESULT answerAccessibility(UINT msg, WPARAM wp, LPARAM lp);
     void repaintFocusCue();
     // Shows the hint of the control under the mouse when the mouse rests.
@@ -127,6 +133,10 @@ private:
     // message until the release, as a windowed control would with capture.
     GraphicControl* mouseTarget_ = nullptr;
     bool selfPressed_ = false;
+    // The graphic child the mouse was last over, and whether the system
+    // will tell when the mouse leaves the window.
+    GraphicControl* underMouse_ = nullptr;
+    bool trackingLeave_ = false;
     // The control whose hint the tooltip holds for this window.
     const Control* hinted_ = nullptr;
     COLORREF color_;

@@ -119,7 +119,7 @@ void ScanSession::StartOrResumeScan() {
         std::vector<std::string> drives = fixedDrives();
         view_.ShowProgressView();
         // Lights the Start image itself, and a scan that failed at once
-        // leaves it dark.
+        // leaves Stop lit.
         BeginScan(std::move(drives));
         return;
     }
@@ -127,20 +127,15 @@ void ScanSession::StartOrResumeScan() {
         ScanState = scan_state::kScanning;
         SetEvent(running_.get());
     }
-    MoveLitImage(ScanCommand::Start);
-}
-
-void ScanSession::MoveLitImage(ScanCommand command) {
-    if (litCommand_ != ScanCommand::None) view_.LightCommand(litCommand_, false);
-    litCommand_ = command;
-    view_.LightCommand(command, true);
+    view_.LightCommand(ScanCommand::Start);
 }
 
 void ScanSession::BeginScan(std::vector<std::string> folders) {
+    outcomes_.NewScanBegins();
     view_.StartRefreshTimer([this] { RefreshDisplay(); });
     view_.ShowProgressBar(0);
     // Whatever command was lit before (Stop, say) goes dark.
-    MoveLitImage(ScanCommand::Start);
+    view_.LightCommand(ScanCommand::Start);
 
     ScanState = scan_state::kScanning;
     view_.ShowItemsScanned(0);
@@ -378,9 +373,11 @@ void ScanSession::EndScan(bool stopped, bool showResult, bool itemsUnread) {
                                      : "Scanning Complete");
         view_.ShowPercent("100%");
         view_.ShowProgressBar(100);
-        view_.LightCommand(ScanCommand::Start, false);
-        litCommand_ = ScanCommand::Stop;  // remembered as lit without being marked
     }
+    // However the scan ended (by itself, by Stop, for a removal or the
+    // program's end), no scan runs now: Stop is the lit image, never the
+    // command that was lit before (Resume, say) beside it.
+    view_.LightCommand(ScanCommand::Stop);
     view_.StopRefreshTimer();
     RecordScan();
     ScanState = scan_state::kIdle;
@@ -394,8 +391,7 @@ void ScanSession::FailScan(const std::string& reason) {
     view_.ShowPercent(parser_.Percent() ? parser_.PercentLabel() : "0%");
     view_.ShowProgressBar(parser_.ProgressValue());
     view_.StopRefreshTimer();
-    view_.LightCommand(ScanCommand::Start, false);
-    litCommand_ = ScanCommand::Stop;  // remembered as lit without being marked
+    view_.LightCommand(ScanCommand::Stop);
     // A failed scan is no clean scan of today: it is recorded only for what
     // it found, which stays listed for removal.
     const std::int32_t found = parser_.InfectionCount();
@@ -470,19 +466,20 @@ void ScanSession::PauseScan() {
     // The workers halt at their gate, never inside a hand-over: a thread
     // suspended there would freeze the UI thread waiting on it.
     ResetEvent(running_.get());
-    MoveLitImage(ScanCommand::Pause);
+    view_.LightCommand(ScanCommand::Pause);
 }
 
 void ScanSession::ResumeScan() {
     if (!ScanIsPaused()) return;
     ScanState = scan_state::kScanning;
     SetEvent(running_.get());
-    MoveLitImage(ScanCommand::Resume);
+    view_.LightCommand(ScanCommand::Resume);
 }
 
 void ScanSession::StopCommand() {
     StopScan();
-    MoveLitImage(ScanCommand::Stop);
+    // Also when nothing stopped: a paused scan stays paused under Stop.
+    view_.LightCommand(ScanCommand::Stop);
 }
 
 void ScanSession::StartChosenScan(std::vector<std::string> folders) {

@@ -75,9 +75,6 @@ public:
     // A word in the status line, between scans.
     void ShowStatus(const std::string& text);
 
-    // The lit command image: the command last given.
-    ScanCommand LitCommand() const { return litCommand_; }
-
     bool ScannerRunning() const { return static_cast<bool>(process_); }
 
     // The fixed drives to scan; tests replace it.
@@ -94,7 +91,6 @@ private:
         std::optional<double> percent;
     };
 
-    void MoveLitImage(ScanCommand command);
     void RefreshFigures();
     void LaunchScanner();
     void StartScanner();
@@ -143,7 +139,6 @@ private:
     // Set while the workers may run: pausing closes this gate, which they
     // pass before every read and every hand-over.
     UniqueHandle running_;
-    ScanCommand litCommand_ = ScanCommand::None;
 };
 
 // The roots of the fixed drives, "A:\" to "Z:\".

@@ -13,8 +13,9 @@
 
 namespace tolvar {
 
-// The four command images of the Scan page; one of them is lit.
-enum class ScanCommand { None, Start, Pause, Resume, Stop };
+// The four command images of the Scan page; exactly one of them is lit: the
+// command last given, and Stop while no scan has begun or since one ended.
+enum class ScanCommand { Start, Pause, Resume, Stop };
 
 class ScanView {
 public:
@@ -30,8 +31,9 @@ public:
     virtual void ShowProgressBar(int value) = 0;
     virtual void ClearInfectionRows() = 0;
     virtual void AddInfectionRow(const InfectionRecord& record) = 0;
-    // Lights or darkens a command image.
-    virtual void LightCommand(ScanCommand command, bool lit) = 0;
+    // Lights this command's image and darkens the other three. The images
+    // are the one record of which command is lit: nobody keeps another.
+    virtual void LightCommand(ScanCommand command) = 0;
     // Brings the Scan page forward with its progress view.
     virtual void ShowProgressView() = 0;
     // While a scan runs the page is brought up to date on a timer, never per
@@ -46,6 +48,10 @@ class ScanOutcomes {
 public:
     virtual ~ScanOutcomes() = default;
 
+    // A new scan begins: what followed an earlier one goes. Its offer to
+    // remove infections above all, which would act on this scan's findings
+    // (the earlier scan's are replaced by them, as on the Scan page).
+    virtual void NewScanBegins() = 0;
     // The scan ended (finished or stopped) having found infections: the
     // offer to remove them follows.
     virtual void InfectionsFound(std::int32_t count) = 0;

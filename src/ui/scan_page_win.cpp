@@ -6,6 +6,9 @@ namespace tolvar {
 
 namespace {
 
+constexpr ScanCommand kCommands[] = {ScanCommand::Start, ScanCommand::Pause, ScanCommand::Resume,
+                                     ScanCommand::Stop};
+
 int SlotOf(ScanCommand command) {
     switch (command) {
         case ScanCommand::Start:
@@ -15,11 +18,9 @@ int SlotOf(ScanCommand command) {
         case ScanCommand::Resume:
             return slot::kResumeScan;
         case ScanCommand::Stop:
-            return slot::kStopScan;
-        case ScanCommand::None:
             break;
     }
-    return SlotTable::None;
+    return slot::kStopScan;
 }
 
 }  // namespace
@@ -60,9 +61,15 @@ const InfectionRecord* ScanPage::Row(int index) const {
     return &rows_[static_cast<std::size_t>(index)];
 }
 
-void ScanPage::LightCommand(ScanCommand command, bool lit) {
-    const int n = SlotOf(command);
-    if (SlotTable::IsSlot(n)) form_.skin().Slots().Select(n, lit);
+void ScanPage::LightCommand(ScanCommand command) {
+    // The Selected flags of the four slots are the record of the lit image,
+    // and all four are set from the one command: no image another part
+    // remembered (or forgot) stays lit beside it.
+    SlotTable& slots = form_.skin().Slots();
+    for (const ScanCommand each : kCommands) {
+        const int n = SlotOf(each);
+        if (each == command || slots.flags(n).Selected) slots.Select(n, each == command);
+    }
     // The lit command moves with each change of the scan's state.
     form_.AnnounceCommandStates();
 }

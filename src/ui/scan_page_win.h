@@ -24,7 +24,7 @@ public:
     void ShowProgressBar(int value) override;
     void ClearInfectionRows() override;
     void AddInfectionRow(const InfectionRecord& record) override;
-    void LightCommand(ScanCommand command, bool lit) override;
+    void LightCommand(ScanCommand command) override;
     void ShowProgressView() override;
     void StartRefreshTimer(std::function<void()> tick) override;
     void StopRefreshTimer() override;

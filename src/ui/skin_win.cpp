@@ -45,6 +45,11 @@ void Skin::Bind(int n, Image& control) {
     control.accessible.pressed = [this, n] { return ChooseFace(slots_.flags(n)) == Face::Pressed; };
     control.setTabStop(true);
     control.onMouseMove = [this, n](int, int) { HoverSlot(n); };
+    // Off the button by a move too fast to cross a surface that clears the
+    // hover, or off the window: its hover face must not stay.
+    control.onMouseLeave = [this, n] {
+        if (slots_.HoveredSlot() == n) HoverSlot(SlotTable::None);
+    };
     control.onMouseDown = [this, n](MouseButton, int, int) { PressSlot(n); };
     control.onMouseUp = [this, n](MouseButton, int, int) { ReleaseSlot(n); };
 }

@@ -391,10 +391,9 @@ TEST_F(MainWindow, TheScanPageShowsWhatTheScanReportsOnItsControls) {
     EXPECT_EQ(form.edtInfections.count(), 0);
     EXPECT_EQ(form.scanPage().Row(0), nullptr);
 
-    page.LightCommand(ScanCommand::Pause, true);
+    page.LightCommand(ScanCommand::Pause);
     EXPECT_TRUE(skin.Slots().flags(slot::kPauseScan).Selected);
-    page.LightCommand(ScanCommand::Pause, false);
-    EXPECT_FALSE(skin.Slots().flags(slot::kPauseScan).Selected);
+    EXPECT_TRUE(SameBitmap(form.Image17.picture(), skin.Faces(slot::kPauseScan).Face2));
 
     int ticks = 0;
     page.StartRefreshTimer([&] { ++ticks; });

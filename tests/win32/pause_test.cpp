@@ -19,7 +19,6 @@ TEST_F(Scans, PauseAndResumeFollowTheStateTableAndLightTheirImages) {
     scan.PauseScan();
     scan.ResumeScan();
     EXPECT_EQ(ScanState, "idle");
-    EXPECT_EQ(scan.LitCommand(), ScanCommand::None);
     EXPECT_TRUE(view.litCommands.empty());
 
     script({"out C:\\\\t\\\\a.txt: OK\\n", "wait-file " + path("go"), "out C:\\\\t\\\\b.txt: OK\\n",
@@ -27,13 +26,11 @@ TEST_F(Scans, PauseAndResumeFollowTheStateTableAndLightTheirImages) {
     scan.StartOrResumeScan();
     ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 1; }));
     scan.ResumeScan();  // while scanning: nothing
-    EXPECT_EQ(scan.LitCommand(), ScanCommand::Start);
+    EXPECT_EQ(view.lit(), ScanCommand::Start);
 
     scan.PauseScan();
     EXPECT_EQ(ScanState, "paused");
-    EXPECT_EQ(scan.LitCommand(), ScanCommand::Pause);
-    EXPECT_EQ(view.litCommands.back(), ScanCommand::Pause);
-    EXPECT_EQ(view.darkened.back(), ScanCommand::Start);
+    EXPECT_EQ(view.lit(), ScanCommand::Pause);
     const std::size_t lit = view.litCommands.size();
     scan.PauseScan();  // again: nothing
     EXPECT_EQ(view.litCommands.size(), lit);
@@ -41,7 +38,7 @@ TEST_F(Scans, PauseAndResumeFollowTheStateTableAndLightTheirImages) {
     // Stop while paused lights Stop and leaves the scan paused.
     scan.StopCommand();
     EXPECT_EQ(ScanState, "paused");
-    EXPECT_EQ(scan.LitCommand(), ScanCommand::Stop);
+    EXPECT_EQ(view.lit(), ScanCommand::Stop);
     EXPECT_TRUE(scan.ScannerRunning());
 
     // The scanner finishes while the scan is paused: nothing ends yet.
@@ -51,13 +48,12 @@ TEST_F(Scans, PauseAndResumeFollowTheStateTableAndLightTheirImages) {
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);
 
     scan.ResumeScan();  // the waiting output and the end arrive
-    EXPECT_EQ(scan.LitCommand(), ScanCommand::Resume);
+    EXPECT_EQ(view.lit(), ScanCommand::Resume);
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(Statistics().ScanCount(), scansBefore + 1);
     EXPECT_EQ(Statistics().LastItemsScanned(), 2);
-    // The end darkens Start and leaves Stop remembered, unmarked.
-    EXPECT_EQ(view.darkened.back(), ScanCommand::Start);
-    EXPECT_EQ(scan.LitCommand(), ScanCommand::Stop);
+    // The end lights Stop in place of Resume.
+    EXPECT_EQ(view.lit(), ScanCommand::Stop);
 }
 
 TEST_F(Scans, TheUiThreadKeepsRunningWhilePausedWithAHandOverInFlight) {

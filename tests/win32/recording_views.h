@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
-#include <set>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,15 +46,14 @@ public:
         ++calls;
         rows.push_back(record);
     }
-    void LightCommand(ScanCommand command, bool lit) override {
+    void LightCommand(ScanCommand command) override {
         ++calls;
-        if (lit) {
-            litCommands.push_back(command);
-            litNow.insert(command);
-        } else {
-            darkened.push_back(command);
-            litNow.erase(command);
-        }
+        litCommands.push_back(command);
+    }
+    // The command lit now; none before the first.
+    std::optional<ScanCommand> lit() const {
+        if (litCommands.empty()) return std::nullopt;
+        return litCommands.back();
     }
     void ShowProgressView() override {
         ++calls;
@@ -78,10 +77,8 @@ public:
     std::vector<std::string> percent;
     std::vector<int> bar;
     std::vector<InfectionRecord> rows;
+    // The commands lit, in order.
     std::vector<ScanCommand> litCommands;
-    std::vector<ScanCommand> darkened;
-    // The command images lit at this moment.
-    std::set<ScanCommand> litNow;
     // ShowPercent with this text throws, once.
     std::string failOnPercent;
     int progressViews = 0;
@@ -100,6 +97,7 @@ private:
 
 class RecordingOutcomes : public ScanOutcomes {
 public:
+    void NewScanBegins() override { ++scansBegun; }
     void InfectionsFound(std::int32_t count) override { infectionsFound.push_back(count); }
     void NoInfectionsFound() override { ++noInfections; }
     void ScanFailed(const std::string& reason) override { failures.push_back(reason); }
@@ -121,6 +119,7 @@ public:
         return static_cast<int>(infectionsFound.size() + failures.size()) + noInfections;
     }
 
+    int scansBegun = 0;
     std::vector<std::int32_t> infectionsFound;
     int noInfections = 0;
     std::vector<std::string> failures;

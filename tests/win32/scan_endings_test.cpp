@@ -31,7 +31,7 @@ void ExpectFailedLook(const test::RecordingScanView& view) {
     EXPECT_EQ(view.status.back(), "Scanning Failed");
     EXPECT_NE(view.percent.back(), "100%");
     EXPECT_NE(view.bar.back(), 100);
-    EXPECT_TRUE(view.litNow.empty());
+    EXPECT_EQ(view.lit(), ScanCommand::Stop);
     EXPECT_FALSE(view.refreshing());
 }
 
@@ -185,19 +185,19 @@ TEST_F(Scans, ALastLineWithoutTerminatorIsParsedWhenTheScannerEnds) {
 TEST_F(Scans, NeverTwoCommandImagesLit) {
     script({"out C:\\\\t\\\\a.txt: OK\\n", "hang"});
     scan.StartOrResumeScan();
-    EXPECT_EQ(view.litNow, std::set<ScanCommand>{ScanCommand::Start});
+    EXPECT_EQ(view.lit(), ScanCommand::Start);
     ASSERT_TRUE(test::PumpUntil([this] { return scan.Parser().ItemsScanned() == 1; }));
     scan.PauseScan();
-    EXPECT_EQ(view.litNow, std::set<ScanCommand>{ScanCommand::Pause});
+    EXPECT_EQ(view.lit(), ScanCommand::Pause);
     scan.ResumeScan();
     scan.StopCommand();
-    EXPECT_EQ(view.litNow, std::set<ScanCommand>{ScanCommand::Stop});
+    EXPECT_EQ(view.lit(), ScanCommand::Stop);
 
     script({"exit 0"});
     scan.StartOrResumeScan();
-    EXPECT_EQ(view.litNow, std::set<ScanCommand>{ScanCommand::Start});
+    EXPECT_EQ(view.lit(), ScanCommand::Start);
     ASSERT_TRUE(waitIdle());
-    EXPECT_TRUE(view.litNow.empty());
+    EXPECT_EQ(view.lit(), ScanCommand::Stop);
 }
 
 // The end of a scan that throws (here the page, once) must still end it.

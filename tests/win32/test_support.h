@@ -85,6 +85,43 @@ inline void Click(Control& control) {
     ClickAt(control.parent()->handle(), b.left + b.width / 2, b.top + b.height / 2);
 }
 
+// The screen point at the middle of a control.
+inline POINT MiddleOnScreen(const Control& control) {
+    const Bounds& b = control.bounds();
+    if (control.isWindowed()) {
+        POINT p{b.width / 2, b.height / 2};
+        ClientToScreen(static_cast<const WindowedControl&>(control).handle(), &p);
+        return p;
+    }
+    POINT p{b.left + b.width / 2, b.top + b.height / 2};
+    ClientToScreen(control.parent()->handle(), &p);
+    return p;
+}
+
+// The real mouse, moved as the hardware moves it: the system itself sends
+// the moves, the leaves and the presses to the window under it, as it does
+// for a user (a disabled window gets none of them).
+inline void MoveMouseTo(POINT screen) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    // Absolute positions run from 0 to 65535 over the screen.
+    input.mi.dx = static_cast<LONG>((screen.x * 65536LL + width - 1) / width);
+    input.mi.dy = static_cast<LONG>((screen.y * 65536LL + height - 1) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+inline void ClickMouseAt(POINT screen) {
+    MoveMouseTo(screen);
+    INPUT press[2]{};
+    press[0].type = press[1].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, press, sizeof press[0]);
+}
+
 // The whole content of a file; "" when it cannot be read.
 inline std::string Content(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
