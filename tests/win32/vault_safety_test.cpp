@@ -12,10 +12,10 @@
 #include <windows.h>
 
 #include "app/program_win.h"
+#include "core/folder_protection.h"
+#include "core/folder_protection_win.h"
 #include "core/registry_win.h"
 #include "framework/timer_win.h"
-#include "quarantine/vault_protection.h"
-#include "quarantine/vault_protection_win.h"
 #include "quarantine_fixture.h"
 #include "ui/splash_window_win.h"
 
@@ -48,7 +48,7 @@ SecurityView VaultFolderSecurity() {
 
 // Who may write the vault as the program judges it here.
 std::vector<std::string> Writers(const SecurityView& view) {
-    return VaultWriters(view.owner, CurrentUserSid());
+    return TrustedWriters(view.owner, CurrentUserSid());
 }
 
 // Restarts the program's state, as a new start reads it.
