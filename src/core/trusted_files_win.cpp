@@ -92,16 +92,6 @@ std::string DateText() {
     return text;
 }
 
-std::string FolderProblem(const std::string& folder) {
-    const std::string problem = NamedFolderProblem(folder);
-    if (!problem.empty()) return problem;
-    const std::optional<SecurityView> view = FolderSecurity(WithoutTrailingBackslash(folder));
-    if (!view || OthersCanChange(*view, Folders().TrustedWriters)) {
-        return folder + " could be changed by programs without administrator rights";
-    }
-    return "";
-}
-
 }  // namespace
 
 void SecureDataFolders() {
@@ -116,9 +106,19 @@ void SecureDataFolders() {
     SetAsideUnprotected(folders.DatabaseFolder);
 }
 
+std::string FolderTrustProblem(const std::string& folder) {
+    const std::string problem = NamedFolderProblem(folder);
+    if (!problem.empty()) return problem;
+    const std::optional<SecurityView> view = FolderSecurity(WithoutTrailingBackslash(folder));
+    if (!view || OthersCanChange(*view, Folders().TrustedWriters)) {
+        return folder + " could be changed by programs without administrator rights";
+    }
+    return "";
+}
+
 std::string DataFolderTrustProblem() {
-    std::string problem = FolderProblem(Folders().DataFolder);
-    if (problem.empty()) problem = FolderProblem(Folders().DatabaseFolder);
+    std::string problem = FolderTrustProblem(Folders().DataFolder);
+    if (problem.empty()) problem = FolderTrustProblem(Folders().DatabaseFolder);
     return problem;
 }
 

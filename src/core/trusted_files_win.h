@@ -35,9 +35,10 @@ namespace tolvar {
 // - the data folder's final path is resolved (Folders().FinalDataFolder).
 void SecureDataFolders();
 
-// Why the data folder or its database folder could now be changed by
-// programs without administrator rights, or is not reached as named; "" when
-// neither is.
+// Why a folder of the data folder could now be changed by programs without
+// administrator rights, or is not reached as named; "" when neither.
+std::string FolderTrustProblem(const std::string& folder);
+// The same for the data folder and its database folder.
 std::string DataFolderTrustProblem();
 
 // True when someone outside Folders().TrustedWriters could change this open

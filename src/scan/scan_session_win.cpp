@@ -233,7 +233,7 @@ void ScanSession::StartScanner() {
     }
     // The scanner runs with this program's rights and loads what the
     // database folder holds.
-    const std::string untrusted = DataFolderTrustProblem();
+    const std::string untrusted = FolderTrustProblem(Folders().DatabaseFolder);
     if (!untrusted.empty()) {
         FailScan("The scan was not started: " + untrusted + ".");
         return;
