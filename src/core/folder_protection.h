@@ -56,6 +56,6 @@ bool OthersCanChange(const SecurityView& view, const std::vector<std::string>& w
 // only grants to anyone else tell a folder opened to others. currentUser is
 // the SID the program runs as.
 std::vector<std::string> TrustedWriters(const std::string& ownerAfterProtecting,
-                                       const std::string& currentUser);
+                                        const std::string& currentUser);
 
 }  // namespace tolvar

@@ -118,10 +118,9 @@ std::string FinalPathOf(HANDLE handle) {
 }
 
 std::string ResolvedPath(const std::string& path) {
-    const UniqueHandle handle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
+    const UniqueHandle handle(CreateFileA(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     std::string final = handle ? FinalPathOf(handle.get()) : std::string();
     return final.empty() ? Expanded(path) : final;
 }

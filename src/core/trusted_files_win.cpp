@@ -59,7 +59,8 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     FindHandle find(FindFirstFileA((folder + "*").c_str(), &found));
     if (!find) return names;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.emplace_back(found.cFileName);
     } while (FindNextFileA(find.get(), &found));
     return names;
 }
@@ -73,8 +74,8 @@ void SetAsideUnprotected(const std::string& folder) {
         const std::string path = folder + name;
         bool trusted = false;
         {
-            const NamedFile file = OpenTrustedFile(path, FILE_READ_ATTRIBUTES,
-                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+            const NamedFile file = OpenTrustedFile(
+                path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
             trusted = static_cast<bool>(file.handle);
             // A file that is in use cannot be judged now, nor set aside.
             if (!trusted && file.error == ERROR_SHARING_VIOLATION) continue;

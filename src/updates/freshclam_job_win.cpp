@@ -64,7 +64,8 @@ std::string Launch(const std::string& executable, UniqueHandle& process, UniqueH
         const std::string untrusted = DataFolderTrustProblem();
         if (!untrusted.empty()) throw AppError(untrusted);
         const std::string config = FreshclamConfig(folders.DatabaseFolder, ProxyOf(Settings()));
-        held = WriteTrustedFile(configFile, std::vector<std::uint8_t>(config.begin(), config.end()));
+        held =
+            WriteTrustedFile(configFile, std::vector<std::uint8_t>(config.begin(), config.end()));
     } catch (const std::exception& e) {
         return std::string("Reason: ClamAV's updater could not be set up: ") + e.what();
     }

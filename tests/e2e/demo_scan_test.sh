@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo's whole flow with Debian's freshclam and clamscan behind their
 # bridges: from an empty database folder the program fetches ClamAV's signed
-# test databases through the updater from the local test mirror; a full
+# test databases through the updater from the local test mirror (with its
+# configuration, the data folder and the database folder closed to others);
+# a full
 # scan of C: and D: with them finds the EICAR file and its copies (one named
 # in Latin, Cyrillic and CJK letters), the program records what clamscan
 # reported, removes them into the vault, and the copy with the many-script
@@ -37,6 +39,16 @@ for name in main daily bytecode; do
     fail "$name.cvd was not installed from the mirror"
 done
 [ "$(registry_int sysdata 788)" = 1 ] || fail "Total Updates is $(registry_int sysdata 788), not 1"
+
+# The updater ran with the program's rights: the configuration the program
+# wrote for it, the data folder and the database folder are closed to
+# others, as their access lists read back.
+folder_access="$repo_root/build/win/tests/folder_access.exe"
+windows_data='C:\users\'"$(id -un)"'\AppData\Roaming\Mirebrook'
+for item in "$windows_data" "$windows_data\db" "$windows_data\freshclam.conf"; do
+  list=$(wine "$folder_access" "$item" | tr -d '\r') || fail "the access list of $item cannot be read"
+  closed_to_others "$list" || fail "$item is open to others: $list"
+done
 
 # What clamscan itself reported to the program: the bridge keeps a copy of
 # its raw report when asked.

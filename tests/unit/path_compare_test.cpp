@@ -20,7 +20,8 @@ TEST(PathCompare, LongAndNetworkFormsCompareAsTheSamePath) {
     EXPECT_EQ(ComparablePath("C:\\"), "c:");
     EXPECT_TRUE(SamePath("\\\\?\\UNC\\srv\\share\\dir\\x.exe", "\\\\SRV\\share\\Dir\\X.EXE"));
     EXPECT_TRUE(SamePath("\\\\?\\C:\\Downloads\\svchost.exe", "c:\\downloads\\SVCHOST.EXE"));
-    EXPECT_TRUE(SamePath("C:\\Users\\\xD0\x97\xD0\xBE\xD1\x8F\\", "c:\\users\\\xD0\xB7\xD0\xBE\xD1\x8F"));
+    EXPECT_TRUE(
+        SamePath("C:\\Users\\\xD0\x97\xD0\xBE\xD1\x8F\\", "c:\\users\\\xD0\xB7\xD0\xBE\xD1\x8F"));
     EXPECT_TRUE(LiesInside(ComparablePath("\\\\?\\UNC\\srv\\share\\m\\x.exe"),
                            ComparablePath("\\\\SRV\\share\\M\\")));
 }

@@ -191,9 +191,10 @@ TEST_F(FreshclamUpdates, TheConfigurationIsTheProgramsOwnAndHeldWhileTheUpdaterR
         if (!tried && form8.Downloading() &&
             Content(config).find("DatabaseDirectory") != std::string::npos) {
             tried = true;
-            const UniqueHandle writer(CreateFileA(
-                config.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            const UniqueHandle writer(
+                CreateFileA(config.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
             written = static_cast<bool>(writer);
             std::ofstream(swap, std::ios::binary) << "OnUpdateExecute cmd /c echo swapped\n";
             replaced = MoveFileExA(swap.c_str(), config.c_str(), MOVEFILE_REPLACE_EXISTING);
