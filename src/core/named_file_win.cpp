@@ -54,8 +54,8 @@ std::string Expanded(const std::string& path) {
 
 // Where the system would have to land for path to be reached as named, in
 // ComparablePath's form: the data folder or the path's root resolved to
-// its final path, then the rest as written. "" when the root cannot be
-// resolved.
+// its final path (a root that cannot be opened stands as written), then
+// the rest as written.
 std::string ExpectedFinalPath(const std::string& path) {
     const std::string named = Expanded(path);
     const std::string comparable = ComparablePath(named);
@@ -69,16 +69,15 @@ std::string ExpectedFinalPath(const std::string& path) {
     const std::size_t root = RootLength(named);
     if (root == 0) return comparable;
     const std::string rootFinal = ResolvedPath(named.substr(0, root));
-    if (rootFinal.empty()) return "";
-    // Case folding keeps the length of every character, so the written root
-    // ends at the same place in the comparable form.
+    // The comparable form is made character by character, so that of the
+    // whole path begins with that of its root.
     const std::size_t rootEnd = ComparablePath(named.substr(0, root)).size();
     return ComparablePath(rootFinal) + comparable.substr(rootEnd);
 }
 
 // "" when the handle is the file or folder that path names, reached through
-// no link. isReparse tells whether the handle was opened at a reparse point
-// of another kind than a link (and then through it, by a second open).
+// no link: not itself a symbolic link or a mount point, and at the final
+// path the path leads to when nothing along it is a link.
 std::string ReachedAs(HANDLE handle, const std::string& path, bool folder) {
     FILE_ATTRIBUTE_TAG_INFO tag{};
     if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof tag)) {
@@ -89,8 +88,7 @@ std::string ReachedAs(HANDLE handle, const std::string& path, bool folder) {
     }
     const bool isFolder = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     if (isFolder != folder) return path + (folder ? " is not a folder" : " is a folder");
-    const std::string expected = ExpectedFinalPath(path);
-    if (expected.empty() || ComparablePath(FinalPathOf(handle)) != expected) {
+    if (ComparablePath(FinalPathOf(handle)) != ExpectedFinalPath(path)) {
         return path + " is reached through a junction or a link";
     }
     return "";
