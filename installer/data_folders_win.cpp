@@ -1,13 +1,17 @@
 // Run by the setup, with its administrator rights and as the user who
 // installs, before the program is put in place: makes the program's data
 // folder and its database folder where the program will look for them (the
-// program's own rules, in the program's own code page), and the quarantine
-// vault owned by the Administrators with the access list the program gives
-// it, so the vault is never open to others, not even before the first
-// start. A vault already there (an upgrade) is left as it is.
+// program's own rules, in the program's own code page), owned by the
+// Administrators with the access list the program gives them, which lets
+// only them and SYSTEM change anything there and which all they hold
+// inherits, and the quarantine vault inside with a list of its own. So the
+// data folder is never open to others, not even before the first start. A
+// data folder already there (an upgrade) is given that list when it lacks
+// it; what it holds is judged file by file, as the program's start does.
 //
-// Exit code 0 when all three are in place; otherwise 1 (a data folder) or 2
-// (the vault), with the reason on standard output for the setup to show.
+// Exit code 0 when all is in place; otherwise 1 (a data folder), 2 (the
+// vault) or 3 (the data folder could still be changed by others), with the
+// reason on standard output for the setup to show.
 
 #include <windows.h>
 
@@ -16,6 +20,7 @@
 #include <string>
 
 #include "core/folders.h"
+#include "core/trusted_files_win.h"
 #include "quarantine/vault.h"
 
 namespace {
@@ -40,6 +45,11 @@ int main() {
             std::printf("The folder %s could not be made.\n", folder.c_str());
             return 1;
         }
+    }
+    const std::string untrusted = tolvar::DataFolderTrustProblem();
+    if (!untrusted.empty()) {
+        std::printf("The data folder cannot be protected: %s.\n", untrusted.c_str());
+        return 3;
     }
     const std::string problem = tolvar::MakeVaultFolder();
     if (!problem.empty()) {

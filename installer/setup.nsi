@@ -173,8 +173,9 @@ FunctionEnd
 Section "Install"
   SetShellVarContext all
 
-  ; The data folders first, made by the program's own code, with the vault
-  ; protected from the start; nothing is installed when they cannot be made.
+  ; The data folders first, made by the program's own code, closed to all
+  ; but the Administrators and SYSTEM from the start; nothing is installed
+  ; when they cannot be made so.
   InitPluginsDir
   File "/oname=$PLUGINSDIR\data_folders.exe" "${DATA_FOLDERS}"
   nsExec::ExecToStack '"$PLUGINSDIR\data_folders.exe"'

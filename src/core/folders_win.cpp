@@ -7,6 +7,7 @@
 #include "core/app_error.h"
 #include "core/date_serial.h"
 #include "core/registry_win.h"
+#include "core/trusted_files_win.h"
 
 namespace tolvar {
 
@@ -24,15 +25,6 @@ std::string DefaultDataFolder() {
     std::string base;
     if (SHGetSpecialFolderPathA(nullptr, appData, CSIDL_APPDATA, FALSE)) base = appData;
     return WithBackslash(base) + "Mirebrook\\";
-}
-
-// The data folder and its database folder must exist: the scan dump and the
-// databases go there. The vault folder is the vault's own to make, with an
-// access list of its own.
-void MakeDataFolders() {
-    for (const std::string& folder : {Folders().DataFolder, Folders().DatabaseFolder}) {
-        SHCreateDirectoryExA(nullptr, folder.c_str(), nullptr);
-    }
 }
 
 }  // namespace
@@ -73,7 +65,7 @@ void FixFolders() {
         // The default data folder stands.
     }
     Folders().DatabaseFolder = Folders().DataFolder + "db\\";
-    MakeDataFolders();
+    SecureDataFolders();
 }
 
 }  // namespace tolvar

@@ -84,7 +84,10 @@ char32_t LowerCase(char32_t c) {
     if (within(0xC0, 0xDE) && c != 0xD7) return c + 0x20;
     // Latin Extended-A pairs each capital with the small letter after it;
     // the runs differ in whether the capitals sit on even or odd points.
-    if ((within(0x100, 0x137) || within(0x14A, 0x177)) && c % 2 == 0) return c + 1;
+    // Except U+0130, the capital I with a dot: its small letter is a plain
+    // "i", and the file system takes it for neither "i" nor the dotless
+    // U+0131 that follows it.
+    if ((within(0x100, 0x137) || within(0x14A, 0x177)) && c % 2 == 0 && c != 0x130) return c + 1;
     if ((within(0x139, 0x148) || within(0x179, 0x17E)) && c % 2 == 1) return c + 1;
     if (c == 0x178) return 0xFF;
     if (within(0x391, 0x3AB) && c != 0x3A2) return c + 0x20;

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "core/app_error.h"
@@ -11,6 +9,7 @@
 #include "core/clock.h"
 #include "core/folders.h"
 #include "core/registry_win.h"
+#include "core/trusted_files_win.h"
 #include "history/scan_dump.h"
 
 namespace tolvar {
@@ -49,12 +48,21 @@ void LoadScanHistory(InfectionTable& table) {
     }
     const ScanStatistics& s = Statistics();
     if (s.LastInfectionsFound() > s.LastInfectionsRemoved()) {
-        std::ifstream file(DumpPath(), std::ios::binary);
-        if (file) {
-            std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
+        // The dump names files for the elevated removal to take: one that
+        // others could have written is not read.
+        const NamedFile file = OpenTrustedFile(DumpPath(), GENERIC_READ, FILE_SHARE_READ);
+        if (file.handle) {
+            std::vector<std::uint8_t> data(kInfectionTableBytes);
+            std::size_t got = 0;
+            DWORD n = 0;
+            while (got < data.size() &&
+                   ReadFile(file.handle.get(), data.data() + got,
+                            static_cast<DWORD>(data.size() - got), &n, nullptr) &&
+                   n > 0) {
+                got += n;
+            }
             // A short file is read as far as it goes.
-            LoadInfectionTable(table, data.data(), data.size());
+            LoadInfectionTable(table, data.data(), got);
         }
     }
 }

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "core/handles_win.h"
+#include "core/named_file_win.h"
 #include "core/system_error_win.h"
 #include "core/temporary_file_win.h"
-#include "quarantine/named_file_win.h"
 
 namespace tolvar {
 

@@ -6,11 +6,11 @@
 #include <random>
 
 #include "core/handles_win.h"
+#include "core/named_file_win.h"
 #include "core/settings.h"
 #include "framework/thread_win.h"
 #include "history/scan_history.h"
 #include "quarantine/file_transfer_win.h"
-#include "quarantine/named_file_win.h"
 #include "quarantine/vault.h"
 #include "quarantine/vault_naming.h"
 #include "scan/process_snapshot.h"

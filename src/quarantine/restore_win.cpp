@@ -4,8 +4,10 @@
 
 #include <memory>
 
+#include "core/named_file_win.h"
+#include "core/path_compare.h"
+#include "core/trusted_files_win.h"
 #include "quarantine/file_transfer_win.h"
-#include "quarantine/named_file_win.h"
 #include "quarantine/restore_target.h"
 #include "quarantine/vault.h"
 
@@ -16,14 +18,13 @@ namespace {
 // A record names the copy it restores: that copy must be a file right in the
 // vault folder, whatever the record says.
 bool InsideVault(const std::string& path) {
-    const std::string folder = VaultFolder();
-    if (path.size() <= folder.size()) return false;
-    if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path.c_str(),
-                       static_cast<int>(folder.size()), folder.c_str(),
-                       static_cast<int>(folder.size())) != CSTR_EQUAL) {
+    const std::string folder = ComparablePath(VaultFolder());
+    const std::string comparable = ComparablePath(path);
+    if (path.empty() || path.back() == '\\' || !LiesInside(comparable, folder) ||
+        comparable.size() <= folder.size() + 1) {
         return false;
     }
-    const std::string rest = path.substr(folder.size());
+    const std::string rest = comparable.substr(folder.size() + 1);
     return rest.find('\\') == std::string::npos && rest.find('/') == std::string::npos &&
            rest.find(':') == std::string::npos && rest != "." && rest != "..";
 }
@@ -54,7 +55,7 @@ void Restore(VaultListView& list, int k, const std::string& target) {
     const NamedFile copy = OpenNamedFile(
         record.VaultPath, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ);
     if (!copy.handle) return NotRestored(list, copy.problem);
-    if (OthersCanChangeVaultFile(copy.handle.get())) {
+    if (OthersCanChangeFile(copy.handle.get())) {
         return NotRestored(
             list, record.VaultPath + " could be changed by programs without administrator rights");
     }

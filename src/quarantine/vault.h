@@ -59,8 +59,6 @@ std::string VaultUnusableReason();
 // Why a restore cannot trust the vault now: the folder or the records file
 // could be changed by others; "" when it can.
 std::string VaultTrustProblem();
-// True when others could change this open file of the vault (a copy).
-bool OthersCanChangeVaultFile(void* file);
 
 // Stores table as the vault's records: the records file, then VaultCount in
 // the settings record, each replaced whole in one step; only then is table

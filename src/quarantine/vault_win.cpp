@@ -3,19 +3,19 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "core/app_error.h"
 #include "core/atomic_file.h"
+#include "core/folder_protection_win.h"
 #include "core/folders.h"
 #include "core/handles_win.h"
+#include "core/named_file_win.h"
 #include "core/settings.h"
 #include "core/system_error_win.h"
-#include "quarantine/named_file_win.h"
-#include "quarantine/vault_protection_win.h"
+#include "core/trusted_files_win.h"
 
 namespace tolvar {
 
@@ -27,7 +27,6 @@ struct VaultState {
     // The records file is damaged and is kept, set aside, when a new one is
     // written.
     bool setAsideOnWrite = false;
-    std::vector<std::string> writers{kAdministratorsSid, kLocalSystemSid};
     std::string startNotice;
 };
 
@@ -81,53 +80,25 @@ FoundRecords ReadRecordsFile() {
 
 bool OthersCanChangeFound(const FoundRecords& found) {
     return !found.reachedAsNamed || !found.security ||
-           OthersCanChange(*found.security, State().writers);
+           OthersCanChange(*found.security, Folders().TrustedWriters);
 }
 
 // Creates the vault folder protected, or protects it when others could
-// change it, and learns who may write it.
+// change it. Who may write it is what the data folder it lies in told.
 void SecureVaultFolder() {
     // Something else in the folder's place (a file, a junction): the removal
     // and the restore refuse it, and it is not given the vault's list.
     if (!MakeVaultFolder().empty()) return;
     const std::string folder = VaultFolder();
-    std::optional<SecurityView> view = FolderSecurity(folder);
-    if (!view) return;
-    if (view->owner != kAdministratorsSid && view->owner != kLocalSystemSid) {
-        // Only what the system reports after it took the vault's owner tells
-        // whether this file system keeps owners; without that, nobody but
-        // the Administrators and SYSTEM counts as a writer.
-        if (!ProtectFolder(folder)) return;
-        view = FolderSecurity(folder);
-        if (!view) return;
-        State().writers = VaultWriters(view->owner, CurrentUserSid());
-    }
-    if (OthersCanChange(*view, State().writers)) ProtectFolder(folder);
+    const std::optional<SecurityView> view = FolderSecurity(folder);
+    if (view && OthersCanChange(*view, Folders().TrustedWriters)) ProtectFolder(folder);
 }
 
-std::string DateText() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    char text[32];
-    std::snprintf(text, sizeof text, "%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
-    return text;
-}
-
-// Renames the records file to "records.gav.<why>-<date and time>" (with a
-// number after it when that is taken), a name the vault never gives a copy.
-// Returns the new name; "" when it could not be renamed.
+// Renames the records file to "records.gav.<why>-<date and time>", a name
+// the vault never gives a copy. Returns the new name; "" when it could not
+// be renamed.
 std::string SetRecordsAside(const std::string& why) {
-    const std::string base = VaultRecordsPath() + "." + why + "-" + DateText();
-    for (int n = 1; n <= 100; ++n) {
-        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
-        if (MoveFileExA(VaultRecordsPath().c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            return aside;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return "";
-    }
-    return "";
+    return SetFileAside(VaultRecordsPath(), why);
 }
 
 }  // namespace
@@ -138,7 +109,7 @@ VaultTable& Vault() {
 }
 
 std::string VaultFolder() {
-    return Folders().DataFolder + "virus_vault\\";
+    return Folders().DataFolder + kVaultFolderName;
 }
 
 std::string VaultRecordsPath() {
@@ -224,7 +195,7 @@ std::string VaultTrustProblem() {
     const std::string problem = NamedFolderProblem(folder);
     if (!problem.empty()) return "the vault folder cannot be used: " + problem;
     const std::optional<SecurityView> view = FolderSecurity(folder);
-    if (!view || OthersCanChange(*view, State().writers)) {
+    if (!view || OthersCanChange(*view, Folders().TrustedWriters)) {
         return "the vault folder " + folder +
                " could be changed by programs without administrator rights";
     }
@@ -234,11 +205,6 @@ std::string VaultTrustProblem() {
                " could be changed by programs without administrator rights";
     }
     return "";
-}
-
-bool OthersCanChangeVaultFile(void* file) {
-    const std::optional<SecurityView> view = SecurityOf(static_cast<HANDLE>(file));
-    return !view || OthersCanChange(*view, State().writers);
 }
 
 void CommitVault(const VaultTable& table) {

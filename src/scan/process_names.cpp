@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/path_compare.h"
+
 namespace tolvar {
 
 namespace {
@@ -31,23 +33,15 @@ bool IsOwnImageName(std::string_view imageName) {
     return AsciiLower(imageName) == "antivirus.exe";
 }
 
-bool SameFullPath(std::string_view a, std::string_view b) {
-    if (a.empty() || a.size() != b.size()) return false;
-    // Only ASCII letters fold: bytes of other characters must agree exactly,
-    // so a different file is never taken for the one meant.
-    return std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return AsciiLowerChar(x) == AsciiLowerChar(y); });
-}
-
 std::vector<std::size_t> ProcessesRunningFile(const std::vector<std::string>& imageNames,
                                               const std::vector<std::string>& fullPaths,
-                                              std::string_view fullTarget, PathEquality samePath) {
+                                              std::string_view fullTarget) {
     std::vector<std::size_t> found;
     if (fullTarget.empty()) return found;
     const std::size_t count = std::min(imageNames.size(), fullPaths.size());
     for (std::size_t i = 0; i < count; ++i) {
         if (fullPaths[i].empty() || IsOwnImageName(imageNames[i])) continue;
-        if (samePath(fullPaths[i], fullTarget)) found.push_back(i);
+        if (SamePath(fullPaths[i], fullTarget)) found.push_back(i);
     }
     return found;
 }

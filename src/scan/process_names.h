@@ -20,21 +20,14 @@ std::string AsciiLower(std::string_view text);
 // The program never ends itself, whatever case its file name is written in.
 bool IsOwnImageName(std::string_view imageName);
 
-// Two full paths name the same file when they are equal ignoring the case of
-// ASCII letters. An empty path is a path that could not be read and names no
-// file, so it never equals anything, not even another empty one.
-bool SameFullPath(std::string_view a, std::string_view b);
-
-using PathEquality = bool (*)(std::string_view, std::string_view);
-
 // The indices of the processes that run the file at fullTarget. Every such
 // process counts, not just the first: each one keeps the file open. A
 // process matches by its executable path, never by its image name alone, as
 // a harmless program may share its name with an infected copy elsewhere.
-// The lists run in parallel; samePath compares two full paths.
+// The lists run in parallel; the paths are compared as every path is
+// (SamePath), and an empty one names no file.
 std::vector<std::size_t> ProcessesRunningFile(const std::vector<std::string>& imageNames,
                                               const std::vector<std::string>& fullPaths,
-                                              std::string_view fullTarget,
-                                              PathEquality samePath = SameFullPath);
+                                              std::string_view fullTarget);
 
 }  // namespace tolvar

@@ -12,6 +12,8 @@
 #include <utility>
 
 #include "core/handles_win.h"
+#include "core/named_file_win.h"
+#include "core/path_compare.h"
 #include "scan/process_names.h"
 
 namespace tolvar {
@@ -60,24 +62,6 @@ const ToolHelp& ToolHelpFunctions() {
     return functions;
 }
 
-// Calls a function of the GetFullPathNameA kind: it returns the length
-// without the zero when the text fits, the size needed with the zero when it
-// does not, and 0 on failure. "" on failure.
-template <typename Fill>
-std::string ReadText(Fill fill) {
-    std::string text(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n = fill(text.data(), static_cast<DWORD>(text.size()));
-        if (n == 0) return {};
-        if (n < text.size()) {
-            text.resize(n);
-            return text;
-        }
-        if (n > kMaxPathBuffer) return {};
-        text.resize(n);
-    }
-}
-
 std::string ImagePathOf(HANDLE process) {
     std::string path(MAX_PATH, '\0');
     for (;;) {
@@ -96,45 +80,6 @@ std::string ExecutablePathOf(DWORD processId) {
     return process ? ImagePathOf(process.get()) : std::string();
 }
 
-// One form for every way of writing a path: relative parts and "." and ".."
-// resolved, and 8.3 short names expanded, since a process may have been
-// started through a short name while the report names the long one.
-std::string ComparablePath(const std::string& path) {
-    if (path.empty()) return {};
-    std::string full = ReadText([&](char* buffer, DWORD size) {
-        return GetFullPathNameA(path.c_str(), size, buffer, nullptr);
-    });
-    if (full.empty()) return {};
-    std::string longForm = ReadText(
-        [&](char* buffer, DWORD size) { return GetLongPathNameA(full.c_str(), buffer, size); });
-    // A file that is gone has no long form to look up; its full path is the
-    // best there is.
-    return longForm.empty() ? full : longForm;
-}
-
-// File systems fold case character by character, without the linguistic
-// rules of CompareString, which would take for example "ß" and "ss" as equal
-// and so end a program that merely has a similar name. Ordinal comparison of
-// the UTF-16 forms is the rule the system itself applies to file names.
-bool SamePathAsWindows(std::string_view a, std::string_view b) {
-    if (a.empty() || b.empty()) return false;
-    auto wide = [](std::string_view text) {
-        std::wstring out;
-        const int length =
-            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        if (length <= 0) return out;
-        out.resize(static_cast<std::size_t>(length));
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                            length);
-        return out;
-    };
-    const std::wstring wa = wide(a);
-    const std::wstring wb = wide(b);
-    if (wa.empty() || wb.empty()) return false;
-    return CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
-                                static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
-}
-
 std::optional<DWORD> ParseProcessId(const std::string& text) {
     DWORD id = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
@@ -142,7 +87,7 @@ std::optional<DWORD> ParseProcessId(const std::string& text) {
     return id;
 }
 
-bool EndIfStillRunning(const std::string& processIdText, const std::string& comparableTarget) {
+bool EndIfStillRunning(const std::string& processIdText, const std::string& resolvedTarget) {
     const std::optional<DWORD> id = ParseProcessId(processIdText);
     if (!id || *id == GetCurrentProcessId()) return false;
     UniqueHandle process(OpenProcess(
@@ -153,8 +98,7 @@ bool EndIfStillRunning(const std::string& processIdText, const std::string& comp
     if (WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) return false;
     // The process listed may have ended since and its id gone to another
     // program; only the one still running the infected file may be ended.
-    if (!SamePathAsWindows(ComparablePath(ImagePathOf(process.get())), comparableTarget))
-        return false;
+    if (!SamePath(ResolvedPath(ImagePathOf(process.get())), resolvedTarget)) return false;
     if (!TerminateProcess(process.get(), 0)) return false;
     // Termination only begins here; the file stays locked until the process
     // is gone, and the caller is about to move it.
@@ -212,16 +156,17 @@ void KillProcessByName(const std::string& imageName) {
 }
 
 bool KillInfectedProcess(const std::string& infectedFilePath) {
-    const std::string target = ComparablePath(infectedFilePath);
+    // Both sides as the system finally reaches them: a process may have
+    // been started through a short name, a relative path or a link.
+    const std::string target = ResolvedPath(infectedFilePath);
     if (target.empty()) return false;
     const ProcessSnapshot& snapshot = Snapshot();
     std::vector<std::string> paths;
     paths.reserve(snapshot.ExecutablePaths.size());
     for (const std::string& path : snapshot.ExecutablePaths)
-        paths.push_back(ComparablePath(path));
+        paths.push_back(path.empty() ? path : ResolvedPath(path));
     bool ended = false;
-    for (std::size_t i :
-         ProcessesRunningFile(snapshot.ImageNames, paths, target, SamePathAsWindows)) {
+    for (std::size_t i : ProcessesRunningFile(snapshot.ImageNames, paths, target)) {
         if (i < snapshot.ProcessIds.size() && EndIfStillRunning(snapshot.ProcessIds[i], target))
             ended = true;
     }

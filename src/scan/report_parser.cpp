@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "core/code_pages.h"
+#include "core/path_compare.h"
 #include "core/short_string.h"
 #include "core/utf8_text.h"
 #include "scan/report_paths.h"
@@ -181,9 +182,9 @@ void ReportParser::ParseDecodedLine(std::string_view line) {
 }
 
 void ReportParser::AddDetection(std::string_view path, std::string_view name) {
-    // The vault in the program's data folder holds infected copies on
-    // purpose; listing them would offer to remove what was removed. Any
-    // other folder, whatever its name, is the user's.
+    // The vault holds infected copies on purpose, and the database folder
+    // the signatures that describe them; listing them would offer to remove
+    // what was removed. Any other folder, whatever its name, is the user's.
     if (!ownFolders_.empty()) {
         const std::string comparable = ComparablePath(path);
         for (const std::string& own : ownFolders_) {

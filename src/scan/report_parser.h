@@ -64,8 +64,11 @@ public:
     // code page, in which clamscan.exe before 1.5 writes its report; 437
     // until set.
     void SetReportCodePage(unsigned codePage) { reportCodePage_ = codePage; }
-    // The program's own folders (its data folder with the vault): a
-    // detection inside one is no finding, it is a copy kept on purpose.
+    // The program's own folders (the vault and the database folder, as
+    // named and as finally reached): a detection inside one is no finding,
+    // it is a copy or a signature kept on purpose. Nothing else is: the
+    // rest of the data folder holds nothing infected of the program's, so a
+    // detection there is the user's.
     void SetOwnFolders(const std::vector<std::string>& folders);
 
     // Starts the per-scan state over. The targets are kept as given, even

@@ -4,14 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/utf8_text.h"
+#include "core/path_compare.h"
 
 namespace tolvar {
 
 namespace {
 
 constexpr std::string_view kLongPrefix = "\\\\?\\";
-constexpr std::string_view kLongNetworkPrefix = "\\\\?\\UNC\\";
 constexpr std::uint32_t kDirectory = 0x10;
 
 // How many bytes the character starting with this byte takes (1 for a
@@ -45,53 +44,7 @@ bool Matches(std::string_view pattern, std::string_view name) {
     return name.empty();
 }
 
-// The length of the path's root, which is never mended: "C:\",
-// "\\?\C:\", "\\srv\share\" or "\\?\UNC\srv\share\". 0 when the path has
-// no root it can be resolved from.
-std::size_t RootLength(std::string_view path) {
-    std::size_t start = 0;
-    if (path.substr(0, kLongNetworkPrefix.size()) == kLongNetworkPrefix) {
-        start = kLongNetworkPrefix.size();
-    } else if (path.substr(0, kLongPrefix.size()) == kLongPrefix) {
-        const std::string_view rest = path.substr(kLongPrefix.size());
-        return rest.size() >= 3 && rest[1] == ':' && rest[2] == '\\' ? kLongPrefix.size() + 3 : 0;
-    } else if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
-        return 3;
-    } else if (path.substr(0, 2) == "\\\\") {
-        start = 2;
-    } else {
-        return 0;
-    }
-    // A network root: the server and the share.
-    const std::size_t server = path.find('\\', start);
-    if (server == std::string_view::npos) return 0;
-    const std::size_t share = path.find('\\', server + 1);
-    return share == std::string_view::npos ? path.size() : share + 1;
-}
-
 }  // namespace
-
-std::string ComparablePath(std::string_view path) {
-    std::string plain;
-    if (path.substr(0, kLongNetworkPrefix.size()) == kLongNetworkPrefix) {
-        plain = "\\\\";
-        plain += path.substr(kLongNetworkPrefix.size());
-    } else if (path.substr(0, kLongPrefix.size()) == kLongPrefix) {
-        plain = path.substr(kLongPrefix.size());
-    } else {
-        plain = path;
-    }
-    while (plain.size() > 1 && plain.back() == '\\')
-        plain.pop_back();
-    return FoldCaseForPath(plain);
-}
-
-bool LiesInside(std::string_view comparablePath, std::string_view comparableFolder) {
-    if (comparableFolder.empty()) return false;
-    if (comparablePath.substr(0, comparableFolder.size()) != comparableFolder) return false;
-    return comparablePath.size() == comparableFolder.size() ||
-           comparablePath[comparableFolder.size()] == '\\' || comparableFolder.back() == '\\';
-}
 
 bool MatchesUnknownCharacters(std::string_view pattern, std::string_view name) {
     return Matches(pattern, name);

@@ -1,8 +1,7 @@
 #pragma once
 
-// The paths a scanner's report names, taken as paths: compared the way the
-// file system compares them, and mended where the scanner could not write
-// a character.
+// The paths a scanner's report names, mended where the scanner could not
+// write a character. They are compared as every path is (core/path_compare.h).
 
 #include <optional>
 #include <string>
@@ -11,15 +10,6 @@
 #include "scan/folder_lister.h"
 
 namespace tolvar {
-
-// A path in the form two paths are compared in: the "\\?\" of a long path
-// dropped ("\\?\UNC\srv\share" becomes "\\srv\share"), no closing
-// backslash, letters in lower case.
-std::string ComparablePath(std::string_view path);
-
-// True when path is the folder itself or lies anywhere below it. Both are
-// given in the form of ComparablePath.
-bool LiesInside(std::string_view comparablePath, std::string_view comparableFolder);
 
 // True when name matches pattern, in which each "?" stands for one
 // character. A scanner writing in a code page that lacks a character

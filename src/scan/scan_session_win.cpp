@@ -9,7 +9,9 @@
 #include "core/child_process_win.h"
 #include "core/code_pages.h"
 #include "core/folders.h"
+#include "core/named_file_win.h"
 #include "core/system_error_win.h"
+#include "core/trusted_files_win.h"
 #include "core/utf8_text.h"
 #include "framework/application_win.h"
 #include "history/scan_history.h"
@@ -55,17 +57,18 @@ std::string PathForCommandLine(const std::string& path) {
     return IsPlainAscii(candidate) ? candidate : path;
 }
 
-// The folder as the file system finally names it (links and junctions
-// resolved), which is how the scanner reports what lies in it; "" when it
-// cannot be opened.
-std::string FinalPathOf(const std::string& folder) {
-    const UniqueHandle handle(
-        CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle) return {};
-    char path[MAX_PATH * 4];
-    const DWORD n = GetFinalPathNameByHandleA(handle.get(), path, sizeof path, 0);
-    return n > 0 && n < sizeof path ? std::string(path, n) : std::string();
+// The program's own folders, whose detections are copies and signatures
+// kept on purpose: as named, and as the file system finally reaches them,
+// which is how the scanner reports what lies in them.
+std::vector<std::string> OwnFolders() {
+    const ProgramFolders& folders = Folders();
+    std::vector<std::string> own;
+    for (const std::string& folder :
+         {folders.DataFolder + kVaultFolderName, folders.DatabaseFolder}) {
+        own.push_back(folder);
+        own.push_back(ResolvedPath(folder));
+    }
+    return own;
 }
 
 std::string ErrorText(const std::exception_ptr& error) {
@@ -145,7 +148,7 @@ void ScanSession::BeginScan(std::vector<std::string> folders) {
     view_.ClearInfectionRows();
     const bool nothingToScan = folders.empty();
     parser_.BeginScan(std::move(folders));
-    parser_.SetOwnFolders({Folders().DataFolder, FinalPathOf(Folders().DataFolder)});
+    parser_.SetOwnFolders(OwnFolders());
     // The percentage label keeps its text until the parser has one.
     shown_ = Shown{};
     readFailure_.clear();
@@ -210,7 +213,10 @@ std::string ScanSession::WriteFileList() {
     if (!NeedsFileList(folders)) return {};
     fileList_ = Folders().DataFolder + "scan_folders.txt";
     const std::string text = FileListText(folders);
-    WriteFileAtomically(fileList_, std::vector<std::uint8_t>(text.begin(), text.end()));
+    // The elevated scanner scans what the list names: it is held as
+    // written until the scanner is done with it.
+    fileListHeld_ =
+        WriteTrustedFile(fileList_, std::vector<std::uint8_t>(text.begin(), text.end()));
     return PathForCommandLine(fileList_);
 }
 
@@ -218,6 +224,13 @@ void ScanSession::StartScanner() {
     const std::string scanner = ScannerFolder() + "clamscan.exe";
     if (!FileExists(scanner)) {
         FailScan(MissingScannerReason(ScannerFolder()));
+        return;
+    }
+    // The scanner runs with this program's rights and loads what the
+    // database folder holds.
+    const std::string untrusted = FolderTrustProblem(Folders().DatabaseFolder);
+    if (!untrusted.empty()) {
+        FailScan("The scan was not started: " + untrusted + ".");
         return;
     }
     const std::string& db = Folders().DatabaseFolder;
@@ -334,6 +347,7 @@ void ScanSession::CloseScannerHandles() {
     process_.reset();
     outputRead_.reset();
     inputWrite_.reset();
+    fileListHeld_.reset();
     if (!fileList_.empty()) {
         DeleteFileA(fileList_.c_str());
         fileList_.clear();

@@ -131,6 +131,7 @@ private:
     bool stopRequested_ = false;
     std::string pending_;
     std::string fileList_;
+    UniqueHandle fileListHeld_;  // the list, held for the scanner's run
     // Why the report could not be read, when its hand-over failed.
     std::string readFailure_;
     // Posted reports hold this weakly: one posted just before the session

@@ -4,13 +4,14 @@
 
 #include <vector>
 
-#include "core/atomic_file.h"
+#include "core/app_error.h"
 #include "core/child_process_win.h"
 #include "core/clock.h"
 #include "core/folders.h"
 #include "core/handles_win.h"
 #include "core/settings.h"
 #include "core/system_error_win.h"
+#include "core/trusted_files_win.h"
 #include "framework/application_win.h"
 #include "updates/cool_down_store.h"
 #include "updates/freshclam_config.h"
@@ -21,6 +22,7 @@ namespace tolvar {
 struct FreshclamJob::Run : UpdateRun {
     UniqueHandle process;
     UniqueHandle output;  // our end of the pipe its output goes to
+    UniqueHandle config;  // the configuration, held as written while it runs
     // Read on the worker; the UI thread reads it only inside the worker's
     // hand-over of the end, while the worker waits.
     FreshclamOutput said;
@@ -48,14 +50,22 @@ std::uint64_t SizeOf(const std::vector<std::string>& names, const std::string& f
     return total;
 }
 
-// Starts the updater with its output on a pipe; the process and our end of
-// the pipe, or the reason it could not start.
-std::string Launch(const std::string& executable, UniqueHandle& process, UniqueHandle& output) {
+// Starts the updater with its output on a pipe; the process, our end of
+// the pipe and the held configuration, or the reason it could not start.
+std::string Launch(const std::string& executable, UniqueHandle& process, UniqueHandle& output,
+                   UniqueHandle& held) {
     const ProgramFolders& folders = Folders();
     const std::string configFile = folders.DataFolder + "freshclam.conf";
     try {
+        // The updater runs with this program's rights, reads its
+        // configuration (whose OnUpdateExecute would run any command) and
+        // writes the databases the scanner loads: none of it may be open to
+        // others.
+        const std::string untrusted = DataFolderTrustProblem();
+        if (!untrusted.empty()) throw AppError(untrusted);
         const std::string config = FreshclamConfig(folders.DatabaseFolder, ProxyOf(Settings()));
-        WriteFileAtomically(configFile, std::vector<std::uint8_t>(config.begin(), config.end()));
+        held =
+            WriteTrustedFile(configFile, std::vector<std::uint8_t>(config.begin(), config.end()));
     } catch (const std::exception& e) {
         return std::string("Reason: ClamAV's updater could not be set up: ") + e.what();
     }
@@ -97,7 +107,7 @@ void FreshclamJob::Start() {
         listener_.DownloadFailed(CoolDownReason(*until));
         return;
     }
-    const std::string failure = Launch(executable(), run.process, run.output);
+    const std::string failure = Launch(executable(), run.process, run.output, run.config);
     if (!failure.empty()) {
         listener_.DownloadFailed(failure);
         return;

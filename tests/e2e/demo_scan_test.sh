@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The demo's whole flow with Debian's freshclam and clamscan behind their
 # bridges: from an empty database folder the program fetches ClamAV's signed
-# test databases through the updater from the local test mirror; then, as on
-# a PC's second day, the daily database is the daily.cld Debian's freshclam
-# patched (daily.cvd gone), and the program gives it to clamscan, whose
-# full scan of C: and D: with it finds the EICAR file and its copies (one named
+# test databases through the updater from the local test mirror (with its
+# configuration, the data folder and the database folder closed to others);
+# then, as on a PC's second day, the daily database is the daily.cld Debian's
+# freshclam patched (daily.cvd gone), and the program gives it to clamscan,
+# whose full scan of C: and D: with it finds the EICAR file and its copies (one named
 # in Latin, Cyrillic and CJK letters), the program records what clamscan
 # reported, removes them into the vault, and the copy with the many-script
 # name comes back from the vault byte for byte; and, in the default mode, a
@@ -40,6 +41,16 @@ for name in main bytecode; do
     fail "$name.cvd was not installed from the mirror"
 done
 [ "$(registry_int sysdata 788)" = 1 ] || fail "Total Updates is $(registry_int sysdata 788), not 1"
+
+# The updater ran with the program's rights: the configuration the program
+# wrote for it, the data folder and the database folder are closed to
+# others, as their access lists read back.
+folder_access="$repo_root/build/win/tests/folder_access.exe"
+windows_data='C:\users\'"$(id -un)"'\AppData\Roaming\Mirebrook'
+for item in "$windows_data" "$windows_data\db" "$windows_data\freshclam.conf"; do
+  list=$(wine "$folder_access" "$item" | tr -d '\r') || fail "the access list of $item cannot be read"
+  closed_to_others "$list" || fail "$item is open to others: $list"
+done
 
 # The scan had the daily database freshclam patched: clamscan was given
 # daily.cld (the bridge keeps its arguments), and no daily.cvd was there.

@@ -65,3 +65,33 @@ allowed = {'BA', 'SY', 'S-1-5-32-544', 'S-1-5-18', owner.group(1)}
 sys.exit(0 if all(e.split(';')[5] in allowed for e in entries) else 1)
 PY
 }
+
+# True when an access list in the system's text form lets no one but the
+# Administrators, SYSTEM and the owner change the object: others may at
+# most read it (Wine gives a file its "others" as an entry for everyone).
+closed_to_others() {
+  python3 - "$1" <<'PY'
+import re, sys
+text = sys.argv[1]
+owner = re.match(r'O:([^D]+)D:', text)
+entries = re.findall(r'\(([^)]*)\)', text)
+if not owner or not entries:
+    sys.exit(1)
+allowed = {'BA', 'SY', 'S-1-5-32-544', 'S-1-5-18', owner.group(1)}
+# The rights that change an object: write and append data, write extended
+# attributes and attributes, delete a child, delete, write the list or the
+# owner, generic write and all.
+changing = 0x2 | 0x4 | 0x10 | 0x40 | 0x100 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000
+reading = {'FR', 'FX', 'GR', 'GX', 'RC', 'LC', 'LO', 'RP', 'SW', 'CR'}
+def changes(rights):
+    if rights.lower().startswith('0x'):
+        return int(rights, 16) & changing != 0
+    codes = [rights[i:i + 2] for i in range(0, len(rights), 2)]
+    return any(code not in reading for code in codes)
+for entry in entries:
+    kind, _, rights, _, _, sid = entry.split(';')[:6]
+    if kind == 'A' and sid not in allowed and changes(rights):
+        sys.exit(1)
+sys.exit(0)
+PY
+}

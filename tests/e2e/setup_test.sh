@@ -3,11 +3,13 @@
 # Windows user meets them:
 # - a silent install puts the program, its skin and the uninstaller in the
 #   program files folder, a Start-menu shortcut, an uninstall entry with the
-#   program's own version, and the vault already closed to everyone but the
-#   Administrators and SYSTEM before the program first starts;
+#   program's own version, and the data folder with its database folder and
+#   the vault already closed to everyone but the Administrators and SYSTEM
+#   before the program first starts;
 # - the program starts from there and, without ClamAV, says where to get it;
 # - an install over an older one keeps the vault's records and copies, the
-#   scan history and the settings, and copies an installed ClamAV it finds;
+#   scan history and the settings, closes the data folder again where the
+#   older one left it open, and copies an installed ClamAV it finds;
 # - a silent uninstall removes the program and keeps all the data;
 # - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
 #   of the folder chosen with /D=;
@@ -81,20 +83,28 @@ echo "installed version $version; setup $(stat -c %s "$setup") bytes"
 size=$(uninstall_value EstimatedSize)
 [ -n "$size" ] && (( size > 0 )) || fail "EstimatedSize '$size'"
 
-# The data folders, and the vault with its own access list before the
-# program ever ran.
+# The data folders and the vault, each closed to others before the program
+# ever ran.
 [ -d "$data/db" ] || fail "the setup made no database folder"
 [ -d "$vault" ] || fail "the setup made no vault"
-vault_list=$(wine "$folder_access" 'C:\users\'"$(id -un)"'\AppData\Roaming\Mirebrook\virus_vault' |
-  tr -d '\r') || fail "the vault's access list cannot be read"
-db_list=$(wine "$folder_access" 'C:\users\'"$(id -un)"'\AppData\Roaming\Mirebrook\db' | tr -d '\r')
+windows_data='C:\users\'"$(id -un)"'\AppData\Roaming\Mirebrook'
+access_list() {
+  wine "$folder_access" "$1" | tr -d '\r'
+}
+vault_list=$(access_list "$windows_data\virus_vault") || fail "the vault's access list cannot be read"
+data_list=$(access_list "$windows_data") || fail "the data folder's access list cannot be read"
+db_list=$(access_list "$windows_data\db") || fail "the database folder's access list cannot be read"
+roaming_list=$(access_list 'C:\users\'"$(id -un)"'\AppData\Roaming')
 echo "vault: $vault_list"
+echo "data:  $data_list"
 echo "db:    $db_list"
 # Only the Administrators, SYSTEM and the owner are let in (Wine reports
-# the user it runs as as the owner of every file); the database folder
-# beside it, made as folders are, lets everyone read.
+# the user it runs as as the owner of every file); the application data
+# folder above them, made as folders are, lets everyone read.
 only_writers "$vault_list" || fail "the vault is open to others: $vault_list"
-! only_writers "$db_list" || fail "the check cannot tell an open folder: $db_list"
+only_writers "$data_list" || fail "the data folder is open to others: $data_list"
+only_writers "$db_list" || fail "the database folder is open to others: $db_list"
+! only_writers "$roaming_list" || fail "the check cannot tell an open folder: $roaming_list"
 
 # --- The program starts from the installed path and, with no ClamAV there,
 # says where to get it.
@@ -148,7 +158,15 @@ for f in clamscan.exe freshclam.exe libclamav.dll certs/clamav.crt; do
 done
 echo "not ClamAV's scanner" >"$installed_clamav/clamd.exe"
 
+# The older install left its data folder and database folder open to
+# everyone.
+chmod 0777 "$data" "$data/db"
+! closed_to_others "$(access_list "$windows_data")" || fail "the test could not open the data folder"
 run_setup "$setup" /S || fail "the upgrade ended with code $?"
+closed_to_others "$(access_list "$windows_data")" ||
+  fail "the upgrade left the data folder open: $(access_list "$windows_data")"
+closed_to_others "$(access_list "$windows_data\db")" ||
+  fail "the upgrade left the database folder open: $(access_list "$windows_data\db")"
 [ "$(uninstall_value DisplayVersion)" = "${version%.0}" ] || fail "the upgrade left version '$(uninstall_value DisplayVersion)'"
 cmp -s "$vault/records.gav" "$work/records.before" || fail "the upgrade changed the vault's records"
 [ "$(cat "$vault/0001kept.com")" = "a vaulted copy" ] || fail "the upgrade lost the vaulted copy"

@@ -1,4 +1,4 @@
-// Prints the owner and the access list of a folder as the system reports
+// Prints the owner and the access list of a file or folder as the system reports
 // them to programs, in the system's own text form ("O:<owner>D:<list>"), for
 // tests that look at the folders the setup made. Exit code 1 when the
 // system cannot tell.

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/folder_protection.h"
 #include "quarantine/restore_target.h"
-#include "quarantine/vault_protection.h"
 
 namespace tolvar {
 namespace {
@@ -78,11 +78,11 @@ TEST(VaultProtection, DenialsAndInheritOnlyGrantsGiveNothing) {
 // where the file system keeps owners (the user's own programs run without
 // administrator rights), and finding every vault open where it keeps none.
 TEST(VaultProtection, TheUserCountsAsAWriterOnlyWhereFilesKeepNoOwner) {
-    EXPECT_EQ(VaultWriters(kAdministratorsSid, kUser), kAdminsAndSystem);
-    EXPECT_EQ(VaultWriters(kUsers, kUser), kAdminsAndSystem);
-    EXPECT_EQ(VaultWriters("", ""), kAdminsAndSystem);
+    EXPECT_EQ(TrustedWriters(kAdministratorsSid, kUser), kAdminsAndSystem);
+    EXPECT_EQ(TrustedWriters(kUsers, kUser), kAdminsAndSystem);
+    EXPECT_EQ(TrustedWriters("", ""), kAdminsAndSystem);
     const std::vector<std::string> withUser{kAdministratorsSid, kLocalSystemSid, kUser};
-    EXPECT_EQ(VaultWriters(kUser, kUser), withUser);
+    EXPECT_EQ(TrustedWriters(kUser, kUser), withUser);
 
     // There only a grant to someone else tells a vault opened to others.
     SecurityView ownerless;

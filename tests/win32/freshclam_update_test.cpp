@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "access_lists.h"
 #include "core/atomic_file.h"
 #include "core/clock.h"
 #include "core/folders.h"
@@ -169,6 +170,47 @@ TEST_F(FreshclamUpdates, AFirstDownloadInstallsEveryDatabaseAndCountsIt) {
     // The scanner is given all three.
     EXPECT_EQ(ScanDatabaseFiles(Folders().DatabaseFolder),
               (std::vector<std::string>{db("main.cvd"), db("daily.cvd"), db("bytecode.cvd")}));
+}
+
+// Guards against ClamAV's updater, run with this program's rights, reading a
+// configuration that programs without them could write or swap (its
+// OnUpdateExecute runs any command): the program writes its own, closed to
+// others, and holds it as written while the updater runs, so that neither
+// a write nor a file put in its place gets in.
+TEST_F(FreshclamUpdates, TheConfigurationIsTheProgramsOwnAndHeldWhileTheUpdaterRuns) {
+    TOLVAR_NEEDS_UPDATER(mirror);
+    publish();
+    const std::string config = Folders().DataFolder + "freshclam.conf";
+    std::ofstream(config, std::ios::binary) << "OnUpdateExecute cmd /c echo planted\n";
+    ASSERT_TRUE(test::OpenToEveryone(config));
+    const std::string swap = Folders().DataFolder + "swap.conf";
+    bool tried = false;
+    bool written = false;
+    bool replaced = false;
+    run([&] {
+        if (!tried && form8.Downloading() &&
+            Content(config).find("DatabaseDirectory") != std::string::npos) {
+            tried = true;
+            const UniqueHandle writer(
+                CreateFileA(config.c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            written = static_cast<bool>(writer);
+            std::ofstream(swap, std::ios::binary) << "OnUpdateExecute cmd /c echo swapped\n";
+            replaced = MoveFileExA(swap.c_str(), config.c_str(), MOVEFILE_REPLACE_EXISTING);
+            DeleteFileA(swap.c_str());
+        }
+        return !form8.Downloading() && !form8.Timer1.enabled();
+    });
+    ASSERT_FALSE(notice.visible()) << reason();
+    EXPECT_TRUE(tried) << "the updater ended before the test could try";
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(replaced);
+    const std::string used = Content(config);
+    EXPECT_EQ(used.find("OnUpdateExecute"), std::string::npos) << used;
+    EXPECT_NE(used.find("DatabaseDirectory"), std::string::npos) << used;
+    EXPECT_TRUE(test::ClosedToOthers(config));
+    EXPECT_TRUE(test::ClosedToOthers(Folders().DatabaseFolder));
 }
 
 TEST_F(FreshclamUpdates, ANewerDatabaseWithoutItsPatchIsNoUpdate) {

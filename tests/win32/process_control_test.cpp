@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "core/handles_win.h"
+#include "core/path_compare.h"
 #include "scan/process_names.h"
 #include "scan/process_snapshot.h"
 
@@ -127,9 +128,9 @@ TEST_F(ProcessControl, KillInfectedProcessEndsOnlyTheProcessRunningThatFile) {
     EXPECT_EQ(FindProcess("victim.exe"), std::min(firstIndex, secondIndex));
     EXPECT_EQ(Snapshot().ImageNames[firstIndex], "victim.exe");
     EXPECT_EQ(Snapshot().ImageNames[secondIndex], "victim.exe");
-    EXPECT_TRUE(SameFullPath(Snapshot().ExecutablePaths[firstIndex], firstPath))
+    EXPECT_TRUE(SamePath(Snapshot().ExecutablePaths[firstIndex], firstPath))
         << Snapshot().ExecutablePaths[firstIndex];
-    EXPECT_TRUE(SameFullPath(Snapshot().ExecutablePaths[secondIndex], secondPath))
+    EXPECT_TRUE(SamePath(Snapshot().ExecutablePaths[secondIndex], secondPath))
         << Snapshot().ExecutablePaths[secondIndex];
 
     // A file of the same name that no process runs ends nothing.
@@ -241,7 +242,7 @@ TEST_F(ProcessControl, EachSnapshotReplacesTheLastWithListsThatAgree) {
     ASSERT_GE(self, 0);
     char ownPath[MAX_PATH * 2] = "";
     GetModuleFileNameA(nullptr, ownPath, sizeof ownPath);
-    EXPECT_TRUE(SameFullPath(Snapshot().ExecutablePaths[self], ownPath))
+    EXPECT_TRUE(SamePath(Snapshot().ExecutablePaths[self], ownPath))
         << Snapshot().ExecutablePaths[self];
     EXPECT_EQ(Snapshot().ImageNames[self], ImageNameFromExeFile(ownPath));
 

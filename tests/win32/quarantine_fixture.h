@@ -2,15 +2,11 @@
 
 // A scan that finds real files, an empty vault made the program's way, the
 // removal's and the restore's recording windows, and the tools the vault
-// tests need: the records as the disk holds them, an access list opened to
-// everyone, a folder link.
+// tests need: the records as the disk holds them, a folder link.
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "access_lists.h"
 #include "core/atomic_file.h"
 #include "core/registry_win.h"
 #include "core/settings.h"
@@ -40,25 +37,6 @@ inline std::unique_ptr<VaultTable> StoredVault() {
     RegistryKey("sysdata").ReadBinary(stored.MutableBytes().data(), SettingsRecord::kSize);
     table->SetCount(stored.VaultCount());
     return table;
-}
-
-// Gives path an access list that lets everyone change it (under Wine: the
-// file's "others" may write).
-inline bool OpenToEveryone(const std::string& path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:(A;OICI;FA;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &descriptor,
-            nullptr)) {
-        return false;
-    }
-    const LocalMemory held(descriptor);
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL list = nullptr;
-    GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted);
-    std::string name = path;
-    return SetNamedSecurityInfoA(name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                 nullptr, list, nullptr) == ERROR_SUCCESS;
 }
 
 // Under Wine: the Unix path of a Windows path, and a Unix program run to its

@@ -12,10 +12,10 @@
 #include <windows.h>
 
 #include "app/program_win.h"
+#include "core/folder_protection.h"
+#include "core/folder_protection_win.h"
 #include "core/registry_win.h"
 #include "framework/timer_win.h"
-#include "quarantine/vault_protection.h"
-#include "quarantine/vault_protection_win.h"
 #include "quarantine_fixture.h"
 #include "ui/splash_window_win.h"
 
@@ -25,21 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::Quarantine;
 
-constexpr const char* kEveryone = "S-1-1-0";
-
-// Whether an entry lets one of the broad groups (Everyone, Users,
-// Authenticated Users) change it.
-bool BroadGroupsMayChange(const SecurityView& view) {
-    for (const AccessEntry& entry : view.entries) {
-        const bool broad =
-            entry.sid == kEveryone || entry.sid == "S-1-5-32-545" || entry.sid == "S-1-5-11";
-        if (broad && entry.allows && !entry.inheritOnly && (entry.rights & kChangingRights)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 SecurityView VaultFolderSecurity() {
     const std::optional<SecurityView> view = FolderSecurity(VaultFolder());
     EXPECT_TRUE(view.has_value());
@@ -48,7 +33,7 @@ SecurityView VaultFolderSecurity() {
 
 // Who may write the vault as the program judges it here.
 std::vector<std::string> Writers(const SecurityView& view) {
-    return VaultWriters(view.owner, CurrentUserSid());
+    return TrustedWriters(view.owner, CurrentUserSid());
 }
 
 // Restarts the program's state, as a new start reads it.
@@ -62,17 +47,17 @@ protected:
 TEST_F(Restarts, TheVaultIsMadeForAdministratorsOnlyAndRepairedWhenFoundOpen) {
     SecurityView fresh = VaultFolderSecurity();
     EXPECT_FALSE(OthersCanChange(fresh, Writers(fresh)));
-    EXPECT_FALSE(BroadGroupsMayChange(fresh));
+    EXPECT_FALSE(test::BroadGroupsMayChange(fresh));
     EXPECT_EQ(VaultTrustProblem(), "");
 
     ASSERT_TRUE(test::OpenToEveryone(VaultFolder()));
     const SecurityView opened = VaultFolderSecurity();
-    ASSERT_TRUE(BroadGroupsMayChange(opened)) << "the test could not open the folder";
+    ASSERT_TRUE(test::BroadGroupsMayChange(opened)) << "the test could not open the folder";
     EXPECT_NE(VaultTrustProblem(), "");
 
     restart();
     const SecurityView repaired = VaultFolderSecurity();
-    EXPECT_FALSE(BroadGroupsMayChange(repaired));
+    EXPECT_FALSE(test::BroadGroupsMayChange(repaired));
     EXPECT_FALSE(OthersCanChange(repaired, Writers(repaired)));
     EXPECT_EQ(VaultTrustProblem(), "");
     EXPECT_EQ(VaultStartNotice(), "");

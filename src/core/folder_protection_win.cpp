@@ -1,4 +1,4 @@
-#include "quarantine/vault_protection_win.h"
+#include "core/folder_protection_win.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -13,9 +13,9 @@ namespace {
 
 // A protected list (nothing inherited from above): Administrators and
 // SYSTEM, full control, inherited by files and folders.
-constexpr const char* kVaultList = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+constexpr const char* kProtectedList = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 // The Administrators as owner.
-constexpr const char* kVaultOwner = "O:BA";
+constexpr const char* kProtectedOwner = "O:BA";
 
 std::string SidText(PSID sid) {
     if (!sid) return "";
@@ -58,8 +58,8 @@ LocalMemory Descriptor(const std::string& text) {
     return LocalMemory(descriptor);
 }
 
-LocalMemory VaultDescriptor() {
-    return Descriptor(std::string(kVaultOwner) + kVaultList);
+LocalMemory ProtectedDescriptor() {
+    return Descriptor(std::string(kProtectedOwner) + kProtectedList);
 }
 
 }  // namespace
@@ -87,35 +87,27 @@ std::optional<SecurityView> FolderSecurity(const std::string& folder) {
 }
 
 bool CreateProtectedFolder(const std::string& folder) {
-    const LocalMemory descriptor = VaultDescriptor();
+    const LocalMemory descriptor = ProtectedDescriptor();
     if (!descriptor) return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     if (CreateDirectoryA(folder.c_str(), &attributes)) return true;
     if (GetLastError() != ERROR_INVALID_OWNER) return false;
     // Without administrator rights the Administrators cannot be made the
     // owner; the list still keeps everyone else out.
-    const LocalMemory listOnly = Descriptor(kVaultList);
+    const LocalMemory listOnly = Descriptor(kProtectedList);
     if (!listOnly) return false;
     attributes.lpSecurityDescriptor = listOnly.get();
     return CreateDirectoryA(folder.c_str(), &attributes) != FALSE;
 }
 
 bool ProtectFolder(const std::string& folder) {
-    const LocalMemory descriptor = VaultDescriptor();
+    const LocalMemory descriptor = ProtectedDescriptor();
     if (!descriptor) return false;
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL list = nullptr;
-    PSID owner = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted) ||
-        !GetSecurityDescriptorOwner(descriptor.get(), &owner, &defaulted)) {
-        return false;
-    }
-    std::string path = folder;
-    return SetNamedSecurityInfoA(path.data(), SE_FILE_OBJECT,
-                                 OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
-                                     PROTECTED_DACL_SECURITY_INFORMATION,
-                                 owner, nullptr, list, nullptr) == ERROR_SUCCESS;
+    // Not SetNamedSecurityInfo: it would hand the new list down to what the
+    // folder holds, and a file that others could change until now would
+    // then look as safe as one this program wrote.
+    return SetFileSecurityA(folder.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                            descriptor.get()) != FALSE;
 }
 
 std::string CurrentUserSid() {

@@ -1,4 +1,4 @@
-#include "quarantine/vault_protection.h"
+#include "core/folder_protection.h"
 
 #include <algorithm>
 
@@ -23,8 +23,8 @@ bool OthersCanChange(const SecurityView& view, const std::vector<std::string>& w
     return false;
 }
 
-std::vector<std::string> VaultWriters(const std::string& ownerAfterProtecting,
-                                      const std::string& currentUser) {
+std::vector<std::string> TrustedWriters(const std::string& ownerAfterProtecting,
+                                        const std::string& currentUser) {
     std::vector<std::string> writers{kAdministratorsSid, kLocalSystemSid};
     if (!currentUser.empty() && ownerAfterProtecting == currentUser) writers.push_back(currentUser);
     return writers;

@@ -1,13 +1,13 @@
 #pragma once
 
-// The vault's access lists through the system's security functions.
+// The data folder's access lists through the system's security functions.
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
 
-#include "quarantine/vault_protection.h"
+#include "core/folder_protection.h"
 
 namespace tolvar {
 
@@ -21,8 +21,11 @@ std::optional<SecurityView> FolderSecurity(const std::string& folder);
 // own (nothing inherited from the folder above) that gives the
 // Administrators and SYSTEM full control, inherited by all it will hold.
 bool CreateProtectedFolder(const std::string& folder);
-// Gives an existing folder that owner and that access list; the files and
-// folders in it inherit the new list. True when the system took it.
+// Gives an existing folder that owner and that access list. What the folder
+// already holds keeps the list it has: a file that was open to others while
+// the folder was stays so, and is judged by its own list, never made to
+// look protected by its folder's repair. Files and folders made in it later
+// inherit the new list. True when the system took it.
 bool ProtectFolder(const std::string& folder);
 
 // The SID of the user this program runs as; "" when it cannot be told.

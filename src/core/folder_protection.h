@@ -1,9 +1,12 @@
 #pragma once
 
-// Who may change the vault. The program runs elevated and acts on what the
-// vault's records say, so the vault, its records and its copies must be
-// writable by administrators and the system alone: a record that any
-// program could edit would let it choose where an elevated restore writes.
+// Who may change the data folder. The program runs elevated and acts on what
+// it finds there: the vault's records say where a restore writes, the scan
+// dump what a removal takes, the updater's configuration what ClamAV's
+// updater runs, the database folder what the scanner loads. So the data
+// folder and all it holds must be writable by administrators and the system
+// alone: a file that any program could edit would let that program choose
+// what this one does with its rights.
 
 #include <cstdint>
 #include <string>
@@ -46,13 +49,13 @@ struct SecurityView {
 // it.
 bool OthersCanChange(const SecurityView& view, const std::vector<std::string>& writers);
 
-// Who may change the vault: the Administrators and SYSTEM. A file system
-// that keeps no owner of its own reports every file as owned by the user
-// the program runs as, whatever owner it was given (Wine on a Unix file
+// Who may change the data folder: the Administrators and SYSTEM. A file
+// system that keeps no owner of its own reports every file as owned by the
+// user the program runs as, whatever owner it was given (Wine on a Unix file
 // system does); there that user, ownerAfterProtecting, is let in too, and
-// only grants to anyone else tell a vault opened to others. currentUser is
+// only grants to anyone else tell a folder opened to others. currentUser is
 // the SID the program runs as.
-std::vector<std::string> VaultWriters(const std::string& ownerAfterProtecting,
-                                      const std::string& currentUser);
+std::vector<std::string> TrustedWriters(const std::string& ownerAfterProtecting,
+                                        const std::string& currentUser);
 
 }  // namespace tolvar
