@@ -147,6 +147,7 @@ TEST_F(DataFolder, ADataFolderReachedThroughALinkedFolderIsUsedAsItsOwn) {
         << Folders().FinalDataFolder;
     EXPECT_TRUE(fs::is_directory(path("real") + "\\Mirebrook\\virus_vault"));
     EXPECT_EQ(DataFolderTrustProblem(), "");
+    const test::MainDatabase database;
 
     scanFinding({"a.exe", "b.exe"});
     StartRemoval(scan, windows);

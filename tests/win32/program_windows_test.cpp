@@ -128,6 +128,8 @@ protected:
     Program program{splash};
     TForm1& form = program.mainForm();
     Skin& skin = form.skin();
+    // A scan starts its scanner only with a database to name.
+    test::MainDatabase database;
 };
 
 // Guards against two records of the lit command image that disagreed:
