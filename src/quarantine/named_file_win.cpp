@@ -3,18 +3,11 @@
 #include <vector>
 
 #include "core/system_error_win.h"
+#include "core/wide_text_win.h"
 
 namespace tolvar {
 
 namespace {
-
-std::wstring Wide(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(n > 0 ? static_cast<std::size_t>(n) : 1, L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), n);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
 
 std::string WithoutTrailingBackslash(std::string path) {
     // "C:\" keeps its backslash: "C:" alone means the drive's current folder.
@@ -55,8 +48,8 @@ std::string FinalPath(HANDLE handle) {
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
-    const std::wstring x = Wide(WithoutTrailingBackslash(a));
-    const std::wstring y = Wide(WithoutTrailingBackslash(b));
+    const std::wstring x = Utf8ToWide(WithoutTrailingBackslash(a));
+    const std::wstring y = Utf8ToWide(WithoutTrailingBackslash(b));
     return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
                                 static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "core/handles_win.h"
+#include "core/wide_text_win.h"
 #include "scan/process_names.h"
 
 namespace tolvar {
@@ -118,18 +119,8 @@ std::string ComparablePath(const std::string& path) {
 // the UTF-16 forms is the rule the system itself applies to file names.
 bool SamePathAsWindows(std::string_view a, std::string_view b) {
     if (a.empty() || b.empty()) return false;
-    auto wide = [](std::string_view text) {
-        std::wstring out;
-        const int length =
-            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        if (length <= 0) return out;
-        out.resize(static_cast<std::size_t>(length));
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                            length);
-        return out;
-    };
-    const std::wstring wa = wide(a);
-    const std::wstring wb = wide(b);
+    const std::wstring wa = Utf8ToWide(a);
+    const std::wstring wb = Utf8ToWide(b);
     if (wa.empty() || wb.empty()) return false;
     return CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
                                 static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
