@@ -3,7 +3,8 @@
 // or window: a good run counts, stores and installs; every failure, a cancel
 // and an error leave the live databases and the counts alone and delete
 // what was written; a 429 holds back the next run; a refused install keeps
-// the live file and is retried; a later run never waits for an old one; a
+// the live file, is retried and counts only once it is in; a later run
+// never waits for an old one; a
 // worker never outlives its job and no error of a run is dropped.
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@
 #include "test_mirror.h"
 #include "test_support.h"
 #include "updates/cool_down_store.h"
+#include "updates/database_files.h"
 #include "updates/download_job_win.h"
 
 namespace tolvar {
@@ -514,19 +516,49 @@ TEST_F(DownloadJobs, ARefusedInstallKeepsTheLiveFileAndIsRetriedUntilItSucceeds)
         ASSERT_TRUE(held);
         run(job);
         EXPECT_EQ(listener.events.back(), "install refused");
-        EXPECT_TRUE(listener.saw("succeeded"));
-        EXPECT_EQ(Settings().TotalUpdates(), 4) << "a good download counts even before it is in";
+        EXPECT_FALSE(listener.saw("succeeded"));
+        expectNothingCounted();
         EXPECT_EQ(Content(db("main.cvd")), kLive);
         EXPECT_EQ(Content(db("main2.cvd")), main) << "the checked file waits under its name";
         EXPECT_EQ(Content(db("daily.cvd")), daily) << "the file not held went in";
         EXPECT_FALSE(job.RetryInstall());
         EXPECT_FALSE(job.RetryInstall());
         EXPECT_EQ(Content(db("main.cvd")), kLive) << "a retry removed the held live file";
+        expectNothingCounted();
     }
     EXPECT_TRUE(job.RetryInstall());
     EXPECT_EQ(Content(db("main.cvd")), main);
+    EXPECT_EQ(listener.events.back(), "succeeded");
+    EXPECT_EQ(Settings().TotalUpdates(), 4);
+    EXPECT_EQ(Settings().LastUpdateSize(), static_cast<int>(main.size() + daily.size()));
+    EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial());
+    EXPECT_EQ(Stored().TotalUpdates(), 4) << "the count was not stored";
     expectNothingLeft();
     EXPECT_TRUE(job.RetryInstall()) << "nothing is left to retry";
+    EXPECT_EQ(Settings().TotalUpdates(), 4) << "counted twice";
+}
+
+// Guards against an update that never reached the scanner being counted:
+// the clean-up before a scan deletes a download that still waits for its
+// live file.
+TEST_F(DownloadJobs, AWaitingDownloadDeletedBeforeAScanIsNeverCounted) {
+    transport.set(Serve(test::Mirror::Database(7, 3000)));
+    DownloadJob job(transport, listener);
+    {
+        UniqueHandle held(CreateFileA(db("main.cvd").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        run(job);
+        ASSERT_EQ(listener.events.back(), "install refused");
+        RemoveStaleDownloads();
+    }
+    EXPECT_TRUE(job.RetryInstall());
+    EXPECT_EQ(listener.last().rfind("failed: Reason: the downloaded databases could not be put", 0),
+              0u)
+        << listener.last();
+    expectNothingCounted();
+    EXPECT_EQ(Content(db("main.cvd")), kLive);
+    expectNothingLeft();
 }
 
 TEST_F(DownloadJobs, ANewRunDropsAPendingRetrySoItNeverInstallsAnOlderFile) {
