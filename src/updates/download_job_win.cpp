@@ -135,6 +135,11 @@ void DownloadJob::Transfer(Thread& worker, Run& run) {
     try {
         worker.synchronize([&] {
             handedOver = true;
+            // Its job is gone: only what it wrote goes with it.
+            if (run.abandoned) {
+                run.DeleteFiles();
+                return;
+            }
             Finish(run, outcomes, fault);
         });
     } catch (...) {
