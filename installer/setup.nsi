@@ -30,8 +30,11 @@ ManifestDPIAware true
 ; The program's own key, kept in the registry's 32-bit view.
 !define SETTINGS_KEY "SOFTWARE\Mirebrook\AntiVirus"
 !define SCANNER_DIR "bin\snr\1\9"
-; The name a running copy of the program holds (app/single_instance_win.cpp).
+; The names a running copy of the program holds (app/single_instance_win.cpp):
+; a global one owned by the Administrators, and one in a private namespace
+; bounded by the Administrators.
 !define RUNNING_NAME "Global\Mirebrook.TolvarAntiVirus.Running"
+!define RUNNING_NAMESPACE "Mirebrook.TolvarAntiVirus"
 
 ; The version is the one in the program's own version resource; the name
 ; the build gave the setup must say the same.
@@ -76,6 +79,56 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (C) ${PUBLISHE
 ; the program is not running: a running copy holds its files open and
 ; rewrites its data from what it holds in memory.
 !macro START_CHECKS un
+; Sets $0 to 1 while a copy of the program runs, by the program's own rules:
+; its global name counts only when the Administrators or SYSTEM own it (any
+; program may take that name first), its name in the private namespace
+; always (only the Administrators can make that namespace).
+Function ${un}ProgramRuns
+  StrCpy $0 0
+  ; SYNCHRONIZE | READ_CONTROL
+  System::Call 'kernel32::OpenMutexW(i 0x00120000, i 0, w "${RUNNING_NAME}") p .r1'
+  ${If} $1 != 0
+    ; SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION
+    System::Call 'advapi32::GetSecurityInfo(p r1, i 6, i 1, *p .r2, p 0, p 0, p 0, *p .r3) i .r4'
+    ${If} $4 == 0
+      ; WinBuiltinAdministratorsSid, WinLocalSystemSid
+      System::Call 'advapi32::IsWellKnownSid(p r2, i 26) i .r5'
+      System::Call 'advapi32::IsWellKnownSid(p r2, i 22) i .r6'
+      ${If} $5 != 0
+      ${OrIf} $6 != 0
+        StrCpy $0 1
+      ${EndIf}
+      System::Call 'kernel32::LocalFree(p r3)'
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  ; Systems without private namespaces (Wine) have the global name only.
+  System::Call 'kernel32::CreateBoundaryDescriptorW(w "${RUNNING_NAMESPACE}", i 0) p .r1'
+  ${If} $1 != 0
+  ${AndIf} $1 != "error"
+    System::Alloc 68
+    Pop $2
+    System::Call 'advapi32::CreateWellKnownSid(i 26, p 0, p r2, *i 68) i .r3'
+    System::Call 'kernel32::AddSIDToBoundaryDescriptor(*p r1r1, p r2) i .r4'
+    ${If} $3 != 0
+    ${AndIf} $4 != 0
+    ${AndIf} $4 != "error"
+      System::Call 'kernel32::OpenPrivateNamespaceW(p r1, w "${RUNNING_NAMESPACE}") p .r5'
+      ${If} $5 != 0
+      ${AndIf} $5 != "error"
+        System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_NAMESPACE}\Running") p .r6'
+        ${If} $6 != 0
+          StrCpy $0 1
+          System::Call 'kernel32::CloseHandle(p r6)'
+        ${EndIf}
+        System::Call 'kernel32::ClosePrivateNamespace(p r5, i 0)'
+      ${EndIf}
+    ${EndIf}
+    System::Call 'kernel32::DeleteBoundaryDescriptor(p r1)'
+    System::Free $2
+  ${EndIf}
+FunctionEnd
+
 Function ${un}StartChecks
   SetRegView 64
   UserInfo::GetAccountType
@@ -86,11 +139,10 @@ Function ${un}StartChecks
     Quit
   ${EndIf}
   ${Do}
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${RUNNING_NAME}") p .r0'
+    Call ${un}ProgramRuns
     ${If} $0 == 0
       ${Break}
     ${EndIf}
-    System::Call 'kernel32::CloseHandle(p r0)'
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
       "${PRODUCT} is running. Close it, then press Retry." /SD IDCANCEL IDRETRY retry
     SetErrorLevel 5

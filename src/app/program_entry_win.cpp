@@ -13,7 +13,18 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // A second start only brings the running copy to the front.
     tolvar::SingleInstance single;
-    if (single.AnotherCopyRuns() && tolvar::LeaveToRunningCopy(single)) return 0;
+    if (single.AnotherCopyRuns()) {
+        switch (tolvar::LeaveToRunningCopy(single)) {
+            case tolvar::RunningCopy::BroughtForward:
+                return 0;
+            case tolvar::RunningCopy::NotAnswering:
+                MessageBoxA(nullptr, tolvar::NotAnsweringNotice().c_str(), "Tolvar Antivirus",
+                            MB_OK | MB_ICONWARNING);
+                return 1;
+            case tolvar::RunningCopy::Ended:
+                break;
+        }
+    }
     // COM for the shell's folder picker, for the whole run.
     const tolvar::ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};

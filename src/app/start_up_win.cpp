@@ -1,5 +1,8 @@
 #include "app/start_up.h"
 
+#include <cstdint>
+#include <optional>
+
 #include "core/app_error.h"
 #include "core/clock.h"
 #include "core/date_serial.h"
@@ -21,19 +24,26 @@ bool LoadProgramState(InfectionTable& scanTable) {
 
     FixFolders();
 
-    bool settingsRead = true;
+    // As a new process has it: what is not stored stays zero.
+    Settings() = SettingsRecord{};
     bool firstStart = false;
+    // The vault's count is taken from the settings record only when the
+    // record was read whole: a missing value (a registry cleaner, Windows
+    // set up again with the data folder kept) or a short one leaves the
+    // records file to tell.
+    std::optional<std::int32_t> storedVaultCount;
     try {
-        firstStart = !RegistryKey("sysdata").ReadBinary(Settings().MutableBytes().data(),
-                                                        SettingsRecord::kSize);
+        const std::optional<std::size_t> stored = RegistryKey("sysdata").ReadBinary(
+            Settings().MutableBytes().data(), SettingsRecord::kSize);
+        firstStart = !stored;
+        if (stored == SettingsRecord::kSize) storedVaultCount = Settings().StoredVaultCount();
     } catch (const AppError&) {
         // The zero defaults stand.
-        settingsRead = false;
     }
     LoadScanHistory(scanTable);
     // Makes the vault folder safe and reads its records; a records file it
     // cannot read or trust is kept, never overwritten.
-    LoadVault(settingsRead ? VaultCountFrom::Settings : VaultCountFrom::RecordsFile);
+    LoadVault(storedVaultCount);
 
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {

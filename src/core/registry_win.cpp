@@ -30,7 +30,7 @@ RegistryKey::RegistryKey(const std::string& subkey) : name_(subkey) {
     key_.reset(key);
 }
 
-bool RegistryKey::ReadBinary(std::uint8_t* record, std::size_t size) const {
+std::optional<std::size_t> RegistryKey::ReadBinary(std::uint8_t* record, std::size_t size) const {
     DWORD type = 0;
     DWORD length = 0;
     LONG status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type, nullptr, &length);
@@ -44,7 +44,8 @@ bool RegistryKey::ReadBinary(std::uint8_t* record, std::size_t size) const {
         data.resize(length);
     }
     ApplyBinaryValue(record, size, TypeOf(status, type), data.data(), data.size());
-    return status == ERROR_SUCCESS;
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return data.size();
 }
 
 std::string RegistryKey::ReadText() const {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/unique_resource.h"
@@ -28,8 +29,8 @@ public:
     // Reads the default value into the first bytes of a fixed record, by the
     // rules for binary values: missing leaves it, a shorter or equal binary
     // value replaces that many leading bytes, anything else is an error.
-    // True when a value was stored.
-    bool ReadBinary(std::uint8_t* record, std::size_t size) const;
+    // How many bytes were stored; none when the value is missing.
+    std::optional<std::size_t> ReadBinary(std::uint8_t* record, std::size_t size) const;
     // Missing reads as "", a value not of a string type is an error.
     std::string ReadText() const;
     void WriteBinary(const std::uint8_t* data, std::size_t size) const;

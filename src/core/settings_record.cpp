@@ -85,10 +85,10 @@ void SettingsRecord::SetFoundAction(FoundUpdateAction action) {
     bytes_[kFoundAction] = static_cast<std::uint8_t>(action);
 }
 
-std::int32_t SettingsRecord::VaultCount() const {
+std::int32_t SettingsRecord::StoredVaultCount() const {
     return ReadInt32(&bytes_[kVaultCount]);
 }
-void SettingsRecord::SetVaultCount(std::int32_t count) {
+void SettingsRecord::SetStoredVaultCount(std::int32_t count) {
     WriteInt32(&bytes_[kVaultCount], count);
 }
 

@@ -59,8 +59,11 @@ public:
     FoundUpdateAction FoundAction() const;
     void SetFoundAction(FoundUpdateAction action);
 
-    std::int32_t VaultCount() const;
-    void SetVaultCount(std::int32_t count);
+    // A copy of the vault's count (VaultTable::Count()) for earlier builds,
+    // and for the next start when the records file alone cannot tell: only
+    // the vault writes it, as its records file reaches the disk.
+    std::int32_t StoredVaultCount() const;
+    void SetStoredVaultCount(std::int32_t count);
     std::int32_t TotalUpdates() const;
     void SetTotalUpdates(std::int32_t count);
 

@@ -3,6 +3,8 @@
 // The vault of this run: its records in memory, their file
 // virus_vault\records.gav, and who may change them.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "quarantine/vault_table.h"
@@ -31,12 +33,11 @@ std::string VaultRecordsPath();
 // - a records file of the wrong length is read as far as it goes, and is set
 //   aside, renamed with the date, before a new one is first written;
 // - without a records file the vault is empty.
-// The count comes from the settings record, no larger than the whole
-// records the file holds; when the settings record could not be read, it is
-// the number of records at the file's start that name a copy (a zero count
-// would have the next write drop them all).
-enum class VaultCountFrom { Settings, RecordsFile };
-void LoadVault(VaultCountFrom countFrom = VaultCountFrom::Settings);
+// storedCount is the count the settings record holds, when it was read
+// whole; without it the records file alone tells which slots are records
+// (VaultTable::LoadFileImage), so a lost or short settings record never
+// empties the vault, nor has the next removal write over its first record.
+void LoadVault(std::optional<std::int32_t> storedCount);
 
 // Creates the vault folder, owned by the Administrators with an access list
 // of its own that lets only them and SYSTEM change it, when nothing is in
@@ -60,10 +61,11 @@ std::string VaultUnusableReason();
 // could be changed by others; "" when it can.
 std::string VaultTrustProblem();
 
-// Stores table as the vault's records: the records file, then VaultCount in
-// the settings record, each replaced whole in one step; only then is table
-// the vault in memory. Throws AppError, with the vault in memory and in the
-// settings record as before, when the vault is read-only or a write fails.
+// Stores table as the vault's records: the records file, then the copy of
+// its count in the settings record, each replaced whole in one step; only
+// then is table the vault in memory. Throws AppError, with the vault in
+// memory and in the settings record as before, when the vault is read-only
+// or a write fails.
 void CommitVault(const VaultTable& table);
 
 }  // namespace tolvar

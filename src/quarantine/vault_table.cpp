@@ -29,10 +29,6 @@ constexpr std::int32_t kSlotCount = static_cast<std::int32_t>(kVaultSlots);
 
 }  // namespace
 
-void VaultTable::SetCount(std::int32_t count) {
-    count_ = std::clamp(count, std::int32_t{0}, kSlotCount);
-}
-
 const InfectionRecord& VaultTable::Record(int k) const {
     if (k < 1 || k > count_) {
         throw std::out_of_range("vault record " + std::to_string(k) + " of " +
@@ -75,12 +71,6 @@ void VaultTable::Remove(int k) {
     slots_[static_cast<std::size_t>(count_)] = InfectionRecord{};
 }
 
-std::int32_t VaultTable::LeadingRecords() const {
-    const auto end = std::find_if(slots_.begin(), slots_.end(),
-                                  [](const InfectionRecord& r) { return r.VaultPath.empty(); });
-    return static_cast<std::int32_t>(end - slots_.begin());
-}
-
 std::vector<std::uint8_t> VaultTable::FileImage() const {
     std::vector<std::uint8_t> bytes(kVaultFileBytes, 0);
     for (std::size_t slot = 0; slot < kVaultSlots; ++slot)
@@ -88,7 +78,8 @@ std::vector<std::uint8_t> VaultTable::FileImage() const {
     return bytes;
 }
 
-void VaultTable::LoadFileImage(const std::uint8_t* data, std::size_t size) {
+void VaultTable::LoadFileImage(const std::uint8_t* data, std::size_t size,
+                               std::optional<std::int32_t> storedCount, const CopyExists& hasCopy) {
     const std::size_t available = data == nullptr ? 0 : std::min(size, kVaultFileBytes);
     for (std::size_t slot = 0; slot < kVaultSlots; ++slot) {
         const std::size_t start = slot * InfectionRecord::kSize;
@@ -103,6 +94,30 @@ void VaultTable::LoadFileImage(const std::uint8_t* data, std::size_t size) {
         std::copy(data + start, data + start + present, bytes.begin());
         slots_[slot] = AsStored(InfectionRecord::ReadFrom(bytes.data()));
     }
+
+    // The last slot that names a copy, of those the file holds whole: one
+    // cut by the file's end has lost part of its texts.
+    const auto whole = static_cast<std::int32_t>(available / InfectionRecord::kSize);
+    std::int32_t last = 0;
+    for (std::int32_t k = 1; k <= whole; ++k) {
+        if (!slots_[static_cast<std::size_t>(k - 1)].VaultPath.empty()) last = k;
+    }
+    count_ = last;
+    if (storedCount) {
+        count_ = std::clamp(*storedCount, std::int32_t{0}, last);
+        for (std::int32_t k = count_ + 1; k <= last; ++k) {
+            const InfectionRecord& record = slots_[static_cast<std::size_t>(k - 1)];
+            const auto named = [&](const InfectionRecord& r) {
+                return r.VaultPath == record.VaultPath;
+            };
+            if (record.VaultPath.empty() || !hasCopy || !hasCopy(record.VaultPath) ||
+                std::any_of(slots_.begin(), slots_.begin() + (k - 1), named)) {
+                continue;
+            }
+            count_ = k;
+        }
+    }
+    std::fill(slots_.begin() + count_, slots_.end(), InfectionRecord{});
 }
 
 std::string FileNamePart(std::string_view path) {

@@ -1,15 +1,17 @@
 #pragma once
 
 // The vault's records in memory: 1000 slots of InfectionRecord, numbered
-// from 1, record k in slot k - 1. Only records 1 to Count() are valid; the
-// slots after them hold leftovers or nothing. The records file
-// virus_vault\records.gav is all 1000 slots in order, with no header; the
-// count is not in it but in the settings record, so it comes and goes
-// through Count() and SetCount().
+// from 1, record k in slot k - 1. Records 1 to Count() are the vault; the
+// slots after them are always empty, so an append never lands on a record
+// and the records file, all 1000 slots in order with no header, holds the
+// records and nothing else. Count() is the vault's one count: the settings
+// record only keeps a copy of it for earlier builds and the next start.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +27,6 @@ static_assert(kVaultFileBytes == kVaultSlots * InfectionRecord::kSize);
 class VaultTable {
 public:
     std::int32_t Count() const { return count_; }
-    // Clamped to 0..1000: the value comes from a stored settings record that
-    // may be damaged, and every walk over the records trusts it.
-    void SetCount(std::int32_t count);
 
     // Record k, 1 to Count(); throws std::out_of_range for any other k.
     const InfectionRecord& Record(int k) const;
@@ -50,20 +49,28 @@ public:
     // after it move down one slot.
     void Remove(int k);
 
-    // How many slots from the first on hold a record that names a copy,
-    // whatever Count() says: the records a file written by this program
-    // holds (it leaves the slots after its records empty).
-    std::int32_t LeadingRecords() const;
-
     // The records file: exactly kVaultFileBytes, all 1000 slots in order.
     std::vector<std::uint8_t> FileImage() const;
 
-    // Fills every slot from a records file, reading no byte at or past size.
+    // Takes the records of a records file, reading no byte at or past size.
     // A short file is read as far as it goes: a record cut in the middle gets
     // zeros for its missing bytes, later slots become empty records. Bytes
     // past kVaultFileBytes are ignored. Every text is cut at its first NUL.
-    // Count() is left alone: the caller sets it from the settings record.
-    void LoadFileImage(const std::uint8_t* data, std::size_t size);
+    //
+    // Which slots are records: without storedCount (the settings record was
+    // missing or short), every slot up to the last one that names a copy
+    // (of those the file holds whole: a record cut by its end lost texts).
+    // With it, the records it counts, no further than that last slot, and
+    // past them every slot up to the last record whose copy hasCopy finds
+    // and that no earlier slot names: a count stored on another computer, or
+    // one whose write was lost after the records file's, must not have the
+    // next write drop a record with its copy. What lies past the records is
+    // a leftover (an earlier build's restore or withdrawn append left it)
+    // and is emptied.
+    using CopyExists = std::function<bool(const std::string& vaultPath)>;
+    void LoadFileImage(const std::uint8_t* data, std::size_t size,
+                       std::optional<std::int32_t> storedCount = std::nullopt,
+                       const CopyExists& hasCopy = nullptr);
 
 private:
     std::array<InfectionRecord, kVaultSlots> slots_{};

@@ -124,21 +124,21 @@ std::string MakeVaultFolder() {
     return NamedFolderProblem(folder);
 }
 
-void LoadVault(VaultCountFrom countFrom) {
+void LoadVault(std::optional<std::int32_t> storedCount) {
     State() = VaultState{};
     Vault().LoadFileImage(nullptr, 0);
-    Vault().SetCount(0);
 
     const FoundRecords found = ReadRecordsFile();
     SecureVaultFolder();
 
+    // The settings record keeps a copy of the count of the records file on
+    // the disk, for earlier builds and for the next start.
     if (!found.exists) {
-        // Nothing to list: a count without records would list empty rows.
-        Settings().SetVaultCount(0);
+        Settings().SetStoredVaultCount(0);
         return;
     }
     if (!found.unreadable.empty()) {
-        // The stored count stays as it is for when the file can be read.
+        // The records file stays as it is, and so does the copy of its count.
         State().readOnly = "its records file " + VaultRecordsPath() + " could not be read (" +
                            found.unreadable + ")";
         return;
@@ -157,18 +157,12 @@ void LoadVault(VaultCountFrom countFrom) {
             aside +
             ", the vaulted files stay in the vault folder, and the vault list starts "
             "empty.";
-        Settings().SetVaultCount(0);
+        Settings().SetStoredVaultCount(0);
         return;
     }
-    Vault().LoadFileImage(found.bytes.data(), found.bytes.size());
+    Vault().LoadFileImage(found.bytes.data(), found.bytes.size(), storedCount, &FileExists);
     State().setAsideOnWrite = found.bytes.size() != kVaultFileBytes;
-    const auto whole = static_cast<std::int32_t>(std::min(found.bytes.size(), kVaultFileBytes) /
-                                                 InfectionRecord::kSize);
-    const std::int32_t count =
-        countFrom == VaultCountFrom::Settings ? Settings().VaultCount() : Vault().LeadingRecords();
-    // A damaged stored count must never walk past the table or the file.
-    Vault().SetCount(std::min(count, whole));
-    Settings().SetVaultCount(Vault().Count());
+    Settings().SetStoredVaultCount(Vault().Count());
 }
 
 const std::string& VaultReadOnlyReason() {
@@ -219,13 +213,13 @@ void CommitVault(const VaultTable& table) {
     }
     State().setAsideOnWrite = false;
     WriteFileAtomically(VaultRecordsPath(), table.FileImage());
-    const std::int32_t stored = Settings().VaultCount();
-    Settings().SetVaultCount(table.Count());
+    const std::int32_t stored = Settings().StoredVaultCount();
+    Settings().SetStoredVaultCount(table.Count());
     try {
         SaveSettings();
     } catch (...) {
         // The stored count still goes with the old records.
-        Settings().SetVaultCount(stored);
+        Settings().SetStoredVaultCount(stored);
         try {
             WriteFileAtomically(VaultRecordsPath(), Vault().FileImage());
         } catch (const AppError&) {

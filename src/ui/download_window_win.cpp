@@ -14,6 +14,9 @@ constexpr int kGaugeHeight = 25;
 constexpr const char* kDownloading = "Virus Database updates are now downloading";
 constexpr const char* kInstalled = "The Updates have successfully been downloaded and installed.";
 constexpr const char* kUpToDate = "The Virus Database is already up to date.";
+constexpr const char* kWaiting =
+    "The Updates have been downloaded and will be installed as soon as the databases in use "
+    "are free.";
 
 }  // namespace
 
@@ -108,6 +111,7 @@ void TForm8::DatabaseUpToDate() {
 }
 
 void TForm8::InstallRefused() {
+    ShowOutcome(kWaiting);
     Timer2.setEnabled(true);
 }
 

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <utility>
+
+#include "core/atomic_file.h"
 #include "core/clock.h"
 #include "core/folders.h"
 #include "core/settings.h"
@@ -25,6 +28,9 @@ struct DownloadJob::Run : UpdateRun {
 
 namespace {
 
+constexpr const char* kNotInstalledReason =
+    "Reason: the downloaded databases could not be put in place of the ones in use.";
+
 std::string StepText(const DownloadPlan& plan, std::size_t index) {
     std::string text = "Downloading " + plan.files[index].name;
     if (plan.files.size() > 1) {
@@ -42,6 +48,7 @@ void DownloadJob::Start() {
     Run& run = runs_.Begin(std::make_unique<Run>());
     // The new run brings newer files than a refused install waits with.
     pending_.clear();
+    waitingUpdate_.reset();
     const std::string& folder = Folders().DatabaseFolder;
     run.plan = PlanDownload(Settings(), TodaySerial(), ConfiguredMirror(), folder);
     run.concluded = true;  // until its worker runs, nothing is left to cancel
@@ -72,14 +79,28 @@ bool DownloadJob::Running() const {
 }
 
 bool DownloadJob::RetryInstall() {
+    if (pending_.empty()) return true;
     for (auto it = pending_.begin(); it != pending_.end();) {
         if (InstallDatabase(it->pendingFile, it->liveFile)) {
+            it = pending_.erase(it);
+        } else if (!FileExists(it->pendingFile)) {
+            // Deleted before a scan: this update never reaches the scanner.
+            waitingUpdate_.reset();
             it = pending_.erase(it);
         } else {
             ++it;
         }
     }
-    return pending_.empty();
+    if (!pending_.empty()) return false;
+    const std::optional<std::uint64_t> update = std::exchange(waitingUpdate_, std::nullopt);
+    if (!update) {
+        listener_.DownloadFailed(kNotInstalledReason);
+        return true;
+    }
+    const std::exception_ptr saveError = CountInstalled(*update);
+    listener_.DownloadSucceeded();
+    if (saveError) std::rethrow_exception(saveError);
+    return true;
 }
 
 void DownloadJob::Transfer(Thread& worker, Run& run) {
@@ -114,6 +135,11 @@ void DownloadJob::Transfer(Thread& worker, Run& run) {
     try {
         worker.synchronize([&] {
             handedOver = true;
+            // Its job is gone: only what it wrote goes with it.
+            if (run.abandoned) {
+                run.DeleteFiles();
+                return;
+            }
             Finish(run, outcomes, fault);
         });
     } catch (...) {
@@ -172,34 +198,52 @@ void DownloadJob::Conclude(Run& run, const std::vector<TransferOutcome>& outcome
         return;
     }
     // The run's own work is done before the window hears of it, so that an
-    // error of the window can never leave an update counted but not stored
-    // or not put in place.
-    std::uint64_t installed = 0;
+    // error of the window can never leave an update in place but not
+    // counted. Only what is in place counts: a download that waits for its
+    // live file is not an update yet.
+    std::uint64_t bytes = 0;
     for (const TransferOutcome& outcome : outcomes)
-        installed += outcome.fileSize;
-    CountUpdate(Settings(), installed, TodaySerial());
-    std::exception_ptr saveError;
-    try {
-        SaveSettings();
-    } catch (...) {
-        // The update still goes in place; only its record did not reach the
-        // registry.
-        saveError = std::current_exception();
+        bytes += outcome.fileSize;
+    const bool whole = Install(run);
+    if (!pending_.empty()) {
+        if (whole) waitingUpdate_ = bytes;
+        listener_.InstallRefused();
+        return;
     }
-    Install(run);
+    if (!whole) {
+        listener_.DownloadFailed(kNotInstalledReason);
+        return;
+    }
+    const std::exception_ptr saveError = CountInstalled(bytes);
     listener_.DownloadSucceeded();
-    if (!pending_.empty()) listener_.InstallRefused();
     if (saveError) std::rethrow_exception(saveError);
 }
 
-void DownloadJob::Install(const Run& run) {
+bool DownloadJob::Install(const Run& run) {
+    bool whole = true;
     for (std::size_t i = 0; i < run.plan.files.size(); ++i) {
         const PlannedFile& file = run.plan.files[i];
         if (InstallDatabase(run.transferFiles[i], file.liveFile)) continue;
         // The live file is held: the checked download waits under its
         // pending name for the retry.
-        if (InstallDatabase(run.transferFiles[i], file.pendingFile)) pending_.push_back(file);
+        if (InstallDatabase(run.transferFiles[i], file.pendingFile)) {
+            pending_.push_back(file);
+        } else {
+            whole = false;
+            DeleteFileA(run.transferFiles[i].c_str());
+        }
     }
+    return whole;
+}
+
+std::exception_ptr DownloadJob::CountInstalled(std::uint64_t bytes) {
+    CountUpdate(Settings(), bytes, TodaySerial());
+    try {
+        SaveSettings();
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
 }
 
 }  // namespace tolvar

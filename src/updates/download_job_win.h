@@ -4,13 +4,18 @@
 // own (and where ClamAV's updater is missing): it fetches the full and the
 // daily database, or the daily one alone, each into a file of its own run,
 // checks what arrived (status, length, header, checksum), and only when
-// every file is good counts the update, stores the settings and puts the
-// new files in place of the live ones. A failed or cancelled run leaves the
-// live databases and the counts as they were and deletes what it wrote. Its
-// window hears of the run through DownloadListener only.
+// every file is good puts the new files in place of the live ones. The
+// update counts (and the settings are stored) once every file of it is in
+// place: a live file the system holds keeps its checked download waiting
+// for the retry, and the run counts when the retry has put the last one in.
+// A failed or cancelled run leaves the live databases and the counts as
+// they were and deletes what it wrote. Its window hears of the run through
+// DownloadListener only.
 
+#include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +45,9 @@ public:
     bool Running() const;
     // The retry of a refused install; true once nothing is left to retry.
     // It never deletes a live file: while the system refuses, the live
-    // database stays as it was.
+    // database stays as it was. Putting the last waiting file in counts the
+    // update; a waiting file that is gone (the clean-up before a scan
+    // deletes it) leaves the update uncounted.
     bool RetryInstall();
 
 private:
@@ -50,12 +57,21 @@ private:
                 const std::exception_ptr& fault);
     void Conclude(Run& run, const std::vector<TransferOutcome>& outcomes,
                   const std::exception_ptr& fault);
-    void Install(const Run& run);
+    // Puts the run's files in place; what the system refuses waits under
+    // its pending name. False when a file could neither go in nor wait.
+    bool Install(const Run& run);
+    // Counts an update of this many bytes as of today and stores it; what
+    // storing it threw, if anything (the update is in place and counted in
+    // memory all the same, and the window hears of it first).
+    std::exception_ptr CountInstalled(std::uint64_t bytes);
 
     DatabaseTransport& transport_;
     DownloadListener& listener_;
     // Checked downloads under their pending names, waiting for the live file.
     std::vector<PlannedFile> pending_;
+    // The size of the update that waits for them, to count once they are
+    // in; none when a file of it was lost.
+    std::optional<std::uint64_t> waitingUpdate_;
     // Last, so it goes first: the workers are joined while all they use is
     // still there.
     UpdateRuns runs_;

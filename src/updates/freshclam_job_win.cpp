@@ -154,7 +154,10 @@ void FreshclamJob::Follow(Thread& worker, Run& run) {
     WaitForSingleObject(run.process.get(), INFINITE);
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(run.process.get(), &exitCode)) exitCode = 2;
-    worker.synchronize([&] { Finish(run, exitCode); });
+    worker.synchronize([&] {
+        // Its job is gone, and there is nothing to tell.
+        if (!run.abandoned) Finish(run, exitCode);
+    });
 }
 
 void FreshclamJob::Finish(Run& run, unsigned long exitCode) {

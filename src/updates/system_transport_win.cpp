@@ -6,15 +6,24 @@
 
 namespace tolvar {
 
-const UrlmonLibrary& SystemTransport::Urlmon() {
-    std::call_once(urlmonOnce_, [this] { urlmon_.emplace(); });
-    return *urlmon_;
+namespace {
+
+// Loaded by the first transfer that needs them, not at start-up, and kept
+// for the process's life: the libraries stay mapped anyway (see
+// UrlmonLibrary), a run that never downloads never loads them, and a
+// transfer left behind at the end (update_runs_win.h) still calls them
+// after the transport is gone.
+const UrlmonLibrary& Urlmon() {
+    static const UrlmonLibrary library;
+    return library;
 }
 
-const WininetLibrary& SystemTransport::Wininet() {
-    std::call_once(wininetOnce_, [this] { wininet_.emplace(); });
-    return *wininet_;
+const WininetLibrary& Wininet() {
+    static const WininetLibrary library;
+    return library;
 }
+
+}  // namespace
 
 TransferOutcome SystemTransport::Fetch(const std::string& url, const std::string& file,
                                        const ProxySettings& proxy, const ProgressFn& progress) {

@@ -23,8 +23,19 @@ UpdateRuns::~UpdateRuns() {
     if (current_) retired_.push_back(std::move(current_));
     for (const auto& run : retired_)
         run->Cancel();
-    for (const auto& run : retired_)
+    const ULONGLONG giveUp = GetTickCount64() + kWindDownMs;
+    for (auto& run : retired_) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now < giveUp ? static_cast<DWORD>(giveUp - now) : 0;
+        if (run->worker && !run->worker->waitFor(left)) {
+            run->abandoned = true;
+            // Deliberately never freed: the worker still runs on it, and
+            // ends with the process.
+            static_cast<void>(run.release());
+            continue;
+        }
         Join(*run);
+    }
 }
 
 void UpdateRuns::Adopt(std::unique_ptr<UpdateRun> run) {

@@ -4,8 +4,11 @@
 // still winding down (a transfer stuck in the system's library, an updater
 // being ended). A new run never waits for an old one: each run writes only
 // files of its own and, once cancelled, tells its window nothing more, so
-// the two cannot meet. Ended workers are joined at the next start, and all
-// of them before their owner goes.
+// the two cannot meet. Ended workers are joined at the next start, and
+// before their owner goes; one that has not ended a few seconds after its
+// cancel (a transfer stuck in the system's network layer, on a server that
+// took the connection and never answers) is left behind, so that the
+// program ends whatever a transfer does.
 
 #include <atomic>
 #include <memory>
@@ -23,15 +26,23 @@ struct UpdateRun {
     std::atomic<bool> cancelled{false};
     // Its end has been taken on the UI thread; a cancel is too late then.
     bool concluded = false;
+    // Left behind by its owner, which is gone: the run and its worker are
+    // kept for the rest of the process, and the worker's last hand-over may
+    // touch nothing but the run (set on the UI thread, as the hand-over
+    // runs there).
+    bool abandoned = false;
     std::unique_ptr<Thread> worker;
 };
 
 class UpdateRuns {
 public:
     UpdateRuns() = default;
-    // Cancels every run and waits for its worker: no worker outlives the
-    // job that owns it, nor reports to a window that may be gone.
+    // Cancels every run and waits for its worker, at most kWindDownMs in
+    // all: no worker reports to a window that may be gone, and one that
+    // has not ended by then is abandoned (it writes only files of its run,
+    // never the vault nor the records).
     ~UpdateRuns();
+    static constexpr unsigned long kWindDownMs = 5000;
     UpdateRuns(const UpdateRuns&) = delete;
     UpdateRuns& operator=(const UpdateRuns&) = delete;
 

@@ -6,22 +6,9 @@
 #include <string>
 
 #include "core/system_library_win.h"
+#include "core/wide_text_win.h"
 
 namespace tolvar {
-
-namespace {
-
-std::string Narrow(LPCWSTR text) {
-    if (!text) return "";
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return "";
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), n, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(n - 1));
-    return out;
-}
-
-}  // namespace
 
 TransferCallback::TransferCallback(const ProgressFn& progress) : progress_(progress) {}
 
@@ -113,7 +100,7 @@ HRESULT STDMETHODCALLTYPE TransferCallback::OnResponse(DWORD status, LPCWSTR hea
     if (error) return E_ABORT;
     outcome.httpStatus = static_cast<int>(status);
     try {
-        const std::string text = Narrow(headers);
+        const std::string text = headers ? WideToUtf8(headers) : std::string();
         outcome.retryAfter = HeaderValue(text, "Retry-After");
         // The length as the mirror announced it. The progress reports are
         // no witness: without a Content-Length the library reports what has

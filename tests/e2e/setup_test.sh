@@ -14,9 +14,13 @@
 # - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
 #   of the folder chosen with /D=;
 # - an uninstall answered "do not keep" removes the data too.
+# - a program without administrator rights that took the program's name
+#   first keeps neither the upgrade nor the upgraded program from starting.
 # Usage: setup_test.sh REPO_ROOT WORK_DIR ARTIFACT_DIR SETUP CLAMAV_SETUP CLAMAV_DIR FOLDER_ACCESS
+#        NAME_HOLDER
 # (CLAMAV_SETUP was built with the stand-in ClamAV folder CLAMAV_DIR;
-# FOLDER_ACCESS is the test tool that prints a folder's access list)
+# FOLDER_ACCESS is the test tool that prints a folder's access list,
+# NAME_HOLDER the one that holds a name as such a program can)
 set -euo pipefail
 repo_root=$1
 work=$2
@@ -25,13 +29,16 @@ setup=$4
 clamav_setup=$5
 clamav_dir=$6
 folder_access=$7
+name_holder=$8
 source "$repo_root/tests/e2e/lib.sh"
 source "$repo_root/tests/e2e/setup_lib.sh"
 source "$repo_root/scripts/wine-session.sh"
 own_prefix=""
 uninstaller_pid=""
+holder_pid=""
 cleanup() {
   stop_program
+  [ -n "$holder_pid" ] && kill -- "-$holder_pid" 2>/dev/null || true
   [ -n "$uninstaller_pid" ] && kill -- "-$uninstaller_pid" 2>/dev/null || true
   [ -n "$own_prefix" ] && WINEPREFIX="$own_prefix" wineserver -k 2>/dev/null || true
 }
@@ -157,6 +164,16 @@ for f in clamscan.exe freshclam.exe libclamav.dll certs/clamav.crt; do
   echo "installed ClamAV's $f" >"$installed_clamav/$f"
 done
 echo "not ClamAV's scanner" >"$installed_clamav/clamd.exe"
+# A stranger holds the program's global name, with an access list that lets
+# nobody in: it is not a running copy of the program.
+setsid wine "$name_holder" deny 'Global\Mirebrook.TolvarAntiVirus.Running' \
+  >"$work/name_holder.out" 2>&1 </dev/null &
+holder_pid=$!
+for _ in $(seq 100); do
+  grep -q held "$work/name_holder.out" 2>/dev/null && break
+  sleep 0.2
+done
+grep -q held "$work/name_holder.out" || fail "the stranger could not take the program's name"
 
 # The older install left its data folder and database folder open to
 # everyone.
@@ -183,6 +200,9 @@ wait_for_main_window 60 >/dev/null || fail "the upgraded program's main window d
 sleep 2
 ! wait_for_window "^ClamAV Needed\$" 1 >/dev/null || fail "the program asks for ClamAV, which is in place"
 stop_program
+kill -- "-$holder_pid" 2>/dev/null || true
+wait "$holder_pid" 2>/dev/null || true
+holder_pid=""
 cmp -s "$vault/records.gav" "$work/records.before" || fail "the upgraded program changed the vault's records"
 rm -rf "$installed_clamav"
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -101,39 +102,60 @@ private:
     std::size_t at_ = 0;
 };
 
+// Every slot as the table's file image holds it.
+InfectionRecord SlotOf(const std::vector<std::uint8_t>& image, std::size_t slot) {
+    return InfectionRecord::ReadFrom(image.data() + slot * InfectionRecord::kSize);
+}
+
 void CheckVaultFile(const std::uint8_t* data, std::size_t size) {
     auto table = std::make_unique<VaultTable>();
-    const std::int32_t stored = size >= 4 ? Input(data, size).Int32() : static_cast<int>(size);
-    table->SetCount(stored);
+    Input in(data, size);
+    const std::int32_t stored = in.Int32();
+    const bool withCount = in.Byte() % 2 == 0;
+    // Some copies are there, by a rule of the input's.
+    const std::uint8_t seed = in.Byte();
+    const auto hasCopy = [seed](const std::string& path) { return (path.size() + seed) % 3 != 0; };
+    table->LoadFileImage(data, size, withCount ? std::optional<std::int32_t>(stored) : std::nullopt,
+                         hasCopy);
     const std::int32_t count = table->Count();
     Require(count >= 0 && count <= 1000, "count outside the table");
-    Require(count == std::clamp(stored, 0, 1000), "count not clamped to the table");
 
-    table->LoadFileImage(data, size);
-    Require(table->Count() == count, "loading the file changed the count");
-
-    table->SetCount(static_cast<std::int32_t>(tolvar::kVaultSlots));
     const std::size_t available = std::min(size, tolvar::kVaultFileBytes);
-    for (std::size_t slot = 0; slot < tolvar::kVaultSlots; ++slot) {
-        const InfectionRecord& r = table->Record(static_cast<int>(slot + 1));
-        Require(WithinFields(r), "vault text longer than its field or not UTF-8");
-        Require(!HasNul(r), "NUL inside a vault text");
-        const std::size_t start = slot * InfectionRecord::kSize;
-        if (start + InfectionRecord::kSize <= available) {
-            const InfectionRecord read = InfectionRecord::ReadFrom(data + start);
-            Require(r == Kept(read), "whole vault record not read as stored");
-        } else if (start >= available) {
-            Require(r == InfectionRecord{}, "slot past the file's end not empty");
-        }
+    const auto wholeSlots = static_cast<std::int32_t>(available / InfectionRecord::kSize);
+    // The last whole slot that names a copy, read here from the bytes.
+    std::int32_t last = 0;
+    for (std::int32_t k = 1; k <= wholeSlots; ++k) {
+        const InfectionRecord read =
+            InfectionRecord::ReadFrom(data + (k - 1) * InfectionRecord::kSize);
+        if (!Kept(read).VaultPath.empty()) last = k;
+    }
+    Require(count <= last, "a count past the file's last record");
+    if (!withCount) Require(count == last, "a record of the file left out without a count");
+    if (withCount) {
+        Require(count >= std::clamp(stored, 0, last), "a stored count's record left out");
     }
 
     const std::vector<std::uint8_t> image = table->FileImage();
     Require(image.size() == tolvar::kVaultFileBytes, "records file not 563000 bytes");
+    for (std::size_t slot = 0; slot < tolvar::kVaultSlots; ++slot) {
+        const InfectionRecord r = SlotOf(image, slot);
+        if (static_cast<std::int32_t>(slot) >= count) {
+            Require(r == InfectionRecord{}, "slot past the records not empty");
+            continue;
+        }
+        Require(r == table->Record(static_cast<int>(slot + 1)), "record and image disagree");
+        Require(WithinFields(r), "vault text longer than its field or not UTF-8");
+        Require(!HasNul(r), "NUL inside a vault text");
+        const InfectionRecord read =
+            InfectionRecord::ReadFrom(data + slot * InfectionRecord::kSize);
+        Require(r == Kept(read), "whole vault record not read as stored");
+    }
+
     auto again = std::make_unique<VaultTable>();
     again->LoadFileImage(image.data(), image.size());
-    again->SetCount(table->Count());
-    for (int k = 1; k <= table->Count(); ++k)
+    for (int k = 1; k <= again->Count(); ++k)
         Require(again->Record(k) == table->Record(k), "record changes when read back");
+    Require(again->Count() <= count, "records appear when read back");
 }
 
 // Random edits of the table beside a list doing the same.
@@ -187,9 +209,9 @@ void CheckVaultEdits(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < model.size(); ++i)
         Require(table->Record(static_cast<int>(i + 1)) == model[i], "record disagrees");
     // Slots past the count stay empty, so a damaged count brings back nothing.
-    table->SetCount(1000);
-    for (int k = static_cast<int>(model.size()) + 1; k <= 1000; ++k)
-        Require(table->Record(k) == InfectionRecord{}, "leftover past the count");
+    const std::vector<std::uint8_t> image = table->FileImage();
+    for (std::size_t slot = model.size(); slot < tolvar::kVaultSlots; ++slot)
+        Require(SlotOf(image, slot) == InfectionRecord{}, "leftover past the count");
 }
 
 void CheckScanDump(const std::uint8_t* data, std::size_t size) {

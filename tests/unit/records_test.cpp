@@ -47,7 +47,7 @@ TEST(SettingsRecordLayout, FieldsLandAtTheirOffsetsLittleEndian) {
     s.SetIntervalDays(100);
     s.SetCheckSchedule(UpdateSchedule::IntervalsOf);
     s.SetFoundAction(FoundUpdateAction::DownloadAutomatically);
-    s.SetVaultCount(0x01020304);
+    s.SetStoredVaultCount(0x01020304);
     s.SetTotalUpdates(-2);
     s.SetLastUpdateDate(46263.0);
     s.SetLastUpdateSize(0x00ABCDEF);
@@ -75,7 +75,7 @@ TEST(SettingsRecordLayout, FieldsLandAtTheirOffsetsLittleEndian) {
     EXPECT_EQ(restored.IntervalDays(), 100);
     EXPECT_EQ(restored.CheckSchedule(), UpdateSchedule::IntervalsOf);
     EXPECT_EQ(restored.FoundAction(), FoundUpdateAction::DownloadAutomatically);
-    EXPECT_EQ(restored.VaultCount(), 0x01020304);
+    EXPECT_EQ(restored.StoredVaultCount(), 0x01020304);
     EXPECT_EQ(restored.TotalUpdates(), -2);
     EXPECT_EQ(restored.LastUpdateDate(), 46263.0);
     EXPECT_EQ(restored.LastUpdateSize(), 0x00ABCDEF);
@@ -308,7 +308,7 @@ TEST(StaleUpdateReset, BoundaryAndFirstStart) {
     EXPECT_TRUE(NeedsStaleUpdateReset(today, std::nan("")));
 
     SettingsRecord first;  // nothing stored yet
-    first.SetVaultCount(4);
+    first.SetStoredVaultCount(4);
     ASSERT_TRUE(NeedsStaleUpdateReset(today, first.LastUpdateDate()));
     first.SetCheckSchedule(UpdateSchedule::NeverCheck);
     first.SetTotalUpdates(12);
@@ -318,7 +318,7 @@ TEST(StaleUpdateReset, BoundaryAndFirstStart) {
     EXPECT_EQ(first.LastUpdateDate(), today - 100.0);
     EXPECT_EQ(first.TotalUpdates(), 0);
     EXPECT_EQ(first.LastUpdateSize(), 0);
-    EXPECT_EQ(first.VaultCount(), 4);
+    EXPECT_EQ(first.StoredVaultCount(), 4);
     EXPECT_FALSE(NeedsStaleUpdateReset(today, first.LastUpdateDate()));
 }
 

@@ -47,14 +47,24 @@ bool WithinFields(const InfectionRecord& r) {
            r.VirusName.size() <= InfectionRecord::kVirusNameCapacity;
 }
 
-// Reads every slot back, whatever the count says.
+// Every slot as the records file holds it, whatever the count says.
 std::vector<InfectionRecord> AllSlots(const VaultTable& table) {
-    VaultTable copy = table;
-    copy.SetCount(static_cast<std::int32_t>(kVaultSlots));
+    const Bytes image = table.FileImage();
     std::vector<InfectionRecord> slots;
-    for (int k = 1; k <= copy.Count(); ++k)
-        slots.push_back(copy.Record(k));
+    for (std::size_t slot = 0; slot < kVaultSlots; ++slot)
+        slots.push_back(InfectionRecord::ReadFrom(image.data() + slot * InfectionRecord::kSize));
     return slots;
+}
+
+// Whether the copy a record names is in the vault, for the records a test
+// says are there.
+VaultTable::CopyExists CopiesOf(std::set<int> numbers) {
+    return [numbers](const std::string& vaultPath) {
+        for (int n : numbers) {
+            if (vaultPath == Numbered(n).VaultPath) return true;
+        }
+        return false;
+    };
 }
 
 // Guards against a restore leaving a gap, shifting the wrong records, or
@@ -152,7 +162,7 @@ TEST(VaultAppend, TextsAreKeptAsTheFileKeepsThem) {
     const Bytes image = table.FileImage();
     VaultTable reloaded;
     reloaded.LoadFileImage(image.data(), image.size());
-    reloaded.SetCount(table.Count());
+    EXPECT_EQ(reloaded.Count(), 2);
     EXPECT_EQ(AllSlots(reloaded), AllSlots(table));
 }
 
@@ -170,38 +180,81 @@ TEST(VaultAppend, WithdrawTakesBackOnlyTheLastRecord) {
 }
 
 // Guards against a damaged count in the settings record making every walk
-// over the records run past the table or treat a negative count as huge.
-TEST(VaultCount, ClampedToTheTable) {
-    VaultTable table;
-    table.SetCount(-5);
-    EXPECT_EQ(table.Count(), 0);
-    table.SetCount(5000);
-    EXPECT_EQ(table.Count(), 1000);
-    table.SetCount(std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(table.Count(), 0);
-    table.SetCount(std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(table.Count(), 1000);
-    EXPECT_FALSE(table.IsInVault("anything"));
-    EXPECT_NO_THROW((void)table.Record(1000));
-    table.SetCount(7);
-    EXPECT_EQ(table.Count(), 7);
+// over the records run past the table or treat a negative count as huge,
+// and against a count larger than the file's records listing empty rows.
+TEST(VaultCount, AStoredCountIsHeldToTheRecordsTheFileHolds) {
+    const Bytes image = TableOf(3)->FileImage();
+    auto table = std::make_unique<VaultTable>();
+    for (const auto& [stored, expected] : std::vector<std::pair<std::int32_t, std::int32_t>>{
+             {-5, 0},
+             {5000, 3},
+             {std::numeric_limits<std::int32_t>::min(), 0},
+             {std::numeric_limits<std::int32_t>::max(), 3},
+             {3, 3}}) {
+        table->LoadFileImage(image.data(), image.size(), stored);
+        EXPECT_EQ(table->Count(), expected) << stored;
+    }
+    EXPECT_THROW((void)table->Record(4), std::out_of_range);
 }
 
-// Guards against a lost count (an unreadable settings record) emptying the
-// vault, whose next write would then drop every record: the records a file
-// holds are the ones from its start that name a copy.
-TEST(VaultCount, RecordsAtTheFilesStartWhenTheCountIsLost) {
+// Guards against leftovers past a stored count (an earlier build's restore
+// leaves a copy of its last record there) coming back as records, or being
+// overwritten in place by the next append while the file still has them.
+TEST(VaultCount, SlotsPastAStoredCountAreEmptiedUnlessTheyHoldACopy) {
     auto table = TableOf(3);
-    EXPECT_EQ(table->LeadingRecords(), 3);
+    const Bytes image = table->FileImage();
+    table->LoadFileImage(image.data(), image.size(), 2, CopiesOf({1, 2}));
+    EXPECT_EQ(table->Count(), 2);
+    EXPECT_FALSE(table->IsInVault(Numbered(3).FilePath));
+    EXPECT_EQ(AllSlots(*table)[2], InfectionRecord{});
+    ASSERT_TRUE(table->Append(Numbered(4)));
+    EXPECT_EQ(table->Record(3), Numbered(4));
+}
+
+// Guards against a settings record that is not this records file's (stored
+// on another computer whose profile roams, or its write lost to a crash after
+// the records file's): a record past its count whose copy is in the vault
+// stays a record, while one without a copy, or naming a copy an earlier
+// record names, is a leftover.
+TEST(VaultCount, RecordsPastAStaleCountWhoseCopiesAreThereStay) {
+    auto table = TableOf(4);
+    Bytes image = table->FileImage();
+    table->LoadFileImage(image.data(), image.size(), 1, CopiesOf({1, 2, 3}));
+    EXPECT_EQ(table->Count(), 3);
+    EXPECT_EQ(table->Record(3), Numbered(3));
+    EXPECT_EQ(AllSlots(*table)[3], InfectionRecord{});
+
+    // Slot 3 holds a second copy of record 1, as an old restore leaves it.
+    Numbered(1).WriteTo(image.data() + 2 * InfectionRecord::kSize);
+    table->LoadFileImage(image.data(), image.size(), 2, CopiesOf({1, 2, 3, 4}));
+    EXPECT_EQ(table->Count(), 4);
+    table->LoadFileImage(image.data(), image.size(), 2, CopiesOf({1, 2, 3}));
+    EXPECT_EQ(table->Count(), 2);
+}
+
+// Guards against a lost count (a missing or short settings record) emptying
+// the vault, whose next write would then drop every record: the records are
+// every slot up to the last that names a copy, a damaged one among them
+// included.
+TEST(VaultCount, WithoutAStoredCountTheFileTellsWhichSlotsAreRecords) {
+    auto table = TableOf(3);
     table->Remove(2);
     VaultTable reread;
-    const Bytes image = table->FileImage();
+    Bytes image = table->FileImage();
     reread.LoadFileImage(image.data(), image.size());
+    EXPECT_EQ(reread.Count(), 2);
+
+    // A first record whose copy's name was lost keeps the one after it.
+    image[0] = 0;
+    reread.LoadFileImage(image.data(), image.size());
+    EXPECT_EQ(reread.Count(), 2);
+    EXPECT_EQ(reread.Record(2), Numbered(3));
+
+    reread.LoadFileImage(nullptr, 0);
     EXPECT_EQ(reread.Count(), 0);
-    EXPECT_EQ(reread.LeadingRecords(), 2);
-    EXPECT_EQ(VaultTable().LeadingRecords(), 0);
-    auto full = TableOf(1000);
-    EXPECT_EQ(full->LeadingRecords(), 1000);
+    const Bytes full = TableOf(1000)->FileImage();
+    reread.LoadFileImage(full.data(), full.size());
+    EXPECT_EQ(reread.Count(), 1000);
 }
 
 // Guards against a short records file (an interrupted write, a full disk)
@@ -215,12 +268,12 @@ TEST(VaultFile, ShortFileReadsAsFarAsItGoes) {
     const Bytes shortFile(image.begin(), image.begin() + cut);
 
     auto loaded = TableOf(5);
-    loaded->LoadFileImage(shortFile.data(), shortFile.size());
-    EXPECT_EQ(loaded->Count(), 5);  // the count belongs to the settings record
+    loaded->LoadFileImage(shortFile.data(), shortFile.size(), 3);
+    // The record cut by the file's end lost part of its texts.
+    EXPECT_EQ(loaded->Count(), 1);
     const auto slots = AllSlots(*loaded);
     EXPECT_EQ(slots[0], Numbered(1));
-    EXPECT_EQ(slots[1], (InfectionRecord{Numbered(2).VaultPath, "C:\\", ""}));
-    for (std::size_t slot = 2; slot < kVaultSlots; ++slot)
+    for (std::size_t slot = 1; slot < kVaultSlots; ++slot)
         ASSERT_EQ(slots[slot], InfectionRecord{}) << slot;
 
     loaded->LoadFileImage(nullptr, 0);
@@ -274,7 +327,7 @@ TEST(VaultFile, BytesPastTheTableAreIgnored) {
 
     VaultTable loaded;
     loaded.LoadFileImage(longer.data(), longer.size());
-    loaded.SetCount(1000);
+    ASSERT_EQ(loaded.Count(), 1000);
     EXPECT_EQ(loaded.Record(1000), Numbered(1000));
     EXPECT_EQ(loaded.FileImage(), whole);
 }

@@ -186,10 +186,10 @@ Bitmap ExpectedRow(const UniqueFont& font, const std::string& name, const std::s
 TEST_F(MainWindow, ListRowsShowNamesInAnyScriptAndMarkWhatCannotBeRemoved) {
     const UniqueFont font = CreateFontFrom(FontSpec{});
     const std::string named = "D:\\Rechnung M\xC3\xA4rz \xD1\x81\xD1\x87\xD1\x91\xD1\x82.com";
-    Vault().SetCount(0);
+    Vault().LoadFileImage(nullptr, 0);
     Vault().Append(InfectionRecord{"C:\\vault\\x", named, "Eicar "});
     const Bitmap vaultRow = DrawnRow(form.edtVirusDB, font);
-    Vault().SetCount(0);
+    Vault().LoadFileImage(nullptr, 0);
     EXPECT_TRUE(SameBitmap(vaultRow, ExpectedRow(font, "Eicar ", named, RGB(128, 128, 128))));
 
     // A detection whose name the scanner could not write is listed as such.

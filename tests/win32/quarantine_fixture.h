@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,15 +28,19 @@
 
 namespace tolvar::test {
 
-// The vault's records as the disk holds them: records.gav with the count
-// stored in the settings record.
+// The vault's records as the disk holds them: records.gav read with the
+// count stored in the settings record, as a start reads them.
 inline std::unique_ptr<VaultTable> StoredVault() {
     auto table = std::make_unique<VaultTable>();
     const std::vector<std::uint8_t> bytes = ReadWholeFile(VaultRecordsPath());
-    table->LoadFileImage(bytes.data(), bytes.size());
     SettingsRecord stored;
-    RegistryKey("sysdata").ReadBinary(stored.MutableBytes().data(), SettingsRecord::kSize);
-    table->SetCount(stored.VaultCount());
+    const std::optional<std::size_t> read =
+        RegistryKey("sysdata").ReadBinary(stored.MutableBytes().data(), SettingsRecord::kSize);
+    table->LoadFileImage(bytes.data(), bytes.size(),
+                         read == SettingsRecord::kSize
+                             ? std::optional<std::int32_t>(stored.StoredVaultCount())
+                             : std::nullopt,
+                         &FileExists);
     return table;
 }
 
@@ -120,13 +125,13 @@ protected:
     Quarantine() {
         // The vault as a first start makes it: a new folder, no records.
         std::filesystem::remove_all(VaultFolder());
-        Settings().SetVaultCount(0);
-        LoadVault();
+        Settings().SetStoredVaultCount(0);
+        LoadVault(std::nullopt);
     }
     ~Quarantine() override {
         std::filesystem::remove_all(VaultFolder());
-        Vault().SetCount(0);
-        Settings().SetVaultCount(0);
+        Vault().LoadFileImage(nullptr, 0);
+        Settings().SetStoredVaultCount(0);
     }
 
     // Makes the files and a scan that finds each of them.

@@ -36,7 +36,7 @@ TEST_F(Quarantine, EachFileIsCopiedWholeIntoTheVaultThenDeletedLastFirst) {
     EXPECT_EQ(Vault().Record(3).FilePath, target("a.exe"));
     EXPECT_EQ(Vault().Record(1).VaultPath, VaultFolder() + "c.exe");
     EXPECT_EQ(fs::file_size(VaultRecordsPath()), 563000u);
-    EXPECT_EQ(Settings().VaultCount(), 3);
+    EXPECT_EQ(Settings().StoredVaultCount(), 3);
     const auto stored = test::StoredVault();
     ASSERT_EQ(stored->Count(), 3);
     EXPECT_EQ(stored->Record(3), Vault().Record(3));
@@ -152,7 +152,7 @@ TEST_F(Quarantine, RestoringRecordTwoOfThreeBringsTheFileBackAndKeepsTheOrder) {
     EXPECT_EQ(Vault().Record(1).FilePath, target("c.exe"));
     EXPECT_EQ(Vault().Record(2).FilePath, target("a.exe"));
     EXPECT_EQ(list.rows, (std::vector<std::string>{"Worm.c.exe ", "Worm.a.exe "}));
-    EXPECT_EQ(Settings().VaultCount(), 2);
+    EXPECT_EQ(Settings().StoredVaultCount(), 2);
     EXPECT_EQ(test::StoredVault()->Count(), 2);
     EXPECT_TRUE(list.questions.empty());
     EXPECT_TRUE(list.notices.empty());
@@ -272,7 +272,7 @@ TEST_F(Quarantine, ARecordsWriteThatFailsStopsTheRunAndKeepsTheFiles) {
     EXPECT_EQ(vaultFilesEndingWith(".tmp"), 0);
     EXPECT_EQ(content(VaultRecordsPath()), before);
     EXPECT_EQ(Vault().Count(), 1);
-    EXPECT_EQ(Settings().VaultCount(), 1);
+    EXPECT_EQ(Settings().StoredVaultCount(), 1);
     EXPECT_EQ(windows.done.back(), (std::pair<int, int>{0, 3}));
     EXPECT_EQ(windows.stopReasons.back(), "the vault's records could not be saved");
     EXPECT_EQ(view.rows.size(), 3u);

@@ -63,13 +63,13 @@ protected:
     Names() {
         fs::remove_all(VaultFolder());
         fs::create_directories(VaultFolder());
-        Vault().SetCount(0);
+        Vault().LoadFileImage(nullptr, 0);
         folder_ = path("Mirebrook Downloads");
         CreateDirectoryA(folder_.c_str(), nullptr);
     }
     ~Names() override {
-        Vault().SetCount(0);
-        Settings().SetVaultCount(0);
+        Vault().LoadFileImage(nullptr, 0);
+        Settings().SetStoredVaultCount(0);
     }
 
     // A file made through the program's own "A" calls, so in UTF-8.

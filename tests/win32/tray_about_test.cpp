@@ -185,7 +185,7 @@ TEST_F(Tray, ARefusedIconLeavesTheWindowOnTheTaskbar) {
 TEST(SecondCopy, DISABLED_FindsTheRunningCopyAndAsksItForward) {
     SingleInstance second;
     ASSERT_TRUE(second.AnotherCopyRuns());
-    EXPECT_TRUE(LeaveToRunningCopy(second));
+    EXPECT_EQ(LeaveToRunningCopy(second), RunningCopy::BroughtForward);
 }
 
 constexpr const char* kSecondCopyWaits = "Local\\TolvarTests.SecondCopyWaits";
@@ -196,8 +196,107 @@ TEST(SecondCopy, DISABLED_RunsWhenTheOtherCopyEnds) {
     ASSERT_TRUE(second.AnotherCopyRuns());
     const UniqueHandle waits(OpenEventA(EVENT_MODIFY_STATE, FALSE, kSecondCopyWaits));
     SetEvent(waits.get());
-    EXPECT_FALSE(LeaveToRunningCopy(second));
+    EXPECT_EQ(LeaveToRunningCopy(second), RunningCopy::Ended);
     EXPECT_FALSE(second.AnotherCopyRuns());
+}
+
+// In another process: a start while a copy that never answers holds the
+// names.
+TEST(SecondCopy, DISABLED_GivesUpOnACopyThatNeverAnswers) {
+    SingleInstance second;
+    ASSERT_TRUE(second.AnotherCopyRuns());
+    EXPECT_EQ(LeaveToRunningCopy(second, 2000), RunningCopy::NotAnswering);
+    EXPECT_TRUE(second.AnotherCopyRuns());
+}
+
+// Guards against a start that ends without a word when the copy holding the
+// names never answers (busy, or another user's): it is told apart, so the
+// start can say why it ends.
+TEST(SingleCopy, AStartWhoseRunningCopyNeverAnswersIsToldApart) {
+    const SingleInstance first;
+    ASSERT_FALSE(first.AnotherCopyRuns());
+    const UniqueHandle second = test::StartThisProgram("SecondCopy.DISABLED_GivesUp*");
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(WaitPumping(second.get(), 60000));
+    DWORD exitCode = 1;
+    GetExitCodeProcess(second.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_NE(NotAnsweringNotice().find("does not answer"), std::string::npos);
+}
+
+// A stranger holding a name of the program's in a process of its own (the
+// test tool beside this program); ended with this object.
+class NameHolder {
+public:
+    NameHolder(const std::string& mode, const std::string& name) {
+        char self[MAX_PATH] = "";
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string tool = self;
+        tool = tool.substr(0, tool.find_last_of('\\') + 1) + "name_holder.exe";
+        std::string command = "\"" + tool + "\" " + mode + " " + name;
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        HANDLE readEnd = nullptr;
+        HANDLE writeEnd = nullptr;
+        if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0)) return;
+        const UniqueHandle reader(readEnd);
+        UniqueHandle writer(writeEnd);
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessA(tool.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                            nullptr, &startup, &process)) {
+            return;
+        }
+        process_.reset(process.hProcess);
+        CloseHandle(process.hThread);
+        writer.reset();
+        char said[16] = "";
+        DWORD read = 0;
+        held_ = ReadFile(readEnd, said, sizeof said - 1, &read, nullptr) &&
+                std::string(said, read).rfind("held", 0) == 0;
+    }
+    ~NameHolder() {
+        if (!process_) return;
+        TerminateProcess(process_.get(), 0);
+        WaitForSingleObject(process_.get(), 10000);
+    }
+    NameHolder(const NameHolder&) = delete;
+    NameHolder& operator=(const NameHolder&) = delete;
+    bool held() const { return held_; }
+
+private:
+    UniqueHandle process_;
+    bool held_ = false;
+};
+
+bool HasPrivateNamespaces() {
+    return GetProcAddress(GetModuleHandleA("kernel32.dll"), "CreatePrivateNamespaceW") != nullptr;
+}
+
+// Guards against a program without administrator rights keeping the
+// program from ever starting by taking its global name first: a start then
+// waited 15 s and ended without a word (and the setup refused to run).
+// Whether the stranger's name lets nobody in or only is not owned by the
+// Administrators, it is not a copy of the program.
+TEST(SingleCopy, ANameAStrangerHoldsDoesNotKeepTheProgramFromStarting) {
+    for (const char* mode : {"deny", "open"}) {
+        const NameHolder stranger(mode, "Global\\Mirebrook.TolvarAntiVirus.Running");
+        ASSERT_TRUE(stranger.held()) << mode;
+        const SingleInstance start;
+        EXPECT_FALSE(start.AnotherCopyRuns()) << mode;
+        if (HasPrivateNamespaces()) {
+            // The copies still meet, under the name a stranger cannot make.
+            EXPECT_TRUE(SingleInstance().AnotherCopyRuns()) << mode;
+        }
+    }
+    // With the stranger gone, the name is the program's again.
+    const SingleInstance first;
+    EXPECT_FALSE(first.AnotherCopyRuns());
+    EXPECT_TRUE(SingleInstance().AnotherCopyRuns());
 }
 
 // Guards against a start that ends for good because a copy that was being

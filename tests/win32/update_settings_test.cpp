@@ -61,7 +61,7 @@ protected:
           storedMirror_(RegistryKey("mirror").ReadText()) {
         // The fields this window does not own, which a save must keep.
         Settings() = SettingsRecord{};
-        Settings().SetVaultCount(5);
+        Settings().SetStoredVaultCount(5);
         Settings().SetTotalUpdates(3);
         Settings().SetLastUpdateDate(46000.5);
         Settings().SetLastUpdateSize(1234);
@@ -73,7 +73,7 @@ protected:
     }
 
     void expectOtherFieldsKept() const {
-        EXPECT_EQ(Settings().VaultCount(), 5);
+        EXPECT_EQ(Settings().StoredVaultCount(), 5);
         EXPECT_EQ(Settings().TotalUpdates(), 3);
         EXPECT_EQ(Settings().LastUpdateDate(), 46000.5);
         EXPECT_EQ(Settings().LastUpdateSize(), 1234);

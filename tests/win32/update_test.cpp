@@ -30,6 +30,7 @@
 #include "ui/main_form_win.h"
 #include "ui/update_prompt_win.h"
 #include "updates/cool_down_store.h"
+#include "updates/database_files.h"
 #include "updates/system_transport_win.h"
 
 namespace tolvar {
@@ -273,10 +274,17 @@ TEST_F(Updates, ThroughTheProxyWithItsLogin) {
     EXPECT_NE(mirror.requests().back().find("proxy-authorization=Basic YTpi"), std::string::npos);
 }
 
-TEST_F(Updates, ARefusedInstallKeepsTheLiveFileAndIsRetried) {
+// Guards against a run whose install the system refused being counted and
+// declared installed: the waiting file was then deleted by the next scan's
+// clean-up, and the counted update never reached the scanner.
+TEST_F(Updates, ARefusedInstallCountsNothingUntilTheRetryPutsItIn) {
     TOLVAR_NEEDS_MIRROR(mirror);
     const std::string main = test::Mirror::Database(7, 3000);
-    publish(main, test::Mirror::Database(8, 300, 'd'));
+    const std::string daily = test::Mirror::Database(8, 300, 'd');
+    publish(main, daily);
+    const std::string waiting =
+        "The Updates have been downloaded and will be installed as soon as the databases in use "
+        "are free.";
     {
         // The scanner holds the live file, as it may during a scan.
         UniqueHandle held(CreateFileA(db("main.cvd").c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -286,10 +294,42 @@ TEST_F(Updates, ARefusedInstallKeepsTheLiveFileAndIsRetried) {
         EXPECT_EQ(Content(db("main.cvd")), kLive);
         EXPECT_TRUE(form8.Timer2.enabled());
         EXPECT_EQ(Content(db("main2.cvd")), main);
+        EXPECT_EQ(form8.Label2.caption(), waiting);
+        EXPECT_EQ(Settings().TotalUpdates(), 3);
+        EXPECT_EQ(Settings().LastUpdateSize(), 777);
+        EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial() - 100);
+        Click(form8.Image2);
+        EXPECT_FALSE(form8.visible());
     }
     ASSERT_TRUE(test::PumpUntil([this] { return !form8.Timer2.enabled(); }));
     EXPECT_EQ(Content(db("main.cvd")), main);
     EXPECT_FALSE(fs::exists(db("main2.cvd")));
+    EXPECT_EQ(Settings().TotalUpdates(), 4);
+    EXPECT_EQ(Settings().LastUpdateSize(), static_cast<int>(main.size() + daily.size()));
+    EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial());
+    EXPECT_EQ(form8.Label2.caption(),
+              "The Updates have successfully been downloaded and installed.");
+
+    // Refused again, and the scan's clean-up deletes the waiting file
+    // meanwhile: the update never reaches the scanner and counts nothing.
+    Settings().SetLastUpdateDate(TodaySerial() - 100);
+    {
+        UniqueHandle held(CreateFileA(db("main.cvd").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        run();
+        EXPECT_EQ(form8.Label2.caption(), waiting);
+        EXPECT_TRUE(fs::exists(db("main2.cvd")));
+        RemoveStaleDownloads();
+    }
+    ASSERT_TRUE(test::PumpUntil([this] { return !form8.Timer2.enabled(); }));
+    EXPECT_EQ(Content(db("main.cvd")), main);
+    EXPECT_EQ(Settings().TotalUpdates(), 4);
+    EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial() - 100);
+    EXPECT_TRUE(notice.visible());
+    EXPECT_NE(notice.Label8.caption().find("could not be put in place"), std::string::npos)
+        << notice.Label8.caption();
+    notice.close();
 }
 
 TEST_F(Updates, CheckNowDoesNothingDuringAScan) {

@@ -152,7 +152,7 @@ TEST_F(Restarts, ARecordsFileThatCannotBeReadMakesTheRunReadOnlyAndSurvives) {
     restart();
     EXPECT_NE(VaultReadOnlyReason(), "");
     EXPECT_EQ(Vault().Count(), 0);
-    EXPECT_EQ(Settings().VaultCount(), 1) << "the stored count waits for the file";
+    EXPECT_EQ(Settings().StoredVaultCount(), 1) << "the stored count waits for the file";
 
     scanFinding({"a.exe"});
     StartRemoval(scan, windows);
@@ -188,6 +188,76 @@ TEST_F(Restarts, ALostCountIsTakenFromTheRecordsFile) {
     ASSERT_EQ(stored->Count(), 3);
     EXPECT_EQ(stored->Record(1).FilePath, target("b.exe"));
     EXPECT_EQ(stored->Record(3).FilePath, target("c.exe"));
+    Settings() = saved;
+    SaveSettings();
+}
+
+// Runs Windows' own reg.exe, as a registry cleaner or a user would, to its
+// end; true when it succeeded.
+bool RunReg(const std::string& arguments) {
+    std::string command = "reg.exe " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process)) {
+        return false;
+    }
+    const UniqueHandle processHandle(process.hProcess);
+    const UniqueHandle thread(process.hThread);
+    DWORD code = 1;
+    return WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(process.hProcess, &code) && code == 0;
+}
+
+bool SettingsRecordStored() {
+    SettingsRecord record;
+    return RegistryKey("sysdata")
+        .ReadBinary(record.MutableBytes().data(), SettingsRecord::kSize)
+        .has_value();
+}
+
+// Guards against a settings record that is gone (a registry cleaner, a
+// roaming profile on a second computer, Windows set up again with the data
+// folder kept) or short: its zero count emptied the vault list, and the next
+// removal wrote its record over the first one and stored a count of 1.
+TEST_F(Restarts, AMissingOrShortSettingsRecordLosesNoRecord) {
+    scanFinding({"a.exe", "b.exe", "c.exe"});
+    StartRemoval(scan, windows);
+    ASSERT_EQ(Vault().Count(), 3);
+    std::vector<InfectionRecord> first;
+    for (int k = 1; k <= 3; ++k)
+        first.push_back(Vault().Record(k));
+    const SettingsRecord saved = Settings();
+
+    ASSERT_TRUE(
+        RunReg("delete \"HKLM\\SOFTWARE\\Mirebrook\\AntiVirus\\sysdata\" /ve /f "
+               "/reg:32"));
+    ASSERT_FALSE(SettingsRecordStored()) << "reg.exe left the settings record";
+    restart();
+    ASSERT_EQ(Vault().Count(), 3);
+    scanFinding({"d.exe"});
+    StartRemoval(scan, windows);
+    auto stored = test::StoredVault();
+    ASSERT_EQ(stored->Count(), 4);
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_EQ(stored->Record(k), first[static_cast<std::size_t>(k - 1)]) << k;
+        EXPECT_EQ(content(stored->Record(k).VaultPath),
+                  "infected:" + FileNamePart(first[k - 1].FilePath));
+    }
+    EXPECT_EQ(stored->Record(4).FilePath, target("d.exe"));
+    EXPECT_EQ(Settings().StoredVaultCount(), 4);
+
+    // A record cut before its vault count, as an earlier layout was stored.
+    RegistryKey("sysdata").WriteBinary(saved.Bytes().data(), 700);
+    restart();
+    ASSERT_EQ(Vault().Count(), 4);
+    scanFinding({"e.exe"});
+    StartRemoval(scan, windows);
+    stored = test::StoredVault();
+    ASSERT_EQ(stored->Count(), 5);
+    EXPECT_EQ(stored->Record(1), first[0]);
+    EXPECT_EQ(stored->Record(5).FilePath, target("e.exe"));
     Settings() = saved;
     SaveSettings();
 }
