@@ -121,7 +121,7 @@ public:
     ~MovedDataFolder() {
         RegistryKey("appdatapath").WriteText(saved_);
         FixFolders();
-        LoadVault();
+        LoadVault(std::nullopt);
     }
     MovedDataFolder(const MovedDataFolder&) = delete;
     MovedDataFolder& operator=(const MovedDataFolder&) = delete;
