@@ -14,13 +14,6 @@ namespace {
 // The largest path the system hands out, with its terminating zero.
 constexpr DWORD kLongestPath = 32768;
 
-std::string WithoutTrailingBackslash(std::string path) {
-    // "C:\" keeps its backslash: "C:" alone means the drive's current folder.
-    while (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
 // Calls a function of the GetFullPathNameA kind: it returns the length
 // without the zero when the text fits, the size needed with the zero when it
 // does not, and 0 on failure. "" on failure.
@@ -153,7 +146,7 @@ NamedFile OpenNamedFile(const std::string& path, DWORD access, DWORD share) {
 }
 
 std::string NamedFolderProblem(const std::string& folder) {
-    const std::string path = WithoutTrailingBackslash(folder);
+    const std::string path = WithoutClosingBackslash(folder);
     const UniqueHandle handle(
         CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,

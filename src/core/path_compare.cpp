@@ -64,4 +64,10 @@ std::size_t RootLength(std::string_view path) {
     return share == std::string_view::npos ? path.size() : share + 1;
 }
 
+std::string WithoutClosingBackslash(std::string path) {
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
 }  // namespace tolvar

@@ -39,4 +39,9 @@ bool LiesInside(std::string_view comparablePath, std::string_view comparableFold
 // that is no drive).
 std::size_t RootLength(std::string_view path);
 
+// The path without its closing backslashes, as the system's calls want a
+// folder named; a drive's root "C:\" keeps its own ("C:" alone means the
+// drive's current folder).
+std::string WithoutClosingBackslash(std::string path);
+
 }  // namespace tolvar

@@ -7,20 +7,16 @@
 
 #include "core/app_error.h"
 #include "core/atomic_file.h"
+#include "core/folder_files_win.h"
 #include "core/folder_protection_win.h"
 #include "core/folders.h"
+#include "core/path_compare.h"
 
 namespace tolvar {
 
 namespace {
 
 constexpr const char* kUnprotected = "unprotected";
-
-std::string WithoutTrailingBackslash(std::string folder) {
-    while (folder.size() > 3 && folder.back() == '\\')
-        folder.pop_back();
-    return folder;
-}
 
 bool IsOwnedByWriterGroup(const SecurityView& view) {
     return view.owner == kAdministratorsSid || view.owner == kLocalSystemSid;
@@ -31,7 +27,7 @@ bool IsOwnedByWriterGroup(const SecurityView& view) {
 // learns who may write it.
 void SecureFolder(const std::string& folder) {
     ProgramFolders& folders = Folders();
-    const std::string path = WithoutTrailingBackslash(folder);
+    const std::string path = WithoutClosingBackslash(folder);
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const std::size_t slash = path.find_last_of('\\');
         if (slash != std::string::npos && slash > 2) {
@@ -53,23 +49,11 @@ void SecureFolder(const std::string& folder) {
     if (OthersCanChange(*view, folders.TrustedWriters)) ProtectFolder(path);
 }
 
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    FindHandle find(FindFirstFileA((folder + "*").c_str(), &found));
-    if (!find) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.emplace_back(found.cFileName);
-    } while (FindNextFileA(find.get(), &found));
-    return names;
-}
-
 // Sets aside every file of the folder that others could change, or that is
 // no plain file reached as named.
 void SetAsideUnprotected(const std::string& folder) {
     const std::string mark = std::string(".") + kUnprotected + "-";
-    for (const std::string& name : FilesIn(folder)) {
+    for (const std::string& name : FilesMatching(folder, "*")) {
         if (name.find(mark) != std::string::npos) continue;  // set aside before
         const std::string path = folder + name;
         bool trusted = false;
@@ -101,7 +85,7 @@ void SecureDataFolders() {
     folders.FinalDataFolder.clear();
     SecureFolder(folders.DataFolder);
     SecureFolder(folders.DatabaseFolder);
-    std::string final = ResolvedPath(WithoutTrailingBackslash(folders.DataFolder));
+    std::string final = ResolvedPath(WithoutClosingBackslash(folders.DataFolder));
     if (!final.empty() && final.back() != '\\') final += '\\';
     folders.FinalDataFolder = final;
     SetAsideUnprotected(folders.DatabaseFolder);
@@ -110,7 +94,7 @@ void SecureDataFolders() {
 std::string FolderTrustProblem(const std::string& folder) {
     const std::string problem = NamedFolderProblem(folder);
     if (!problem.empty()) return problem;
-    const std::optional<SecurityView> view = FolderSecurity(WithoutTrailingBackslash(folder));
+    const std::optional<SecurityView> view = FolderSecurity(WithoutClosingBackslash(folder));
     if (!view || OthersCanChange(*view, Folders().TrustedWriters)) {
         return folder + " could be changed by programs without administrator rights";
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/app_error.h"
+#include "core/folder_files_win.h"
 #include "core/folders.h"
 #include "core/handles_win.h"
 #include "core/system_error_win.h"
@@ -15,18 +16,6 @@ namespace {
 
 // The transfers' own files: "tdl" and four hexadecimal digits, ".tmp".
 constexpr const char* kTransferPrefix = "tdl";
-
-std::vector<std::string> FilesMatching(const std::string& folder, const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    FindHandle find(FindFirstFileA((folder + pattern).c_str(), &found));
-    if (!find) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.emplace_back(found.cFileName);
-    } while (FindNextFileA(find.get(), &found));
-    return names;
-}
 
 std::optional<int> HeaderVersion(const std::string& folder, const std::string& name) {
     UniqueHandle in(CreateFileA((folder + name).c_str(), GENERIC_READ,

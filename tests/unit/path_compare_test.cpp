@@ -71,6 +71,13 @@ TEST(PathCompare, TheRootIsTheDriveOrTheShare) {
     EXPECT_EQ(RootLength("C:x"), 0u);
 }
 
+// Guards against naming a drive's root as "C:", which the system takes for
+// the drive's current folder.
+TEST(PathCompare, AFolderLosesItsClosingBackslashesButADriveRootKeepsIt) {
+    EXPECT_EQ(WithoutClosingBackslash("C:\\data\\Mirebrook\\\\"), "C:\\data\\Mirebrook");
+    EXPECT_EQ(WithoutClosingBackslash("C:\\"), "C:\\");
+}
+
 // Guards against refusing every reparse point: a OneDrive placeholder, a
 // deduplicated file or a file of another filter is an ordinary file to
 // remove; only a symbolic link or a junction leads somewhere else. (Wine 8
