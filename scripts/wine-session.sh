@@ -48,11 +48,26 @@ prepare_prefix() {
       wineserver -w
     fi
   fi
-  wineserver -p
+  keep_server
   # Wine's own services start with the first program and stay as long as the
   # server; started here, they hold no test's output pipe open (ctest waits
   # for the pipe to close before it counts a test as ended).
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+}
+
+# Starts the prefix's server for as long as the session runs. A server that
+# some Wine process started on its own meanwhile (a process being started as
+# the last server was ended starts a new one) makes "wineserver -p" end with
+# code 2 and no word: that server is ended and ours started again.
+keep_server() {
+  local try
+  for try in 1 2 3; do
+    wineserver -p && return 0
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+  done
+  echo "the Wine server of $WINEPREFIX could not be started" >&2
+  return 1
 }
 
 stop_session() {

@@ -76,7 +76,7 @@ prepare_demo() {
   # The drive types are read when Wine's services start.
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  wineserver -p
+  keep_server
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   # Installed as a Windows user installs it: the setup, silently.
   demo_program="$root/wineprefix/drive_c/Program Files/Tolvar AntiVirus"

@@ -8,6 +8,11 @@ fail() {
   exit 1
 }
 
+# A command that ends a test script under "set -e" says nothing of its own:
+# the script names it.
+set -o errtrace
+trap 'echo "FAIL: line $LINENO of ${BASH_SOURCE[0]##*/} ended with code $?: $BASH_COMMAND" >&2' ERR
+
 # Starts a Windows program in a session of its own, so that stopping it
 # ends every process Wine started for it.
 start_program() {

@@ -26,6 +26,9 @@ wine reg add 'HKLM\Software\Mirebrook\AntiVirus\mirror' /ve /d "$TOLVAR_TEST_MIR
 db="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Mirebrook/db"
 mkdir -p "$db"
 echo "the old live database" >"$db/main.cvd"
+# The run is followed by the daily database's arrival: none may be there
+# before it (a run of this test before, in a prefix kept).
+rm -f "$db/daily.cvd" "$db/daily.cld"
 
 cleanup() {
   stop_program
