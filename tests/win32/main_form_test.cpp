@@ -19,17 +19,11 @@
 namespace tolvar {
 namespace {
 
+using test::SameBitmap;
+
 namespace fs = std::filesystem;
 
 using test::Click;
-
-bool SameBitmap(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
 
 struct MainWindow : testing::Test {
     MainWindow() {

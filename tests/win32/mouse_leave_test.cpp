@@ -15,13 +15,7 @@
 namespace tolvar {
 namespace {
 
-bool SameBitmap(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
+using test::SameBitmap;
 
 // A corner of the screen that none of the windows under test covers.
 constexpr POINT kOffEveryWindow{4, 4};

@@ -25,39 +25,20 @@
 namespace tolvar {
 namespace {
 
+using test::Later;
+
+using test::SameBitmap;
+
 namespace fs = std::filesystem;
 
 using test::Click;
 using test::Escaped;
-
-bool SameBitmap(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
 
 // The visible top-level window of this caption, or null.
 HWND Showing(const char* caption) {
     HWND window = FindWindowA(nullptr, caption);
     return window && IsWindowVisible(window) ? window : nullptr;
 }
-
-// Runs act once, from the message loop, shortly after: the way to act while
-// a window the program shows modally is up.
-class Later {
-public:
-    explicit Later(std::function<void()> act) : timer_(50, true) {
-        timer_.onTimer = [this, act] {
-            timer_.setEnabled(false);
-            act();
-        };
-    }
-
-private:
-    Timer timer_;
-};
 
 // The program as it runs: its main window up, the application's main form,
 // scanning a folder of its own with the fake scanner.

@@ -23,6 +23,8 @@
 namespace tolvar {
 namespace {
 
+using test::SameBitmap;
+
 // The settings record's key with an access list that lets everyone read
 // it, and change the list back, but write nothing: as a locked-down
 // machine's policy (or another program's clean-up tool) can leave it. The
@@ -80,14 +82,6 @@ private:
     std::vector<std::uint8_t> saved_;
     bool applied_ = false;
 };
-
-bool SameBitmap(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height()) return false;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (a.pixel(x, y) != b.pixel(x, y)) return false;
-    return true;
-}
 
 // Guards against a start that ended before the skin when the stale-update
 // reset could not store the settings record: the window came up without

@@ -13,6 +13,8 @@
 
 #include "core/handles_win.h"
 #include "framework/application_win.h"
+#include "framework/bitmap_win.h"
+#include "framework/timer_win.h"
 #include "framework/windowed_control_win.h"
 
 namespace tolvar::test {
@@ -28,6 +30,30 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000)
     }
     return true;
 }
+
+// True when the two pictures have the same size and pixels.
+inline bool SameBitmap(const Bitmap& a, const Bitmap& b) {
+    if (a.width() != b.width() || a.height() != b.height()) return false;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y)) return false;
+    return true;
+}
+
+// Runs act once, from the message loop, shortly after: the way to act while
+// a window that a call under test shows modally is up.
+class Later {
+public:
+    explicit Later(std::function<void()> act) : timer_(50, true) {
+        timer_.onTimer = [this, act] {
+            timer_.setEnabled(false);
+            act();
+        };
+    }
+
+private:
+    Timer timer_;
+};
 
 // Replaces the message box of the error report for one test.
 class RecordedErrors {

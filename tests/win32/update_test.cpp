@@ -36,26 +36,13 @@
 namespace tolvar {
 namespace {
 
+using test::Later;
+
 namespace fs = std::filesystem;
 
 using test::Content;
 
 using test::Click;
-
-// Runs act once, from the message loop, shortly after: the way to answer a
-// window that a call under test shows modally.
-class Later {
-public:
-    explicit Later(std::function<void()> act) : timer_(50, true) {
-        timer_.onTimer = [this, act] {
-            timer_.setEnabled(false);
-            act();
-        };
-    }
-
-private:
-    Timer timer_;
-};
 
 class Updates : public testing::Test, protected test::DownloadWindows {
 protected:
