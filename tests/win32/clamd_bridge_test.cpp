@@ -11,7 +11,9 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
 #include <iphlpapi.h>
+
 #include <windows.h>
 
 #include <algorithm>
@@ -247,8 +249,8 @@ protected:
         std::wstring command = L"\"" + exe + L"\" --foreground --config-file=\"" +
                                (dir_ / "clamd.conf").wstring() + L"\"";
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        UniqueHandle log(CreateFileW((dir_ / "bridge.out").c_str(), GENERIC_WRITE,
-                                     FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+        UniqueHandle log(CreateFileW((dir_ / "bridge.out").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                     &inherit, CREATE_ALWAYS, 0, nullptr));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -274,8 +276,8 @@ protected:
         ASSERT_TRUE(ready && WaitForSingleObject(bridge_.get(), 0) == WAIT_TIMEOUT)
             << "no PONG from the bridge; its output: " << bridgeOutput();
         WIN32_FIND_DATAW found;
-        const fs::path pattern = fs::temp_directory_path() /
-                                 ("tolvar-clamd-" + std::to_string(bridgePid_) + "-*");
+        const fs::path pattern =
+            fs::temp_directory_path() / ("tolvar-clamd-" + std::to_string(bridgePid_) + "-*");
         FindHandle find(FindFirstFileW(pattern.c_str(), &found));
         ASSERT_TRUE(find) << "no work folder of the bridge";
         std::ifstream pid(fs::temp_directory_path() / found.cFileName / "clamd.pid");

@@ -8,8 +8,8 @@
 // the bridge; every other switch is ignored). It reads that clamd.conf
 // (Windows paths), writes one for Debian's clamd into its work folder
 // (clamd_config_win.h), on a loopback port of its own, and runs it. Once
-// Debian's clamd accepts there (it opens its port only when its database
-// is loaded), the bridge listens where the program's configuration says
+// Debian's clamd answers PING there (it opens its port only when its
+// database is loaded), the bridge listens where the program's configuration says
 // (TCPAddr, TCPSocket), itself, so the port is held by the process the
 // program started, and passes each connection on (relay_win.h), with paths
 // in Linux form one way and Windows form (UTF-8) the other.
@@ -22,6 +22,7 @@
 // (%TEMP%\tolvar-clamd-<bridge's process id>-<n>\), for the tests.
 
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <memory>
@@ -76,6 +77,21 @@ std::string Script(const std::string& work) {
     return s;
 }
 
+// True when Debian's clamd answers PING on its port: its database is
+// loaded, and the port is its own, not a stranger's that took it first.
+bool Answers(unsigned short linuxPort) {
+    UniqueSocket clamd = ConnectLoopback(linuxPort);
+    if (!clamd || !SendAll(clamd.get(), std::string_view("zPING\0", 6))) return false;
+    std::string reply;
+    char buffer[16];
+    while (reply.size() < 5 && Readable(clamd.get(), 2000)) {
+        const int got = recv(clamd.get(), buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        reply.append(buffer, static_cast<std::size_t>(got));
+    }
+    return reply == std::string_view("PONG\0", 5);
+}
+
 // Ends Debian's clamd through its own port, when the bridge cannot serve.
 void ShutDown(unsigned short linuxPort) {
     if (UniqueSocket clamd = ConnectLoopback(linuxPort)) {
@@ -95,7 +111,8 @@ int Run() {
     }
     const ProgramConfig config = ParseProgramConfig(*configText);
     if (!config.port) return Fail("ERROR: Please define server type (local and/or TCP).");
-    if (*config.port == 0) return Fail("ERROR: TCPSocket: the port is not a number from 1 to 65535");
+    if (*config.port == 0)
+        return Fail("ERROR: TCPSocket: the port is not a number from 1 to 65535");
 
     WorkFolder work;
     if (!work.Create(L"tolvar-clamd-")) return Fail(kStartError);
@@ -148,8 +165,9 @@ int Run() {
     std::string listenError;
     const auto tick = [&] {
         if (serving || !listenError.empty()) return;
-        if (!ConnectLoopback(linuxPort)) return;
-        Listening listening = Listen(config.listenAddress, static_cast<unsigned short>(*config.port));
+        if (!Answers(linuxPort)) return;
+        Listening listening =
+            Listen(config.listenAddress, static_cast<unsigned short>(*config.port));
         if (!listening.socket) {
             listenError = listening.error;
             log.Add("ERROR: " + listenError + " (" + config.listenAddress + ":" +

@@ -47,8 +47,9 @@ ProgramConfig ParseProgramConfig(std::string_view text) {
         if (line.empty() || line.front() == '#') continue;
         const std::size_t blank = line.find_first_of(" \t");
         const std::string key(line.substr(0, blank));
-        const std::string value(
-            blank == std::string_view::npos ? std::string_view() : Unquoted(Trim(line.substr(blank))));
+        const std::string value(blank == std::string_view::npos
+                                    ? std::string_view()
+                                    : Unquoted(Trim(line.substr(blank))));
         if (IsKey(key, {"TCPAddr"}) && config.listenAddress.empty()) {
             config.listenAddress = value;
         } else if (IsKey(key, {"TCPSocket"})) {

@@ -25,9 +25,9 @@
 namespace tolvar::bridge {
 
 struct ProgramConfig {
-    std::string listenAddress;           // TCPAddr; "" listens on every interface
-    std::optional<unsigned> port;        // TCPSocket
-    std::string pidFile;                 // PidFile, Windows path in UTF-8
+    std::string listenAddress;     // TCPAddr; "" listens on every interface
+    std::optional<unsigned> port;  // TCPSocket
+    std::string pidFile;           // PidFile, Windows path in UTF-8
     bool hasDatabaseDirectory = false;
     // Every line with a key, in order, value unquoted.
     std::vector<std::pair<std::string, std::string>> entries;

@@ -45,8 +45,7 @@ std::size_t PathEnd(const WinePaths& wine, std::string_view body, std::size_t fr
     if (first == std::string_view::npos) return first;
     if (EndsWithPlainVerdict(body)) return body.rfind(": ");
     for (std::size_t at = first; at != std::string_view::npos; at = body.find(": ", at + 1)) {
-        const std::optional<std::wstring> windows =
-            wine.ToWindows(std::string(body.substr(0, at)));
+        const std::optional<std::wstring> windows = wine.ToWindows(std::string(body.substr(0, at)));
         if (windows && Exists(*windows)) return at;
     }
     return first;
@@ -206,9 +205,8 @@ std::string CommandStream::Pass(std::string_view bytes) {
                     mode_ = Mode::AsItIs;
                     break;
                 }
-                const char terminator = (pending_.empty() ? bytes.front() : pending_.front()) == 'z'
-                                            ? '\0'
-                                            : '\n';
+                const char terminator =
+                    (pending_.empty() ? bytes.front() : pending_.front()) == 'z' ? '\0' : '\n';
                 const std::size_t end = bytes.find(terminator);
                 if (end == std::string_view::npos) {
                     pending_.append(bytes);
@@ -236,7 +234,8 @@ std::string ReplyStream::Pass(std::string_view bytes) {
     for (;;) {
         // A number first, inside a session.
         std::size_t digits = at;
-        while (digits < pending_.size() && std::isdigit(static_cast<unsigned char>(pending_[digits])))
+        while (digits < pending_.size() &&
+               std::isdigit(static_cast<unsigned char>(pending_[digits])))
             ++digits;
         if (digits > at && digits + 2 > pending_.size()) break;  // the number may go on
         std::optional<unsigned> id;

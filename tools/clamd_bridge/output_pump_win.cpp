@@ -32,9 +32,8 @@ void OutputPump::Add(std::string_view bytes) {
 
 void OutputPump::Flush(unsigned ms) {
     std::unique_lock<std::mutex> hold(shared_->lock);
-    shared_->changed.wait_for(hold, std::chrono::milliseconds(ms), [this] {
-        return shared_->waiting.empty() && !shared_->writing;
-    });
+    shared_->changed.wait_for(hold, std::chrono::milliseconds(ms),
+                              [this] { return shared_->waiting.empty() && !shared_->writing; });
 }
 
 void OutputPump::Run(std::shared_ptr<Shared> shared) {

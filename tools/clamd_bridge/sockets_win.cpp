@@ -56,11 +56,11 @@ Listening Listen(const std::string& address, unsigned short port) {
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_PASSIVE | (address.empty() ? 0 : AI_NUMERICHOST);
+    hints.ai_flags = AI_PASSIVE;
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
-    if (getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints,
-                    &found) != 0 ||
+    if (getaddrinfo(address.empty() ? nullptr : address.c_str(), service.c_str(), &hints, &found) !=
+            0 ||
         !found) {
         result.error = "TCP: getaddrinfo: can't resolve " + address;
         return result;
