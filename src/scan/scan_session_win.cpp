@@ -10,6 +10,7 @@
 #include "core/code_pages.h"
 #include "core/folders.h"
 #include "core/named_file_win.h"
+#include "core/registry_win.h"
 #include "core/system_error_win.h"
 #include "core/trusted_files_win.h"
 #include "core/utf8_text.h"
@@ -128,12 +129,16 @@ void ScanSession::StartOrResumeScan() {
     }
     if (ScanIsPaused()) {
         ScanState = scan_state::kScanning;
+        if (clamd_) clamd_->Resume();
         SetEvent(running_.get());
     }
     view_.LightCommand(ScanCommand::Start);
 }
 
 void ScanSession::BeginScan(std::vector<std::string> folders) {
+    // A clamd scan that ended is joined before its figures could reach
+    // this one's.
+    if (clamd_) JoinWorkers();
     outcomes_.NewScanBegins();
     view_.StartRefreshTimer([this] { RefreshDisplay(); });
     view_.ShowProgressBar(0);
@@ -159,11 +164,70 @@ void ScanSession::BeginScan(std::vector<std::string> folders) {
         FailScan(NoFixedDriveReason());
         return;
     }
+    const ScanEngineChoice engine = chooseEngine ? chooseEngine() : ScanEngineChoice{};
+    RecordEngine(engine.name);
+    if (engine.clamd) {
+        LaunchClamd(*engine.clamd);
+        return;
+    }
     RemoveStaleDownloads();
     LaunchScanner();
 }
 
+void ScanSession::RecordEngine(const std::string& name) {
+    try {
+        RegistryKey("engine").WriteText(name, "LastScanEngine");
+    } catch (...) {
+        // The scan goes on; the user hears why the note is missing.
+        ReportLater(std::current_exception());
+    }
+}
+
+bool ScanSession::ScannerRunning() const {
+    return process_ || (clamd_ && clamd_->Running());
+}
+
+void ScanSession::LaunchClamd(const ClamdAddress& address) {
+    JoinWorkers();
+    stopRequested_ = false;
+    SetEvent(running_.get());
+    try {
+        clamd_ = std::make_unique<ClamdScan>(
+            address, parser_.FolderList(), running_.get(),
+            [this](const ScannerEnding& ending) { ClamdEnded(ending); });
+        clamd_->Start();
+    } catch (...) {
+        StopClamd();
+        FailScan("The scan through clamd could not be started: " +
+                 ErrorText(std::current_exception()));
+    }
+}
+
+void ScanSession::ClamdEnded(const ScannerEnding& ending) {
+    if (stopRequested_) return;  // StopScan ends this scan itself
+    try {
+        if (clamd_) clamd_->Deliver(parser_);
+        if (ending.failed) {
+            FailScan(ending.reason);
+        } else {
+            EndScan(false, true, ending.itemsUnread);
+        }
+    } catch (...) {
+        EndAfterError(std::current_exception());
+    }
+}
+
+void ScanSession::StopClamd() {
+    if (!clamd_) return;
+    clamd_->Stop();
+    clamd_->Join([this](std::exception_ptr error) { ReportLater(error); });
+    // What was answered before the stop still counts.
+    clamd_->Deliver(parser_);
+    clamd_.reset();
+}
+
 void ScanSession::RefreshDisplay() {
+    if (clamd_) clamd_->Deliver(parser_);
     if (parser_.LinesParsed() != shown_.lines) {
         shown_.lines = parser_.LinesParsed();
         view_.ShowStatus(parser_.StatusText());
@@ -460,6 +524,11 @@ void ScanSession::StopScan() {
     if (!ScanIsScanning()) return;
     stopRequested_ = true;
     view_.ShowStatus("Scanning Stopped");
+    if (clamd_) {
+        StopClamd();
+        EndScan(true);
+        return;
+    }
     if (process_ && WaitPumping(process_.get(), 1000)) {
         // The scanner ended by itself meanwhile: that is its own end, which
         // the waiter hands over once every chunk is parsed.
@@ -477,6 +546,7 @@ void ScanSession::StopScan() {
 void ScanSession::PauseScan() {
     if (!ScanIsScanning()) return;
     ScanState = scan_state::kPaused;
+    if (clamd_) clamd_->Pause();
     // The workers halt at their gate, never inside a hand-over: a thread
     // suspended there would freeze the UI thread waiting on it.
     ResetEvent(running_.get());
@@ -486,6 +556,7 @@ void ScanSession::PauseScan() {
 void ScanSession::ResumeScan() {
     if (!ScanIsPaused()) return;
     ScanState = scan_state::kScanning;
+    if (clamd_) clamd_->Resume();
     SetEvent(running_.get());
     view_.LightCommand(ScanCommand::Resume);
 }
@@ -503,6 +574,7 @@ void ScanSession::StartChosenScan(std::vector<std::string> folders) {
         view_.ShowStatus("Scanning Stopped");
         TerminateScanner();
         SetEvent(running_.get());
+        StopClamd();
         JoinWorkers();
         EndScan(true, false);
     }
@@ -515,10 +587,11 @@ void ScanSession::TerminateScanner() {
 }
 
 void ScanSession::Abandon() {
-    if (!process_ && !waiter_ && !reader_) return;
+    if (!process_ && !waiter_ && !reader_ && !clamd_) return;
     stopRequested_ = true;
     TerminateScanner();
     SetEvent(running_.get());  // a paused worker must be able to finish
+    StopClamd();
     JoinWorkers();
     CloseScannerHandles();
 }
@@ -534,6 +607,10 @@ void ScanSession::JoinWorkers() {
     }
     waiter_.reset();
     reader_.reset();
+    if (clamd_) {
+        clamd_->Join([this](std::exception_ptr error) { ReportLater(error); });
+        clamd_.reset();
+    }
 }
 
 void ScanSession::ShowRemovalOutcome(int removed, const std::vector<InfectionRecord>& left) {

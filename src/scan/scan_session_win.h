@@ -1,8 +1,9 @@
 #pragma once
 
-// A scan: the scanner process with its two pipes, the reader and waiter
-// threads that hand its output and its end to the UI thread, the start, the
-// stop and the end of a scan. Everything here except the thread bodies runs
+// A scan: the start, the stop and the end of a scan, on one of two engines.
+// Either the scanner process with its two pipes and the reader and waiter
+// threads that hand its output and its end to the UI thread, or a session
+// with clamd (ClamdScan) that hands over each file's answer. Everything here except the thread bodies runs
 // on the UI thread. What the scan shows goes to a ScanView, which window
 // follows it to ScanOutcomes; the session knows no window.
 
@@ -13,8 +14,10 @@
 
 #include "core/handles_win.h"
 #include "framework/thread_win.h"
+#include "scan/clamd_scan_win.h"
 #include "scan/find_file_lister.h"
 #include "scan/report_parser.h"
+#include "scan/scan_engine.h"
 #include "scan/scan_view.h"
 
 namespace tolvar {
@@ -75,10 +78,14 @@ public:
     // A word in the status line, between scans.
     void ShowStatus(const std::string& text);
 
-    bool ScannerRunning() const { return static_cast<bool>(process_); }
+    // Whether a scanner process or a clamd scan's worker still runs.
+    bool ScannerRunning() const;
 
     // The fixed drives to scan; tests replace it.
     std::function<std::vector<std::string>()> fixedDrives;
+    // The engine a scan runs on, asked as each scan begins; clamscan when
+    // unset.
+    std::function<ScanEngineChoice()> chooseEngine;
 
 private:
     // What the page shows now, so that a refresh calls the view only for
@@ -93,6 +100,12 @@ private:
 
     void RefreshFigures();
     void LaunchScanner();
+    void LaunchClamd(const ClamdAddress& address);
+    void ClamdEnded(const ScannerEnding& ending);
+    // Ends a clamd scan at once, keeping what it answered before.
+    void StopClamd();
+    // Notes which engine scans, for whoever asks after the scan.
+    void RecordEngine(const std::string& name);
     void StartScanner();
     // The file list that carries the folders to the scanner when their
     // names need it; "" when the command line can carry them.
@@ -128,6 +141,7 @@ private:
     UniqueHandle inputWrite_;
     std::unique_ptr<TClientWaitThread> waiter_;
     std::unique_ptr<TProcessor> reader_;
+    std::unique_ptr<ClamdScan> clamd_;
     bool stopRequested_ = false;
     std::string pending_;
     std::string fileList_;
