@@ -5,7 +5,7 @@
 
 #include "core/handles_win.h"
 #include "core/system_error_win.h"
-#include "scan/target_walk_win.h"
+#include "scan/tree_lister_win.h"
 
 namespace tolvar {
 
@@ -157,7 +157,8 @@ void ClamdScan::WalkerBody() {
     walk.stopping = [this] { return stop_.load(); };
     bool allRead = false;
     try {
-        allRead = WalkTargets(targets_, walk);
+        FindTreeLister lister;
+        allRead = WalkTargets(targets_, lister, walk);
     } catch (...) {
         // The driver must not wait for a walk that is over.
         {

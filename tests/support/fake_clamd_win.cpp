@@ -251,21 +251,26 @@ int FakeClamd::Waiting() const {
 
 std::string OwnNetworkAddress() {
     EnsureWinsock();
-    char name[256] = "";
-    if (gethostname(name, sizeof name) != 0) return "";
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &found) != 0) return "";
+    // A datagram socket "connected" to an outside address sends nothing but
+    // is bound to the address this computer would send from.
+    const SOCKET probe = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (probe == INVALID_SOCKET) return "";
+    sockaddr_in outside{};
+    outside.sin_family = AF_INET;
+    outside.sin_port = htons(9);
+    inet_pton(AF_INET, "198.51.100.1", &outside.sin_addr);
     std::string address;
-    for (const addrinfo* at = found; at && address.empty(); at = at->ai_next) {
+    if (connect(probe, reinterpret_cast<sockaddr*>(&outside), sizeof outside) == 0) {
+        sockaddr_in own{};
+        int size = sizeof own;
         char text[INET_ADDRSTRLEN] = "";
-        const auto* in4 = reinterpret_cast<const sockaddr_in*>(at->ai_addr);
-        inet_ntop(AF_INET, &in4->sin_addr, text, sizeof text);
-        if (std::string(text).rfind("127.", 0) != 0) address = text;
+        if (getsockname(probe, reinterpret_cast<sockaddr*>(&own), &size) == 0 &&
+            inet_ntop(AF_INET, &own.sin_addr, text, sizeof text)) {
+            address = text;
+        }
     }
-    freeaddrinfo(found);
+    closesocket(probe);
+    if (address.rfind("127.", 0) == 0 || address == "0.0.0.0") return "";
     return address;
 }
 

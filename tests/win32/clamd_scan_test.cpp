@@ -240,27 +240,6 @@ TEST_F(ClamdScans, StopWithRequestsInFlightEndsAtOnceAndTellsClamd) {
     EXPECT_EQ(outcomes.windowsShown(), 1);
 }
 
-// Guards against a walk that follows a junction or a symbolic link out of
-// the target (to another drive, or round in a loop) and scans what the
-// user did not choose.
-TEST_F(ClamdScans, JunctionsAndSymbolicLinksInsideATargetAreNotFollowed) {
-    const std::string inside = file("real\\x.txt");
-    fs::create_directories(dir_ / "outside");
-    std::ofstream(dir_ / "outside" / "secret.txt") << "secret";
-    const std::string link = (dir_ / "target" / "link").string();
-    const std::string fileLink = (dir_ / "target" / "file-link.txt").string();
-    ASSERT_TRUE(CreateSymbolicLinkA(link.c_str(), (dir_ / "outside").string().c_str(),
-                                    SYMBOLIC_LINK_FLAG_DIRECTORY))
-        << GetLastError();
-    ASSERT_TRUE(CreateSymbolicLinkA(fileLink.c_str(),
-                                    (dir_ / "outside" / "secret.txt").string().c_str(), 0))
-        << GetLastError();
-    scan.StartOrResumeScan();
-    ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(clamd.Scanned(), std::vector<std::string>{inside});
-    EXPECT_EQ(view.status.back(), "Scanning Complete");
-}
-
 // Guards against a clamd on another computer being sent paths it cannot
 // open, against a broken chunk framing, and against a file over its size
 // limit ending the scan or counting as scanned: it is not read, the
