@@ -63,11 +63,12 @@ std::string ClamdScan::Where() const {
     return "clamd at " + ClamdAddressText(address_);
 }
 
-void ClamdScan::Start() {
+std::string ClamdScan::Start() {
     walker_ = std::make_unique<Thread>([this](Thread&) { WalkerBody(); });
     driver_ = std::make_unique<Thread>([this](Thread& self) { DriverBody(self); });
     walker_->start();
     driver_->start();
+    return "";
 }
 
 void ClamdScan::Pause() {

@@ -27,35 +27,38 @@
 #include "core/tcp_connection_win.h"
 #include "framework/thread_win.h"
 #include "scan/clamd_requests.h"
+#include "scan/engine_run_win.h"
 #include "scan/report_parser.h"
 #include "scan/scanner_exit.h"
 
 namespace tolvar {
 
-class ClamdScan {
+class ClamdScan : public EngineRun {
 public:
     // ended is called on the UI thread, once, when the scan ends by itself
     // (never after Stop), once runningGate is open.
     ClamdScan(ClamdAddress address, std::vector<std::string> targets, HANDLE runningGate,
               std::function<void(const ScannerEnding&)> ended);
-    ~ClamdScan();
+    ~ClamdScan() override;
     ClamdScan(const ClamdScan&) = delete;
     ClamdScan& operator=(const ClamdScan&) = delete;
 
-    void Start();
+    // Starts the walker and the driver; the session's failures (no clamd
+    // there) come through the end.
+    std::string Start() override;
     // Pausing stops the sending; what is in flight is still answered.
-    void Pause();
-    void Resume();
+    void Pause() override;
+    void Resume() override;
     // Ends the scan at once: zEND when the connection is free to take it,
     // the connection closed, the workers joined. Nothing waits for clamd.
-    void Stop();
+    void Stop() override;
     // Moves what was answered into the parser: counts, detections, the
     // file in the status line and the exact progress.
-    void Deliver(ReportParser& parser);
+    void Deliver(ReportParser& parser) override;
     // Whether a worker still runs.
-    bool Running() const;
+    bool Running() const override;
     // Waits for the workers; what one of them threw goes to report.
-    void Join(const std::function<void(std::exception_ptr)>& report);
+    void Join(const std::function<void(std::exception_ptr)>& report) override;
 
 private:
     std::optional<ScannerEnding> Drive();
