@@ -11,7 +11,10 @@ namespace tolvar {
 
 namespace {
 
-constexpr unsigned kConnectTimeoutMs = 10000;
+constexpr ULONGLONG kConnectTimeoutMs = 10000;
+// A connection is tried in slices of this, so that a Stop never waits for
+// a server that does not answer.
+constexpr unsigned kConnectSliceMs = 500;
 constexpr DWORD kStreamChunk = 64 * 1024;
 // clamd gives up on a file itself after its MaxScanTime (two minutes by
 // default); a daemon silent for far longer with files in flight is stuck.
@@ -196,9 +199,17 @@ void ClamdScan::DriverBody(Thread& self) {
 
 std::string ClamdScan::OpenSession() {
     std::string error;
-    std::optional<TcpConnection> opened =
-        TcpConnection::Connect(address_.host, address_.port, kConnectTimeoutMs, error);
-    if (!opened) return error;
+    std::optional<TcpConnection> opened;
+    const ULONGLONG deadline = GetTickCount64() + kConnectTimeoutMs;
+    for (;;) {
+        const ULONGLONG start = GetTickCount64();
+        opened = TcpConnection::Connect(address_.host, address_.port, kConnectSliceMs, error);
+        // A refusal comes at once and is final; only a slice that ran out
+        // is tried again.
+        const bool ranOut = GetTickCount64() - start + 50 >= kConnectSliceMs;
+        if (opened || !ranOut || stop_ || GetTickCount64() >= deadline) break;
+    }
+    if (!opened) return stop_ ? "the scan was stopped" : error;
     auto connection = std::make_shared<TcpConnection>(std::move(*opened));
     if (!connection->SendAll(ClamdCommand("IDSESSION"))) return connection->LastError();
     {
@@ -222,9 +233,7 @@ std::optional<ScannerEnding> ClamdScan::Drive() {
     const auto canSend = [this] {
         return !paused_ && !toSend_.empty() && book_.InFlight() < limit_;
     };
-    const auto allDone = [this] {
-        return walkDone_ && toSend_.empty() && book_.InFlight() == 0;
-    };
+    const auto allDone = [this] { return walkDone_ && toSend_.empty() && book_.InFlight() == 0; };
     for (;;) {
         changed_.wait_for(lock, std::chrono::seconds(1),
                           [&] { return stop_ || readerEnded_ || allDone() || canSend(); });
@@ -258,7 +267,8 @@ std::optional<ScannerEnding> ClamdScan::Drive() {
             return ScannerEnding{false, "", unread};
         }
         if (book_.InFlight() > 0 && !paused_ && GetTickCount64() - lastReply_ > kSilenceLimitMs) {
-            return Failed("The scan through " + Where() + " broke off: clamd answered nothing for " +
+            return Failed("The scan through " + Where() +
+                          " broke off: clamd answered nothing for " +
                           std::to_string(kSilenceLimitMs / 60000) + " minutes.");
         }
         if (!canSend()) continue;
@@ -278,7 +288,8 @@ std::optional<ScannerEnding> ClamdScan::Drive() {
             if (stop_) return std::nullopt;
             // The reader hears how the connection ended, with whatever
             // clamd said last.
-            if (!changed_.wait_for(lock, kLastWordsWait, [this] { return readerEnded_ || stop_.load(); }) &&
+            if (!changed_.wait_for(lock, kLastWordsWait,
+                                   [this] { return readerEnded_ || stop_.load(); }) &&
                 connection_) {
                 const std::shared_ptr<TcpConnection> broken = connection_;
                 lock.unlock();
@@ -301,8 +312,7 @@ bool ClamdScan::SendRequest(const std::string& path, std::unique_lock<std::mutex
         const DWORD error = GetLastError();
         lock.lock();
         if (!file) {
-            answered_.push_back(
-                {path, ClamdFileResult::Kind::Unread, SystemErrorText(error)});
+            answered_.push_back({path, ClamdFileResult::Kind::Unread, SystemErrorText(error)});
             unread_ = true;
             ++filesAnswered_;
             return true;
@@ -356,9 +366,8 @@ void ClamdScan::ReaderBody(std::shared_ptr<TcpConnection> connection) {
         if (got != TcpConnection::Received::Data) {
             {
                 std::lock_guard lock(mutex_);
-                lostReason_ = got == TcpConnection::Received::Closed
-                                  ? "clamd closed the connection"
-                                  : connection->LastError();
+                lostReason_ = got == TcpConnection::Received::Closed ? "clamd closed the connection"
+                                                                     : connection->LastError();
                 if (!lastWords.empty()) lostReason_ += " after saying \"" + lastWords + "\"";
                 readerEnded_ = true;
             }

@@ -182,8 +182,8 @@ void ScanSession::LaunchEngine(const ScanEngineChoice& engine) {
     // engine to end it.
     try {
         if (engine.clamd) {
-            run_ = std::make_unique<ClamdScan>(*engine.clamd, parser_.FolderList(),
-                                               running_.get(), ended);
+            run_ = std::make_unique<ClamdScan>(*engine.clamd, parser_.FolderList(), running_.get(),
+                                               ended);
         } else {
             RemoveStaleDownloads();
             run_ = std::make_unique<ClamscanRun>(

@@ -2,8 +2,8 @@
 
 // A scan: the start, the stop and the end of a scan, on the engine chosen
 // as it begins: clamscan as a child process (ClamscanRun) or a session with
-// clamd (ClamdScan). Everything here runs on the UI thread. What the scan shows goes to a ScanView, which window
-// follows it to ScanOutcomes; the session knows no window.
+// clamd (ClamdScan). Everything here runs on the UI thread. What the scan shows goes to a ScanView,
+// which window follows it to ScanOutcomes; the session knows no window.
 
 #include <functional>
 #include <memory>

@@ -13,7 +13,8 @@ namespace {
 constexpr ULONGLONG kQuietBeforeReverseMs = 150;
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 void SendText(SOCKET socket, const std::string& text) {
@@ -74,13 +75,15 @@ void FakeClamd::ServeConnection(SOCKET client) {
     const auto answer = [&](std::uint32_t id, const std::string& path, const std::string& bytes) {
         const std::string said = verdict ? verdict(path, bytes) : "OK";
         const bool named = EndsWith(said, "FOUND") || EndsWith(said, "ERROR");
-        const std::string shown = named && resolvedPath && path != "stream" ? resolvedPath(path) : path;
+        const std::string shown =
+            named && resolvedPath && path != "stream" ? resolvedPath(path) : path;
         std::size_t start = 0;
         for (std::size_t end; start <= said.size(); start = end + 1) {
             end = said.find('\n', start);
             if (end == std::string::npos) end = said.size();
-            held.push_back({std::to_string(id) + ": " + shown + ": " + said.substr(start, end - start),
-                            GetTickCount64() + delayMs});
+            held.push_back(
+                {std::to_string(id) + ": " + shown + ": " + said.substr(start, end - start),
+                 GetTickCount64() + delayMs});
             std::lock_guard lock(mutex_);
             ++waiting_;
         }
@@ -102,8 +105,8 @@ void FakeClamd::ServeConnection(SOCKET client) {
                     held.clear();
                 }
             } else {
-                const auto late = std::stable_partition(held.begin(), held.end(),
-                                                        [now](const Held& h) { return h.due <= now; });
+                const auto late = std::stable_partition(
+                    held.begin(), held.end(), [now](const Held& h) { return h.due <= now; });
                 due.assign(held.begin(), late);
                 held.erase(held.begin(), late);
             }
@@ -154,8 +157,8 @@ void FakeClamd::ServeConnection(SOCKET client) {
                 in.erase(0, 4 + static_cast<std::size_t>(length));
                 if (streamLimit > 0 && streamed.size() > streamLimit) {
                     // As clamd does: the reply, then the connection closes.
-                    SendText(client, std::to_string(streamId) +
-                                         ": INSTREAM size limit exceeded. ERROR");
+                    SendText(client,
+                             std::to_string(streamId) + ": INSTREAM size limit exceeded. ERROR");
                     {
                         std::lock_guard lock(mutex_);
                         waiting_ -= static_cast<int>(held.size());

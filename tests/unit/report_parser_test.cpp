@@ -145,7 +145,8 @@ TEST_F(Parser, FileResultsCountAsTheirReportLinesWithExactProgress) {
     report.ParseReportLine("C:\\a\\clean.txt: OK");
     report.ParseReportLine("C:\\a\\b.exe: Eicar-Test-Signature FOUND");
     report.ParseReportLine(
-        "C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\1.vir: Eicar-Test-Signature FOUND");
+        "C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\1.vir: Eicar-Test-Signature "
+        "FOUND");
 
     EXPECT_FALSE(parser.Percent());
     parser.FileClean("C:\\a\\clean.txt");

@@ -42,8 +42,8 @@ std::vector<std::string> Walked(const std::vector<std::string>& targets, MapList
                                 bool* allRead = nullptr) {
     std::vector<std::string> files;
     const bool read = WalkTargets(
-        targets, lister, {[&](std::string path) { files.push_back(std::move(path)); },
-                          [] { return false; }});
+        targets, lister,
+        {[&](std::string path) { files.push_back(std::move(path)); }, [] { return false; }});
     if (allRead) *allRead = read;
     std::sort(files.begin(), files.end());
     return files;

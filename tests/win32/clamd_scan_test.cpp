@@ -43,17 +43,18 @@ protected:
                 std::ifstream in(path, std::ios::binary);
                 content.assign(std::istreambuf_iterator<char>(in), {});
             }
-            return content.find(kMarker) != std::string::npos ? "Eicar-Test-Signature FOUND"
-                                                                 : "OK";
+            return content.find(kMarker) != std::string::npos ? "Eicar-Test-Signature FOUND" : "OK";
         };
     }
 
     // A file below the target folder, its folders made.
+    // A file below the target folder, its folders made; its path as the
+    // program names it (UTF-8).
     std::string file(const std::string& name, const std::string& content = "clean") {
         const fs::path at = dir_ / "target" / fs::u8path(name);
         fs::create_directories(at.parent_path());
         std::ofstream(at, std::ios::binary) << content;
-        return at.string();
+        return dir_.string() + "\\target\\" + name;
     }
 
     std::vector<std::string> files(int n, const std::string& folder = "many") {
@@ -80,7 +81,10 @@ protected:
 // resolved instead of the one the program sent (the removal acts on it).
 TEST_F(ClamdScans, RepliesOutOfOrderGiveEachFileItsOwnVerdictCountedOnce) {
     const std::string infected = file("sub\\deep\\b.exe", std::string("x") + kMarker);
-    std::vector<std::string> sent = {file("a.txt"), infected, file("sub\\c.txt"),
+    // A name in several scripts goes as UTF-8, as clamd on Windows reads it.
+    std::vector<std::string> sent = {file("a.txt"), infected,
+                                     file("sub\\\xc3\xbc"
+                                          "ber \xd0\xb6\xe6\x96\x87.txt"),
                                      file("empty.txt", "")};
     for (const std::string& more : files(6))
         sent.push_back(more);
@@ -89,7 +93,7 @@ TEST_F(ClamdScans, RepliesOutOfOrderGiveEachFileItsOwnVerdictCountedOnce) {
     const auto plain = clamd.verdict;
     clamd.verdict = [plain](const std::string& path, const std::string& streamed) {
         return path.find("empty.txt") != std::string::npos ? std::string("Empty file\nOK")
-                                                            : plain(path, streamed);
+                                                           : plain(path, streamed);
     };
 
     scan.StartOrResumeScan();
@@ -292,9 +296,10 @@ TEST_F(ClamdScans, TheSameTreeGivesTheSameFiguresThroughEitherEngine) {
             out += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
         return out;
     };
-    script({"out " + escaped(a) + ": OK\\n", "out " + escaped(b) + ": Eicar-Test-Signature FOUND\\n",
-            "out " + escaped(c) + ": OK\\n", "out " + escaped(d) + ": Eicar-Test-Signature FOUND\\n",
-            "exit 1"});
+    script({"out " + escaped(a) + ": OK\\n",
+            "out " + escaped(b) + ": Eicar-Test-Signature FOUND\\n",
+            "out " + escaped(c) + ": OK\\n",
+            "out " + escaped(d) + ": Eicar-Test-Signature FOUND\\n", "exit 1"});
     scan.chooseEngine = nullptr;  // clamscan
     scan.StartOrResumeScan();
     ASSERT_TRUE(waitIdle());
