@@ -12,6 +12,9 @@ namespace tolvar {
 namespace {
 
 constexpr ULONGLONG kConnectTimeoutMs = 10000;
+// The walk runs ahead of the answers by at most this many files: enough for
+// a progress that tells, without holding the paths of a whole disk.
+constexpr std::size_t kWalkAhead = 50000;
 // A connection is tried in slices of this, so that a Stop never waits for
 // a server that does not answer.
 constexpr unsigned kConnectSliceMs = 500;
@@ -152,7 +155,8 @@ void ClamdScan::WalkerBody() {
     TargetWalk walk;
     walk.file = [this](std::string path) {
         {
-            std::lock_guard lock(mutex_);
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return toSend_.size() < kWalkAhead || stop_; });
             toSend_.push_back(std::move(path));
             ++filesFound_;
         }
@@ -189,7 +193,12 @@ void ClamdScan::DriverBody(Thread& self) {
         ending = Failed("The scan through " + Where() +
                         " went wrong: " + ErrorText(std::current_exception()));
     }
-    const bool stopped = stop_.exchange(true);  // the walk ends with the scan
+    bool stopped = false;
+    {
+        // Under the lock, so that a walker about to wait sees it.
+        std::lock_guard lock(mutex_);
+        stopped = stop_.exchange(true);  // the walk ends with the scan
+    }
     changed_.notify_all();
     CloseConnection(false);
     if (stopped || !ending) return;  // Stop ends the scan itself
@@ -284,6 +293,7 @@ std::optional<ScannerEnding> ClamdScan::Drive() {
         }
         std::string path = std::move(toSend_.front());
         toSend_.pop_front();
+        if (toSend_.size() + 1 == kWalkAhead) changed_.notify_all();
         if (!SendRequest(path, lock)) {
             if (stop_) return std::nullopt;
             // The reader hears how the connection ended, with whatever
