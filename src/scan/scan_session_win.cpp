@@ -9,6 +9,7 @@
 #include "core/registry_win.h"
 #include "framework/application_win.h"
 #include "history/scan_history.h"
+#include "scan/clamd_scan_win.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_exit.h"
 #include "updates/database_files.h"

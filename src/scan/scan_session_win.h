@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/handles_win.h"
-#include "scan/clamd_scan_win.h"
 #include "scan/clamscan_run_win.h"
 #include "scan/engine_run_win.h"
 #include "scan/find_file_lister.h"
