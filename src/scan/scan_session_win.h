@@ -15,6 +15,7 @@
 #include "framework/thread_win.h"
 #include "scan/find_file_lister.h"
 #include "scan/report_parser.h"
+#include "scan/scan_engine.h"
 #include "scan/scan_view.h"
 
 namespace tolvar {
@@ -79,6 +80,9 @@ public:
 
     // The fixed drives to scan; tests replace it.
     std::function<std::vector<std::string>()> fixedDrives;
+    // The engine a scan runs on, asked as each scan begins; clamscan when
+    // unset.
+    std::function<ScanEngineChoice()> chooseEngine;
 
 private:
     // What the page shows now, so that a refresh calls the view only for
