@@ -1,9 +1,10 @@
 #include "core/loopback_port_win.h"
 
-// winsock2.h before windows.h's own socket declarations.
-#include <iphlpapi.h>
+// The socket declarations before the helper library's, which use them.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+// (apart, so that sorting keeps the order)
+#include <iphlpapi.h>
 
 #include "core/app_error.h"
 #include "core/system_error_win.h"

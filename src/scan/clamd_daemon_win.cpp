@@ -125,7 +125,6 @@ void ClamdDaemon::Worker::Run() {
                 Start();
             }
         }
-        if (requests.probe) PublishRemote(AskRemoteClamd(*requests.probe, kAskMs));
         if (requests.reload) reloadPending_ = true;
 
         if (child_ && WaitForSingleObject(child_->process.get(), 0) == WAIT_OBJECT_0) {
@@ -139,6 +138,7 @@ void ClamdDaemon::Worker::Run() {
         }
         if (!child_) reloadPending_ = false;
         Publish();
+        if (requests.probe) PublishRemote(AskRemoteClamd(*requests.probe, kAskMs));
 
         HANDLE waits[2] = {owner_.wake_.get(), child_ ? child_->process.get() : nullptr};
         const DWORD count = child_ ? 2 : 1;
@@ -194,18 +194,26 @@ void ClamdDaemon::Worker::CheckLoading() {
     // socket asks no password: the answer counts only when the port is
     // held by the clamd the program started, and by nothing else.
     std::string error;
-    const std::optional<std::vector<DWORD>> owners = LoopbackListeners(child_->port, error);
+    const ClamdDaemonOptions& options = owner_.options_;
+    const std::optional<std::vector<DWORD>> owners =
+        options.listenerOwners ? options.listenerOwners(child_->port, error)
+                               : LoopbackListeners(child_->port, error);
     if (!owners) return Fail("its port could not be checked: " + error);
+    // The table may not list a port that has just opened: asked again at
+    // the next poll.
+    if (owners->empty()) return;
+    const std::string port = std::to_string(child_->port);
     for (const DWORD owner : *owners) {
+        // No process has the id 0: the system does not know who listens
+        // (Wine's table, for one, names nobody).
+        if (owner == 0) {
+            return Fail("the system does not name the program listening on port " + port +
+                        " of 127.0.0.1, so its answers cannot be trusted");
+        }
         if (owner != child_->id) {
-            return Fail("port " + std::to_string(child_->port) +
-                        " on 127.0.0.1 is held by another program (process " +
+            return Fail("port " + port + " of 127.0.0.1 is held by another program (process " +
                         std::to_string(owner) + "), not by the clamd the program started");
         }
-    }
-    if (owners->empty()) {
-        return Fail("the system names no program listening on port " +
-                    std::to_string(child_->port) + ", so its answers cannot be trusted");
     }
     status_.phase = DaemonPhase::Ready;
     status_.address = address;

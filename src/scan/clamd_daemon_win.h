@@ -16,6 +16,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/handles_win.h"
 #include "framework/thread_win.h"
@@ -31,6 +32,10 @@ struct ClamdDaemonOptions {
     // The port each start listens on; nothing, with why, when none is free.
     // By default one the system has free on 127.0.0.1.
     std::function<std::optional<std::uint16_t>(std::string& error)> choosePort;
+    // The processes listening on a port of 127.0.0.1; by default as the
+    // system's table names them (LoopbackListeners).
+    std::function<std::optional<std::vector<DWORD>>(std::uint16_t port, std::string& error)>
+        listenerOwners;
     // Between two PINGs while it loads, and two VERSIONs after a RELOAD.
     DWORD pollMs = 500;
     // How long a reload may take before the old version is taken as final.

@@ -13,11 +13,13 @@
 //   TOLVAR_FAKE_CLAMD_VERSION    a file holding the database version it
 //                                loads (1 without one), read at each load
 //   TOLVAR_FAKE_CLAMD_RECORD     a file it appends what it did to:
-//                                "start <pid> <arguments>", "listen <port>",
+//                                "start <pid> <arguments>", "listen <pid> <port>",
 //                                "command <pid> <command>"
 
-#include <windows.h>
+// winsock2.h first: windows.h would otherwise bring the old winsock.h.
 #include <winsock2.h>
+// (apart, so that sorting keeps the order)
+#include <windows.h>
 #include <ws2tcpip.h>
 
 #include <cstdio>
@@ -102,7 +104,7 @@ int main(int argc, char** argv) {
         Record("bind-failed " + pid);
         return 1;
     }
-    Record("listen " + std::to_string(port));
+    Record("listen " + pid + " " + std::to_string(port));
 
     const bool silent = Env("TOLVAR_FAKE_CLAMD_SILENT") == "1";
     std::vector<SOCKET> unanswered;
