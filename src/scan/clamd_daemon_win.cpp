@@ -92,6 +92,7 @@ private:
     DaemonStatus status_;
     DaemonStatus published_;
     DWORD publishedId_ = 0;
+    bool forcePublish_ = false;
     int deaths_ = 0;
     bool reloadPending_ = false;
     std::optional<std::uint32_t> reloadFrom_;
@@ -116,6 +117,9 @@ void ClamdDaemon::Worker::Run() {
         }
         if (requests.generation != seen) {
             seen = requests.generation;
+            // The UI thread guessed the outcome of its request: it hears
+            // the real one whatever it was before.
+            forcePublish_ = true;
             if (!requests.want) {
                 End(true);
                 status_ = DaemonStatus{};
@@ -280,7 +284,8 @@ void ClamdDaemon::Worker::Fail(const std::string& reason) {
 
 void ClamdDaemon::Worker::Publish() {
     const DWORD id = child_ ? child_->id : 0;
-    if (status_ == published_ && id == publishedId_) return;
+    if (status_ == published_ && id == publishedId_ && !forcePublish_) return;
+    forcePublish_ = false;
     published_ = status_;
     publishedId_ = id;
     const DaemonStatus status = status_;
@@ -324,6 +329,17 @@ void ClamdDaemon::Apply() {
         offReason = kNoClamdExe;
     }
     remote_ = RemoteStatus{};
+    // What the worker is about to do, shown at once; it tells what came of
+    // it.
+    if (offReason.empty()) {
+        if (status_.phase == DaemonPhase::Off || status_.phase == DaemonPhase::Failed) {
+            status_ = DaemonStatus{};
+            status_.phase = DaemonPhase::Loading;
+        }
+    } else {
+        status_ = DaemonStatus{};
+        status_.reason = offReason;
+    }
     {
         const std::lock_guard<std::mutex> hold(lock_);
         requests_.want = offReason.empty();

@@ -19,6 +19,7 @@
 #include "core/folders.h"
 #include "core/loopback_port_win.h"
 #include "core/registry_win.h"
+#include "fake_clamd_support.h"
 #include "scan/clamd_client_win.h"
 #include "scan/clamd_config.h"
 #include "scan/clamd_daemon_win.h"
@@ -29,12 +30,6 @@ namespace tolvar {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string BesideTests(const std::string& name) {
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    return (fs::path(self).parent_path() / name).string();
-}
 
 void SetEnv(const char* name, const std::string& value) {
     SetEnvironmentVariableA(name, value.empty() ? nullptr : value.c_str());
@@ -78,21 +73,12 @@ protected:
         SetEnv("TOLVAR_FAKE_CLAMD_LOAD_MS", "");
         SetEnv("TOLVAR_FAKE_CLAMD_SILENT", "");
         ForgetEngineSettings();
-        options_.clamdExe = BesideTests("fake_clamd.exe");
+        options_.clamdExe = test::BesideTests("fake_clamd.exe");
         options_.pollMs = 100;
         options_.reloadLimitMs = 10000;
-        // Wine's table of listeners names no owner (process id 0 on every
-        // row, also for a process's own socket): the rows stay the
-        // system's, and the owner Wine leaves out is the one that recorded
-        // it bound the port. A test below keeps Wine's table as it is.
-        options_.listenerOwners = [this](std::uint16_t port, std::string& error) {
-            std::optional<std::vector<DWORD>> owners = LoopbackListeners(port, error);
-            if (owners) {
-                for (DWORD& owner : *owners)
-                    if (owner == 0) owner = recordedListener(port);
-            }
-            return owners;
-        };
+        // Wine names no listener's owner (fake_clamd_support.h); a test
+        // below keeps Wine's table as it is.
+        options_.listenerOwners = test::OwnersAsRecorded(record_);
     }
     ~ClamdDaemonTest() override {
         ForgetEngineSettings();
@@ -105,24 +91,9 @@ protected:
     }
 
     std::vector<std::string> recorded(const std::string& start) const {
-        std::ifstream in(record_);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind(start, 0) == 0) lines.push_back(line);
-        return lines;
+        return test::RecordedLines(record_, start);
     }
     void setVersion(unsigned version) const { std::ofstream(versionFile_) << version; }
-    // The last fake clamd that bound port, by its record "listen <pid> <port>".
-    DWORD recordedListener(std::uint16_t port) const {
-        DWORD id = 0;
-        for (const std::string& line : recorded("listen ")) {
-            std::istringstream fields(line.substr(7));
-            DWORD pid = 0;
-            unsigned bound = 0;
-            if (fields >> pid >> bound && bound == port) id = pid;
-        }
-        return id;
-    }
     // A fake clamd of its own on port, as another program (a second
     // antivirus, or one lying in wait) would run it.
     UniqueHandle startStranger(std::uint16_t port) const {
@@ -423,7 +394,7 @@ TEST(ClamdOwnerChild, DISABLED_StartsTheClamdAndWaits) {
     char record[MAX_PATH] = "";
     ASSERT_GT(GetEnvironmentVariableA("TOLVAR_CLAMD_OWNER_RECORD", record, sizeof record), 0u);
     ClamdDaemonOptions options;
-    options.clamdExe = BesideTests("fake_clamd.exe");
+    options.clamdExe = test::BesideTests("fake_clamd.exe");
     options.pollMs = 100;
     ClamdDaemon daemon(options);
     daemon.Apply();

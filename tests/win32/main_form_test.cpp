@@ -230,6 +230,16 @@ TEST_F(MainWindow, OptionsAndRightClickOpenTheCommandMenu) {
     EXPECT_EQ(form.PopupMenu1.items().size(), 9u);
 }
 
+TEST_F(MainWindow, TheCommandMenuOpensTheProtectionSettings) {
+    form.PopupMenu1.chooser = [](const std::vector<PopupMenu::Item>& items) {
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (items[i].caption == "Protection Settings") return static_cast<int>(i);
+        return -1;
+    };
+    Click(form.Image8);
+    EXPECT_EQ(commands.given, (std::vector<std::string>{"OpenProtectionSettings"}));
+}
+
 TEST_F(MainWindow, CloseStopsAllSkinPaintingAndHidesTheWindow) {
     form.show();
     Click(form.Image10);
