@@ -171,7 +171,8 @@ void ClamdDaemon::Worker::Start() {
         if (!job_) job_ = std::make_unique<KillOnCloseJob>();
         ClamdConfig settings;
         settings.port = *port;
-        settings.databaseFolder = Folders().DatabaseFolder;
+        settings.databaseFolder =
+            options.databaseFolder.empty() ? Folders().DatabaseFolder : options.databaseFolder;
         settings.threads = ProcessorCount();
         settings.vaultFolder = Folders().DataFolder + kVaultFolderName;
         const std::string text = ClamdConfigText(settings);

@@ -29,6 +29,8 @@ struct ClamdDaemonOptions {
     std::string clamdExe;
     // "" for clamd.conf in the data folder.
     std::string configFile;
+    // "" for the database folder the updater keeps.
+    std::string databaseFolder;
     // The port each start listens on; nothing, with why, when none is free.
     // By default one the system has free on 127.0.0.1.
     std::function<std::optional<std::uint16_t>(std::string& error)> choosePort;

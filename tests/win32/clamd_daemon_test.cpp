@@ -82,6 +82,7 @@ protected:
     }
     ~ClamdDaemonTest() override {
         ForgetEngineSettings();
+        StoreKeepLoaded(false);
         for (const char* name : {"TOLVAR_FAKE_CLAMD_RECORD", "TOLVAR_FAKE_CLAMD_VERSION",
                                  "TOLVAR_FAKE_CLAMD_LOAD_MS", "TOLVAR_FAKE_CLAMD_SILENT"}) {
             SetEnv(name, "");
@@ -396,6 +397,8 @@ TEST(ClamdOwnerChild, DISABLED_StartsTheClamdAndWaits) {
     ClamdDaemonOptions options;
     options.clamdExe = test::BesideTests("fake_clamd.exe");
     options.pollMs = 100;
+    // This process's start stored the box unticked, as for every test.
+    StoreKeepLoaded(true);
     ClamdDaemon daemon(options);
     daemon.Apply();
     ASSERT_TRUE(test::PumpUntil([&] { return daemon.ProcessId() != 0; }, 15000));

@@ -43,7 +43,7 @@ protected:
     ~ProtectionSettings() override {
         daemon.ShutDown();
         StoreEngineSetting("");
-        StoreKeepLoaded(true);
+        StoreKeepLoaded(false);
     }
 
     static ClamdDaemonOptions Options() {
