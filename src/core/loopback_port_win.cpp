@@ -7,7 +7,9 @@
 #include <iphlpapi.h>
 
 #include "core/app_error.h"
+#include "core/handles_win.h"
 #include "core/system_error_win.h"
+#include "core/system_library_win.h"
 #include "core/tcp_connection_win.h"
 
 namespace tolvar {
@@ -41,14 +43,25 @@ std::optional<std::uint16_t> FreeLoopbackPort(std::string& error) {
 }
 
 std::optional<std::vector<DWORD>> LoopbackListeners(std::uint16_t port, std::string& error) {
+    // From the system folder, never by name at start-up: the program runs
+    // elevated, and a DLL of that name beside it must not be loaded.
+    using TableFn = DWORD(WINAPI*)(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
+    const UniqueModule library(LoadSystemLibrary("iphlpapi.dll"));
+    const auto getTable = library ? reinterpret_cast<TableFn>(reinterpret_cast<void*>(
+                                        GetProcAddress(library.get(), "GetExtendedTcpTable")))
+                                  : nullptr;
+    if (!getTable) {
+        error = "the system's table of listening ports is not available";
+        return std::nullopt;
+    }
     std::vector<unsigned char> table;
     DWORD size = 0;
     DWORD status = ERROR_INSUFFICIENT_BUFFER;
     // The table can grow between the two calls.
     for (int attempt = 0; attempt < 5 && status == ERROR_INSUFFICIENT_BUFFER; ++attempt) {
         table.resize(size);
-        status = GetExtendedTcpTable(table.empty() ? nullptr : table.data(), &size, FALSE, AF_INET,
-                                     TCP_TABLE_OWNER_PID_LISTENER, 0);
+        status = getTable(table.empty() ? nullptr : table.data(), &size, FALSE, AF_INET,
+                          TCP_TABLE_OWNER_PID_LISTENER, 0);
     }
     if (status != NO_ERROR) {
         error =
