@@ -267,7 +267,10 @@ void ClamdDaemon::Worker::CheckReload() {
 
 void ClamdDaemon::Worker::End(bool ask) {
     if (!child_) return;
-    if (ask && status_.phase == DaemonPhase::Ready && status_.address) {
+    // Only to a clamd still running: once it has ended, its port may be
+    // anyone's.
+    if (ask && status_.phase == DaemonPhase::Ready && status_.address &&
+        WaitForSingleObject(child_->process.get(), 0) == WAIT_TIMEOUT) {
         AskClamd(*status_.address, "SHUTDOWN", kAskMs);
         WaitForSingleObject(child_->process.get(), owner_.options_.shutdownGraceMs);
     }
