@@ -3,8 +3,9 @@
 # installs the program with that setup (silently) into a Wine prefix of its
 # own (build/run/) whose fixed drives are C: and a D: holding a sample
 # folder with the EICAR test file, puts in the scanner bridge running
-# Debian's clamscan and the freshclam bridge running Debian's freshclam as
-# the stand-ins for ClamAV's Windows files, with an empty database folder
+# Debian's clamscan, the freshclam bridge running Debian's freshclam and the
+# clamd bridge running Debian's clamd as the stand-ins for ClamAV's Windows
+# files, with an empty database folder
 # and a local test mirror serving ClamAV's signed test databases, and starts
 # it:
 # - with DISPLAY set, on your display, for you to use (accept the update it

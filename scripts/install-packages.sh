@@ -13,7 +13,7 @@ packages=(
   binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
   wine wine64 fonts-wine fonts-liberation fonts-dejavu-core fonts-wqy-microhei
   xvfb xauth xdotool imagemagick
-  clamav clamav-freshclam xz-utils
+  clamav clamav-freshclam clamav-daemon clamav-testfiles xz-utils
   nsis
   python3
 )
@@ -24,6 +24,39 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+# ClamAV's packages start their system services when installed (clamd,
+# with a database in /var/lib/clamav, and freshclam's daemon); the project
+# runs clamd and freshclam itself, as the user, for the program only. Where
+# no policy says otherwise, a temporary one (policy-rc.d, which both
+# invoke-rc.d and deb-systemd-invoke ask) forbids starting those two while
+# they are installed; any other service starts as usual.
+policy=/usr/sbin/policy-rc.d
+own_policy=0
+hold_back_daemons() {
+  [ -e "$policy" ] && return 0
+  cat >"$policy" <<'POLICY'
+#!/bin/sh
+# Written by Tolvar's install-packages.sh for one install; removed after it.
+for service; do
+  case "$service" in
+    --*) ;;
+    clamav-daemon|clamav-daemon.*|clamav-freshclam|clamav-freshclam.*) exit 101 ;;
+    *) exit 0 ;;
+  esac
+done
+exit 0
+POLICY
+  chmod 755 "$policy"
+  own_policy=1
+  trap release_daemons EXIT
+}
+release_daemons() {
+  if [ "$own_policy" = 1 ]; then
+    rm -f "$policy"
+    own_policy=0
+  fi
+}
 
 need_update=0
 # Source packages need a deb-src line; add one beside the system's own list.
@@ -43,7 +76,9 @@ if [ ${#missing[@]} -gt 0 ] || [ "$need_update" = 1 ]; then
   echo "== installing: ${missing[*]:-(source lists only)}"
   apt-get update -qq
   if [ ${#missing[@]} -gt 0 ]; then
+    hold_back_daemons
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    release_daemons
   fi
 fi
 

@@ -4,8 +4,9 @@
 # "all fixed drives" stays small; it must stay, since Wine starts Linux
 # programs such as clamscan through it), the program installed by its own
 # setup under C:\Program Files with the scanner bridge put in as its
-# clamscan.exe and the freshclam bridge as its freshclam.exe (the stand-ins
-# for ClamAV's Windows files), an empty database folder, and the
+# clamscan.exe, the freshclam bridge as its freshclam.exe and the clamd
+# bridge as its clamd.exe (the stand-ins for ClamAV's Windows files), an
+# empty database folder, and the
 # test mirror serving ClamAV's own signed test databases, which the program
 # fetches with Debian's freshclam before it scans. The headless flow then
 # turns the database folder into a PC's second day's: the daily database
@@ -88,6 +89,7 @@ prepare_demo() {
   [ -f "$demo_program/AntiVirus.exe" ] || fail "the setup did not install the program"
   cp "$repo_root/build/win/tools/scanner_bridge.exe" "$demo_program/bin/snr/1/9/clamscan.exe"
   cp "$repo_root/build/win/tools/freshclam_bridge.exe" "$demo_program/bin/snr/1/9/freshclam.exe"
+  cp "$repo_root/build/win/tools/clamd_bridge.exe" "$demo_program/bin/snr/1/9/clamd.exe"
   start_demo_mirror "$root/mirror"
   # The bridge writes its report as clamscan.exe 1.4 does (the OEM code
   # page) unless told "utf8", as 1.5 does.

@@ -185,9 +185,11 @@ private:
 };
 
 // Follows a script started by StartScript: hands each new piece of "out"
-// to pass (false from it means nobody reads any more) until "rc" is there.
-template <typename Pass>
-Followed FollowScript(const WorkFolder& work, HANDLE output, Pass pass) {
+// to pass (false from it means nobody reads any more) until "rc" is there,
+// and calls tick between its looks (a bridge waiting for its Linux program
+// to be ready checks there).
+template <typename Pass, typename Tick>
+Followed FollowScript(const WorkFolder& work, HANDLE output, Pass pass, Tick tick) {
     constexpr DWORD kPollMs = 50;
     ScriptWatch watch(work.File(L"watch"));
     for (;;) {
@@ -203,8 +205,14 @@ Followed FollowScript(const WorkFolder& work, HANDLE output, Pass pass) {
         if (rc) return {ScriptEnd::Exited, *rc};
         if (const std::optional<ScriptEnd> end = watch.Check()) return {*end, 0};
         if (!Exists(work.path())) return {ScriptEnd::FolderGone, 0};
+        tick();
         Sleep(kPollMs);
     }
+}
+
+template <typename Pass>
+Followed FollowScript(const WorkFolder& work, HANDLE output, Pass pass) {
+    return FollowScript(work, output, pass, [] {});
 }
 
 }  // namespace tolvar::bridge
