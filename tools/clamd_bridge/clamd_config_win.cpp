@@ -95,7 +95,7 @@ LinuxConfig TranslateConfig(const WinePaths& wine, const ProgramConfig& config,
                             const std::string& linuxPidFile) {
     LinuxConfig out;
     std::string& text = out.text;
-    text += "# Written by the clamd bridge from " + std::string("the program's clamd.conf.\n");
+    text += "# Written by the clamd bridge from the program's clamd.conf.\n";
     for (const auto& [key, value] : config.entries) {
         if (IsKey(key, {"TCPAddr", "TCPSocket", "PidFile", "Foreground", "LocalSocket",
                         "LocalSocketGroup", "LocalSocketMode", "FixStaleSocket", "User",
