@@ -33,9 +33,23 @@ Program::Program(TForm10& splash)
       scanFailed_(mainForm_.skin()),
       form14_(mainForm_.skin()),
       form8_(mainForm_.skin(), form14_, transport_),
-      form15_(mainForm_.skin()) {
+      form15_(mainForm_.skin()),
+      protection_(daemon_) {
     mainForm_.setSplash(&splash_);
-    mainForm_.onClose = [this] { ShutDown(scan_, mainForm_.skin()); };
+    mainForm_.onClose = [this] {
+        ShutDown(scan_, mainForm_.skin());
+        // After the scan: one on the daemon would break as it ends.
+        try {
+            daemon_.ShutDown();
+        } catch (...) {
+        }
+    };
+    scan_.chooseEngine = [this] { return daemon_.ChooseEngine(); };
+    daemon_.onChange = [this] {
+        if (protection_.visible()) protection_.RefreshState();
+    };
+    // The new signatures reach the loaded engine too.
+    form8_.databaseInstalled = [this] { daemon_.Reload(); };
     form8_.stopUpdateCheck = [this] { mainForm_.StopUpdateCheck(); };
     form14_.openSettings = [this] { OpenDatabaseSettings(); };
     form15_.openDownload = [this] { form8_.showModal(); };
@@ -46,6 +60,12 @@ Program::Program(TForm10& splash)
     bool firstStart = false;
     try {
         firstStart = StartUp(mainForm_, scan_);
+    } catch (...) {
+        Application::instance().reportException(std::current_exception());
+    }
+    // In the background: the window never waits for the engine to load.
+    try {
+        daemon_.Apply();
     } catch (...) {
         Application::instance().reportException(std::current_exception());
     }
@@ -135,6 +155,10 @@ void Program::OpenDatabaseUpdates() {
 
 void Program::OpenDatabaseSettings() {
     form12_.ShowSettings();
+}
+
+void Program::OpenProtectionSettings() {
+    protection_.ShowSettings();
 }
 
 void Program::CheckForUpdates() {

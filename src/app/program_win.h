@@ -9,6 +9,7 @@
 
 #include "framework/timer_win.h"
 #include "quarantine/removal.h"
+#include "scan/clamd_daemon_win.h"
 #include "scan/scan_session_win.h"
 #include "scan/scan_view.h"
 #include "ui/about_window_win.h"
@@ -16,6 +17,7 @@
 #include "ui/failure_notice_win.h"
 #include "ui/main_form_win.h"
 #include "ui/main_window_commands.h"
+#include "ui/protection_settings_window_win.h"
 #include "ui/removal_windows_win.h"
 #include "ui/result_windows_win.h"
 #include "ui/scan_windows_win.h"
@@ -36,6 +38,7 @@ public:
 
     TForm1& mainForm() { return mainForm_; }
     ScanSession& scan() { return scan_; }
+    ClamdDaemon& daemon() { return daemon_; }
 
 private:
     // MainWindowCommands
@@ -48,6 +51,7 @@ private:
     void ShowAbout() override;
     void OpenDatabaseUpdates() override;
     void OpenDatabaseSettings() override;
+    void OpenProtectionSettings() override;
     void CheckForUpdates() override;
 
     // ScanOutcomes
@@ -87,6 +91,10 @@ private:
     TForm8 form8_;
     TForm15 form15_;
     TForm12 form12_;
+    ProtectionSettingsWindow protection_;
+    // The program's own clamd; after the window that shows it, so that it
+    // ends (and tells its last change) while the window still exists.
+    ClamdDaemon daemon_;
     struct StartNotice {
         const char* caption;
         std::string text;

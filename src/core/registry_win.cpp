@@ -79,4 +79,22 @@ void RegistryKey::WriteText(const std::string& text, const char* value) const {
     }
 }
 
+std::optional<std::uint32_t> RegistryKey::ReadNamedDword(const std::string& name) const {
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD length = sizeof value;
+    const LONG status = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&value), &length);
+    if (status != ERROR_SUCCESS || type != REG_DWORD || length != sizeof value) return std::nullopt;
+    return value;
+}
+
+void RegistryKey::WriteNamedDword(const std::string& name, std::uint32_t value) const {
+    const DWORD data = value;
+    if (RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                       sizeof data) != ERROR_SUCCESS) {
+        throw AppError("Failed to set data for '" + name_ + "\\" + name + "'");
+    }
+}
+
 }  // namespace tolvar

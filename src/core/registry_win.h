@@ -26,6 +26,11 @@ public:
     // throws AppError when it cannot.
     explicit RegistryKey(const std::string& subkey);
 
+    // A named value of the key that holds a number: nothing when it is
+    // missing or not a DWORD, so that a damaged value reads as the default.
+    std::optional<std::uint32_t> ReadNamedDword(const std::string& name) const;
+    void WriteNamedDword(const std::string& name, std::uint32_t value) const;
+
     // Reads the default value into the first bytes of a fixed record, by the
     // rules for binary values: missing leaves it, a shorter or equal binary
     // value replaces that many leading bytes, anything else is an error.

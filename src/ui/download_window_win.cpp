@@ -104,6 +104,7 @@ void TForm8::ShowOutcome(const char* text) {
 
 void TForm8::DownloadSucceeded() {
     ShowOutcome(kInstalled);
+    if (databaseInstalled) databaseInstalled();
 }
 
 void TForm8::DatabaseUpToDate() {

@@ -38,6 +38,8 @@ public:
 
     // Stops the main window's update check; set by the program.
     std::function<void()> stopUpdateCheck;
+    // An update run put new databases in place; set by the program.
+    std::function<void()> databaseInstalled;
 
     // True while a run's worker exists that has not ended.
     bool Downloading() const { return updater_.Running(); }

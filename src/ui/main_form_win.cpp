@@ -305,6 +305,7 @@ void TForm1::BuildCommandMenu() {
     PopupMenu1.add("Virus Database", [this] { Action2Execute(); });
     PopupMenu1.add("Virus Database Updates", [this] { OpenDatabaseUpdates(); });
     PopupMenu1.add("Virus Database Settings", [this] { commands_.OpenDatabaseSettings(); });
+    PopupMenu1.add("Protection Settings", [this] { commands_.OpenProtectionSettings(); });
     PopupMenu1.addSeparator();
     PopupMenu1.add("Minimize to System Tray", [this] { MinimizeToTray(); });
     PopupMenu1.addSeparator();

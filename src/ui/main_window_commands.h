@@ -23,6 +23,8 @@ public:
     // The database download, modally; only asked for while no scan runs.
     virtual void OpenDatabaseUpdates() = 0;
     virtual void OpenDatabaseSettings() = 0;
+    // The scan engine's settings and state.
+    virtual void OpenProtectionSettings() = 0;
     // One tick of the scheduled update check.
     virtual void CheckForUpdates() = 0;
 };

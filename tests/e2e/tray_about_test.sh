@@ -49,8 +49,9 @@ wait_until() {
 }
 
 # --- Tray. Items: Start Scan, Virus Database, Virus Database Updates, Virus
-# Database Settings, Minimize to System Tray (the fifth), About (the last).
-choose_from_menu Down 5
+# Database Settings, Protection Settings, Minimize to System Tray (the sixth),
+# About (the last).
+choose_from_menu Down 6
 main_window_gone() { ! main_window_visible; }
 wait_until 5 main_window_gone || fail "the main window is still showing after Minimize to System Tray"
 
@@ -66,7 +67,7 @@ echo "back from the tray at ($x, $y)"
 
 # --- A second start ends at once and brings the running copy back from the
 # tray: two copies would overwrite each other's vault records and settings.
-choose_from_menu Down 5
+choose_from_menu Down 6
 wait_until 5 main_window_gone || fail "the main window is still showing after Minimize to System Tray"
 timeout 60 "$wine_run" "$program_dir/AntiVirus.exe" >/dev/null 2>&1 ||
   fail "the second start did not end by itself with success"

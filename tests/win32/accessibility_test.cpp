@@ -29,6 +29,7 @@
 #include "scan/scan_state.h"
 #include "test_support.h"
 #include "ui/main_form_win.h"
+#include "ui/protection_settings_window_win.h"
 #include "ui/removal_windows_win.h"
 
 namespace tolvar {
@@ -252,6 +253,27 @@ TEST(AccessibleMessageWindow, ADialogWithItsTextAndButtons) {
     EXPECT_NE(Find(tree, "Not Now", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
     EXPECT_NE(Find(tree, prompt.Label1.caption(), ROLE_SYSTEM_STATICTEXT), nullptr) << run.output;
     prompt.close();
+}
+
+// A screen reader hears the engine's state and finds the box and the field
+// by their names.
+TEST(AccessibleProtectionWindow, TheStateTheBoxAndTheFieldRead) {
+    ClamdDaemonOptions options;
+    options.clamdExe = "C:\\no-clamd.exe";
+    ClamdDaemon daemon(options);
+    ProtectionSettingsWindow window(daemon);
+    window.ShowSettings();
+    const ClientRun run = TreeOf(window);
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    const std::vector<Line> tree = run.tree();
+    ASSERT_FALSE(tree.empty());
+    EXPECT_NE(Find(tree, window.StateText.caption(), ROLE_SYSTEM_STATICTEXT), nullptr)
+        << run.output;
+    EXPECT_NE(Find(tree, window.KeepLoaded.captionText(), ROLE_SYSTEM_CHECKBUTTON), nullptr)
+        << run.output;
+    EXPECT_NE(Find(tree, "Engine address", ROLE_SYSTEM_TEXT), nullptr) << run.output;
+    EXPECT_NE(Find(tree, "OK", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
+    window.close();
 }
 
 // The announcements this thread's windows raise, as a client hears them.

@@ -12,8 +12,6 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <iphlpapi.h>
-
 #include <windows.h>
 
 #include <algorithm>
@@ -29,6 +27,7 @@
 #include <vector>
 
 #include "core/handles_win.h"
+#include "core/loopback_port_win.h"
 #include "test_mirror.h"
 
 namespace tolvar {
@@ -146,21 +145,10 @@ std::string Ask(unsigned short port, const std::string& command) {
 // The process that listens on 127.0.0.1:port, as the system reports it
 // (the program trusts the port only when it is its own clamd's).
 std::optional<DWORD> ListenerOf(unsigned short port) {
-    DWORD size = 0;
-    GetExtendedTcpTable(nullptr, &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER, 0);
-    std::vector<char> buffer(size + 4096);
-    size = static_cast<DWORD>(buffer.size());
-    if (GetExtendedTcpTable(buffer.data(), &size, FALSE, AF_INET, TCP_TABLE_OWNER_PID_LISTENER,
-                            0) != NO_ERROR) {
-        return std::nullopt;
-    }
-    const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
-        if (ntohs(static_cast<u_short>(table->table[i].dwLocalPort)) == port) {
-            return table->table[i].dwOwningPid;
-        }
-    }
-    return std::nullopt;
+    std::string error;
+    const std::optional<std::vector<DWORD>> owners = LoopbackListeners(port, error);
+    if (!owners || owners->empty()) return std::nullopt;
+    return owners->front();
 }
 
 // A Linux process, through Wine's view of /proc: alive while its stat

@@ -20,7 +20,10 @@ namespace tolvar::test {
 
 class DownloadWindows {
 protected:
-    DownloadWindows() { form8.Timer1.setInterval(10); }
+    DownloadWindows() {
+        form8.Timer1.setInterval(10);
+        form8.databaseInstalled = [this] { ++installs; };
+    }
 
     // Opens the download window and waits until the run has come to its
     // end (or to the given condition).
@@ -36,6 +39,9 @@ protected:
     TForm14 notice{form.skin()};
     SystemTransport transport;
     TForm8 form8{form.skin(), notice, transport};
+    // How often the window told that new databases are in place (the
+    // program's own clamd reloads then).
+    int installs = 0;
 };
 
 }  // namespace tolvar::test

@@ -156,6 +156,8 @@ TEST_F(FreshclamUpdates, AFirstDownloadInstallsEveryDatabaseAndCountsIt) {
                                                             TestDatabase("test-6.cvd").size() +
                                                             TestDatabase("test-2.cvd").size()));
     EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial());
+    // The loaded engine is told to reload.
+    EXPECT_EQ(installs, 1);
 
     // The program wrote the updater's configuration: the folder, ClamAV's
     // mirror (the bridge points freshclam at the test mirror instead).
@@ -244,6 +246,8 @@ TEST_F(FreshclamUpdates, UpToDateSaysSoAndCountsNothing) {
     EXPECT_EQ(form8.Label2.caption(), "The Virus Database is already up to date.");
     EXPECT_EQ(DatabaseFiles(), before);
     expectNothingCounted();
+    // Nothing new for the loaded engine.
+    EXPECT_EQ(installs, 0);
     // Close ends the window as after an update.
     Click(form8.Image2);
     EXPECT_FALSE(form8.visible());

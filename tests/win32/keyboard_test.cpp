@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "ui/download_window_win.h"
 #include "ui/failure_notice_win.h"
 #include "ui/main_form_win.h"
+#include "ui/protection_settings_window_win.h"
 #include "ui/removal_windows_win.h"
 #include "ui/result_windows_win.h"
 #include "ui/scan_windows_win.h"
@@ -413,6 +415,40 @@ TEST_F(MessageWindowKeys, TheSettingsWindowSavesOnEnterAndCancelsOnEscape) {
         EXPECT_FALSE(settings.visible());
     }
     EXPECT_EQ(presses.pressed, (std::vector<std::string>{"Cancel", "Save Settings"}));
+}
+
+TEST_F(MessageWindowKeys, TheProtectionWindowTakesOkOnEnterAndCancelsOnEscape) {
+    ClamdDaemonOptions options;
+    options.clamdExe = "C:\\no-clamd.exe";
+    ClamdDaemon daemon(options);
+    ProtectionSettingsWindow settings(daemon);
+    PressLog presses;
+    settings.OkButton.onClick = [&] {
+        presses.pressed.push_back("OK");
+        settings.close();
+    };
+    presses.watch(settings.CancelButton, "Cancel");
+    for (int key : {VK_ESCAPE, VK_RETURN}) {
+        settings.ShowSettings();
+        ASSERT_TRUE(test::PumpUntil([&] { return settings.keyboard().focused() != nullptr; }));
+        PressKey(key);
+        EXPECT_FALSE(settings.visible());
+    }
+    EXPECT_EQ(presses.pressed, (std::vector<std::string>{"Cancel", "OK"}));
+    // Tab reaches the box, the field and both buttons.
+    settings.ShowSettings();
+    ASSERT_TRUE(test::PumpUntil([&] { return settings.keyboard().focused() != nullptr; }));
+    std::vector<std::string> names;
+    for (int n = 0; n < 4; ++n) {
+        PressKey(VK_TAB);
+        names.push_back(FocusedName(settings));
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{
+                  "Cancel", "Engine address",
+                  "Keep the scan engine loaded (faster scans; uses about 1 GB of memory)", "OK"}));
+    settings.close();
 }
 
 using ScanWindowKeys = test::Scans;

@@ -227,7 +227,17 @@ TEST_F(MainWindow, OptionsAndRightClickOpenTheCommandMenu) {
     SendMessageA(form.Panel2.handle(), WM_RBUTTONUP, 0, test::Point(100, 100));
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], "Start Scan");
-    EXPECT_EQ(form.PopupMenu1.items().size(), 8u);
+    EXPECT_EQ(form.PopupMenu1.items().size(), 9u);
+}
+
+TEST_F(MainWindow, TheCommandMenuOpensTheProtectionSettings) {
+    form.PopupMenu1.chooser = [](const std::vector<PopupMenu::Item>& items) {
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (items[i].caption == "Protection Settings") return static_cast<int>(i);
+        return -1;
+    };
+    Click(form.Image8);
+    EXPECT_EQ(commands.given, (std::vector<std::string>{"OpenProtectionSettings"}));
 }
 
 TEST_F(MainWindow, CloseStopsAllSkinPaintingAndHidesTheWindow) {

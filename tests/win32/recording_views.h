@@ -197,6 +197,7 @@ public:
     void ShowAbout() override { act("ShowAbout", showAbout); }
     void OpenDatabaseUpdates() override { given.push_back("OpenDatabaseUpdates"); }
     void OpenDatabaseSettings() override { given.push_back("OpenDatabaseSettings"); }
+    void OpenProtectionSettings() override { given.push_back("OpenProtectionSettings"); }
     void CheckForUpdates() override { given.push_back("CheckForUpdates"); }
 
     // What a command does besides being recorded, where a test needs it.

@@ -122,6 +122,7 @@ TEST_F(Updates, AGoodRunInstallsTheFullAndTheDailyDatabaseAndCountsIt) {
     EXPECT_EQ(Settings().LastUpdateSize(), static_cast<int>(main.size() + daily.size()));
     EXPECT_EQ(Settings().LastUpdateDate(), TodaySerial());
     EXPECT_FALSE(notice.visible());
+    EXPECT_EQ(installs, 1);
     EXPECT_EQ(mirror.requests(),
               (std::vector<std::string>{"GET /main.cvd proxy=no proxy-authorization=-",
                                         "GET /daily.cvd proxy=no proxy-authorization=-"}));
@@ -187,6 +188,7 @@ TEST_F(Updates, AFailedRunChangesNothingAndSaysWhy) {
             << notice.Label8.caption();
         EXPECT_FALSE(form8.Timer2.enabled());
         expectNothingChanged();
+        EXPECT_EQ(installs, 0);
         notice.close();
         RegistryKey("cooldown").WriteText("");
     }

@@ -1,0 +1,138 @@
+#include "ui/protection_settings_window_win.h"
+
+#include <string>
+
+#include "scan/engine_setting.h"
+#include "ui/theme_win.h"
+
+namespace tolvar {
+
+namespace {
+
+// The classic dialog font: 8 points at 96 dots per inch.
+constexpr int kDialogFontHeight = 11;
+constexpr int kClientWidth = 520;
+constexpr int kMargin = 8;
+constexpr int kInset = 12;
+constexpr int kCaptionWidth = 84;
+constexpr int kLineHeight = 14;
+constexpr int kFieldHeight = 21;
+constexpr int kCaptionDrop = 4;
+constexpr int kButtonWidth = 88;
+constexpr int kButtonHeight = 25;
+
+// Inside the engine group, from its top.
+constexpr int kEngineRow = 22;
+constexpr int kStateRow = kEngineRow + 20;
+constexpr int kStateHeight = 2 * kLineHeight;
+constexpr int kNoteRow = kStateRow + kStateHeight + 4;
+constexpr int kNoteHeight = 2 * kLineHeight;
+constexpr int kKeepRow = kNoteRow + kNoteHeight + 6;
+constexpr int kAddressRow = kKeepRow + 28;
+constexpr int kHintRow = kAddressRow + kFieldHeight + 4;
+constexpr int kProblemRow = kHintRow + 2 * kLineHeight + 2;
+constexpr int kEngineGroupHeight = kProblemRow + 2 * kLineHeight + 8;
+
+constexpr int kGroupWidth = kClientWidth - 2 * kMargin;
+constexpr int kInnerWidth = kGroupWidth - 2 * kInset;
+constexpr int kValueLeft = kInset + kCaptionWidth;
+constexpr int kValueWidth = kGroupWidth - kValueLeft - kInset;
+
+// The groups stack from the top; the buttons follow the last one.
+constexpr int kButtonsTop = kMargin + kEngineGroupHeight + kMargin;
+constexpr int kClientHeight = kButtonsTop + kButtonHeight + kMargin;
+
+FontSpec DialogFont() {
+    return FontSpec{theme::kFontName, kDialogFontHeight};
+}
+
+Label& AddText(WindowedControl& parent, int left, int top, int width, int height,
+               const std::string& text = "") {
+    Label& label = parent.add<Label>(left, top, width, height, text);
+    label.setFont(DialogFont());
+    if (height > kLineHeight) label.setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
+    : Form("Protection Settings", kClientWidth, kClientHeight, BorderStyle::Dialog),
+      EngineGroup(add<GroupBox>(kMargin, kMargin, kGroupWidth, kEngineGroupHeight, "Scan Engine")),
+      EngineCaption(
+          AddText(EngineGroup, kInset, kEngineRow, kCaptionWidth, kLineHeight, "Engine in use:")),
+      EngineText(AddText(EngineGroup, kValueLeft, kEngineRow, kValueWidth, kLineHeight)),
+      StateCaption(AddText(EngineGroup, kInset, kStateRow, kCaptionWidth, kLineHeight, "State:")),
+      StateText(AddText(EngineGroup, kValueLeft, kStateRow, kValueWidth, kStateHeight)),
+      NoteText(AddText(EngineGroup, kInset, kNoteRow, kInnerWidth, kNoteHeight)),
+      KeepLoaded(EngineGroup.add<CheckBox>(
+          kInset, kKeepRow, kInnerWidth, 17,
+          "Keep the scan engine loaded (faster scans; uses about 1 GB of memory)")),
+      AddressCaption(AddText(EngineGroup, kInset, kAddressRow + kCaptionDrop, kCaptionWidth,
+                             kLineHeight, "Engine:")),
+      AddressEdit(EngineGroup.add<Edit>(kValueLeft, kAddressRow, kValueWidth, kFieldHeight)),
+      AddressHint(AddText(EngineGroup, kValueLeft, kHintRow, kValueWidth, 2 * kLineHeight,
+                          "Empty: the program chooses (its own engine when it is loaded, "
+                          "otherwise clamscan). \"clamscan\": always clamscan. HOST:PORT: the "
+                          "clamd at that address.")),
+      AddressProblem(AddText(EngineGroup, kValueLeft, kProblemRow, kValueWidth, 2 * kLineHeight)),
+      OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), kButtonsTop, kButtonWidth,
+                           kButtonHeight, "OK")),
+      CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, kButtonsTop, kButtonWidth,
+                               kButtonHeight, "Cancel")),
+      daemon_(daemon) {
+    setFont(DialogFont());
+    AddressProblem.setTextColor(RGB(0xB0, 0, 0));
+    setStayOnTop(true);
+    centreOnScreen();
+
+    onShow = [this] { FormShow(); };
+    OkButton.onClick = [this] { OkClick(); };
+    CancelButton.onClick = [this] { close(); };
+    keyboard().setDefaultButton(&OkButton);
+    keyboard().setCancelButton(&CancelButton);
+    AddressEdit.accessible.name = "Engine address";
+}
+
+void ProtectionSettingsWindow::ShowSettings() {
+    if (visible()) {
+        SetForegroundWindow(handle());
+        return;
+    }
+    centreOnScreen();
+    show();
+    setStayOnTop(true);
+}
+
+void ProtectionSettingsWindow::FormShow() {
+    KeepLoaded.setChecked(LoadKeepLoaded());
+    AddressEdit.setText(EngineSettingFieldText(LoadEngineSetting()));
+    AddressProblem.setCaption("");
+    RefreshState();
+}
+
+void ProtectionSettingsWindow::RefreshState() {
+    const EngineWords words = daemon_.Words();
+    if (EngineText.caption() != words.engine) EngineText.setCaption(words.engine);
+    if (StateText.caption() != words.state) StateText.setCaption(words.state);
+    if (NoteText.caption() != words.note) NoteText.setCaption(words.note);
+}
+
+void ProtectionSettingsWindow::OkClick() {
+    std::string why;
+    const std::optional<std::string> setting = EngineSettingToStore(AddressEdit.text(), why);
+    if (!setting) {
+        AddressProblem.setCaption(why);
+        keyboard().focus(AddressEdit);
+        return;
+    }
+    AddressProblem.setCaption("");
+    // A store that fails leaves the window open with the entries, and the
+    // error report says why.
+    StoreEngineSetting(*setting);
+    StoreKeepLoaded(KeepLoaded.checked());
+    daemon_.Apply();
+    close();
+}
+
+}  // namespace tolvar

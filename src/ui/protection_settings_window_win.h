@@ -1,0 +1,53 @@
+#pragma once
+
+// The Protection Settings window: the scan engine in use and its state in
+// words (kept current while the window is open), whether the program keeps
+// its own clamd loaded, and the engine setting (empty for the program's
+// choice, "clamscan", or the address of a clamd). OK stores both and applies
+// them; an address the program cannot read is refused with a word and
+// nothing is stored. The engine is the window's first group; the groups of
+// further protection settings stack below it.
+
+#include "framework/button_win.h"
+#include "framework/check_box_win.h"
+#include "framework/edit_win.h"
+#include "framework/form_win.h"
+#include "framework/group_box_win.h"
+#include "framework/label_win.h"
+#include "scan/clamd_daemon_win.h"
+
+namespace tolvar {
+
+class ProtectionSettingsWindow : public Form {
+public:
+    explicit ProtectionSettingsWindow(ClamdDaemon& daemon);
+
+    // Opens the window centred and on top, its controls loaded from the
+    // stored settings; one already open is only brought forward.
+    void ShowSettings();
+    // Shows the engine's state as the daemon knows it now; the program
+    // calls it on every change while the window is open.
+    void RefreshState();
+
+    GroupBox& EngineGroup;  // "Scan Engine"
+    Label& EngineCaption;   // "Engine in use:"
+    Label& EngineText;
+    Label& StateCaption;  // "State:"
+    Label& StateText;
+    Label& NoteText;  // a stored setting the program could not read
+    CheckBox& KeepLoaded;
+    Label& AddressCaption;  // "Engine:"
+    Edit& AddressEdit;
+    Label& AddressHint;
+    Label& AddressProblem;  // why OK refused the field's text
+    Button& OkButton;
+    Button& CancelButton;
+
+private:
+    void FormShow();
+    void OkClick();
+
+    ClamdDaemon& daemon_;
+};
+
+}  // namespace tolvar

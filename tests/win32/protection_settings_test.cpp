@@ -1,0 +1,169 @@
+// The Protection Settings window: it shows the engine in use and its state
+// as the daemon knows them, kept current while open; OK stores the check box
+// and the engine setting and applies them, and refuses an address it
+// cannot read without storing anything.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+#include "core/registry_win.h"
+#include "fake_clamd_support.h"
+#include "scan/clamd_daemon_win.h"
+#include "scan/engine_setting.h"
+#include "test_support.h"
+#include "ui/protection_settings_window_win.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string StoredEngine() {
+    return RegistryKey(kEngineSubkey).ReadText();
+}
+
+std::optional<std::uint32_t> StoredKeepLoaded() {
+    return RegistryKey(kEngineSubkey).ReadNamedDword(kKeepLoadedValue);
+}
+
+class ProtectionSettings : public testing::Test {
+protected:
+    ProtectionSettings() : daemon(Options()), window(daemon) {
+        StoreEngineSetting("");
+        StoreKeepLoaded(true);
+        // As the program wires them.
+        daemon.onChange = [this] {
+            if (window.visible()) window.RefreshState();
+        };
+    }
+    ~ProtectionSettings() override {
+        daemon.ShutDown();
+        StoreEngineSetting("");
+        StoreKeepLoaded(false);
+    }
+
+    static ClamdDaemonOptions Options() {
+        ClamdDaemonOptions options;
+        // Where no clamd.exe is: the program's own engine never starts.
+        options.clamdExe = test::BesideTests("no-clamd.exe");
+        options.pollMs = 100;
+        return options;
+    }
+
+    ClamdDaemon daemon;
+    ProtectionSettingsWindow window;
+};
+
+TEST_F(ProtectionSettings, ShowsTheStoredSettingsAndTheEngineInWords) {
+    StoreEngineSetting("clamd-typo");
+    StoreKeepLoaded(false);
+    daemon.Apply();
+    window.ShowSettings();
+    ASSERT_TRUE(IsWindowVisible(window.handle()));
+    EXPECT_FALSE(window.KeepLoaded.checked());
+    // The unreadable text is shown for the user to correct, and said so.
+    EXPECT_EQ(window.AddressEdit.text(), "clamd-typo");
+    ASSERT_TRUE(test::PumpUntil(
+        [&] { return window.StateText.caption().find(kNotKeptLoaded) != std::string::npos; }));
+    EXPECT_EQ(window.EngineText.caption(), "clamscan");
+    EXPECT_EQ(window.StateText.caption(),
+              std::string("not available: clamscan is used (") + kNotKeptLoaded + ")");
+    EXPECT_NE(window.NoteText.caption().find("\"clamd-typo\""), std::string::npos);
+    // Every control lies inside the window.
+    RECT client;
+    GetClientRect(window.handle(), &client);
+    for (const auto& child : window.children()) {
+        const Bounds& b = child->bounds();
+        EXPECT_TRUE(b.left >= 0 && b.top >= 0 && b.right() <= client.right &&
+                    b.bottom() <= client.bottom);
+    }
+    window.close();
+}
+
+// A typing error must never be stored: the next start would read it as
+// automatic and the user would not know why the office's clamd is unused.
+TEST_F(ProtectionSettings, OkRefusesAnAddressItCannotReadAndStoresNothing) {
+    StoreEngineSetting("10.0.0.5:3310");
+    daemon.Apply();
+    window.ShowSettings();
+    window.AddressEdit.setText("10.0.0.5:331000");
+    window.KeepLoaded.setChecked(false);
+    window.OkButton.click();
+    EXPECT_TRUE(window.visible());
+    EXPECT_NE(window.AddressProblem.caption().find("HOST:PORT"), std::string::npos);
+    EXPECT_EQ(StoredEngine(), "10.0.0.5:3310");
+    EXPECT_EQ(StoredKeepLoaded(), 1u);
+    EXPECT_EQ(window.keyboard().focused(), &window.AddressEdit);
+    window.close();
+}
+
+// What OK stores is what the next start reads, and it takes effect at
+// once: the daemon asks the new address, not the old setting.
+TEST_F(ProtectionSettings, OkStoresBothAndAppliesThem) {
+    daemon.Apply();
+    window.ShowSettings();
+    window.AddressEdit.setText("  127.0.0.1:1 ");
+    window.KeepLoaded.setChecked(false);
+    window.OkButton.click();
+    EXPECT_FALSE(window.visible());
+    EXPECT_EQ(StoredEngine(), "127.0.0.1:1");
+    EXPECT_EQ(StoredKeepLoaded(), 0u);
+    EXPECT_EQ(daemon.Setting().mode, EngineMode::Address);
+    ASSERT_TRUE(test::PumpUntil([&] { return daemon.Remote().asked; }));
+    EXPECT_FALSE(daemon.ChooseEngine().clamd);
+
+    // Emptied: automatic again.
+    window.ShowSettings();
+    EXPECT_EQ(window.AddressEdit.text(), "127.0.0.1:1");
+    window.AddressEdit.setText("");
+    window.KeepLoaded.setChecked(true);
+    window.OkButton.click();
+    EXPECT_EQ(StoredEngine(), "");
+    EXPECT_EQ(StoredKeepLoaded(), 1u);
+    EXPECT_EQ(daemon.Setting().mode, EngineMode::Automatic);
+}
+
+TEST_F(ProtectionSettings, CancelStoresNothing) {
+    daemon.Apply();
+    window.ShowSettings();
+    window.AddressEdit.setText("clamscan");
+    window.CancelButton.click();
+    EXPECT_FALSE(window.visible());
+    EXPECT_EQ(StoredEngine(), "");
+}
+
+// Guards against a window that shows "loading" for ever: the state follows
+// the daemon while the window is open.
+TEST_F(ProtectionSettings, TheStateFollowsTheEngineWhileOpen) {
+    const std::string record =
+        (std::filesystem::temp_directory_path() / "tolvar-protection-clamd.txt").string();
+    std::filesystem::remove(record);
+    SetEnvironmentVariableA("TOLVAR_FAKE_CLAMD_RECORD", record.c_str());
+    ClamdDaemonOptions options = Options();
+    options.clamdExe = test::BesideTests("fake_clamd.exe");
+    options.listenerOwners = test::OwnersAsRecorded(record);
+    ClamdDaemon liveDaemon(options);
+    ProtectionSettingsWindow liveWindow(liveDaemon);
+    liveDaemon.onChange = [&] {
+        if (liveWindow.visible()) liveWindow.RefreshState();
+    };
+    liveWindow.ShowSettings();
+    liveDaemon.Apply();
+    EXPECT_EQ(liveWindow.StateText.caption().rfind("loading signatures", 0), 0u)
+        << liveWindow.StateText.caption();
+    ASSERT_TRUE(test::PumpUntil(
+        [&] { return liveWindow.StateText.caption() == "ClamAV 1.4.6 daemon, ready"; }, 15000))
+        << liveWindow.StateText.caption();
+    EXPECT_EQ(liveWindow.EngineText.caption(), "ClamAV 1.4.6 daemon (the program's own)");
+    liveWindow.close();
+    liveDaemon.ShutDown();
+    SetEnvironmentVariableA("TOLVAR_FAKE_CLAMD_RECORD", nullptr);
+    std::filesystem::remove(record);
+}
+
+}  // namespace
+}  // namespace tolvar
