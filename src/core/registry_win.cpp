@@ -48,16 +48,16 @@ std::optional<std::size_t> RegistryKey::ReadBinary(std::uint8_t* record, std::si
     return data.size();
 }
 
-std::string RegistryKey::ReadText() const {
+std::string RegistryKey::ReadText(const char* value) const {
     DWORD type = 0;
     DWORD length = 0;
-    LONG status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type, nullptr, &length);
+    LONG status = RegQueryValueExA(key_.get(), value, nullptr, &type, nullptr, &length);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
         throw AppError("Failed to get data for '" + name_ + "'");
     }
     std::string data(length, '\0');
     if (status == ERROR_SUCCESS && length > 0) {
-        status = RegQueryValueExA(key_.get(), nullptr, nullptr, &type,
+        status = RegQueryValueExA(key_.get(), value, nullptr, &type,
                                   reinterpret_cast<BYTE*>(data.data()), &length);
         if (status != ERROR_SUCCESS) throw AppError("Failed to get data for '" + name_ + "'");
         data.resize(length);
@@ -72,8 +72,8 @@ void RegistryKey::WriteBinary(const std::uint8_t* data, std::size_t size) const 
     }
 }
 
-void RegistryKey::WriteText(const std::string& text) const {
-    if (RegSetValueExA(key_.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+void RegistryKey::WriteText(const std::string& text, const char* value) const {
+    if (RegSetValueExA(key_.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1)) != ERROR_SUCCESS) {
         throw AppError("Failed to set data for '" + name_ + "'");
     }

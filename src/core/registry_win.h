@@ -36,10 +36,11 @@ public:
     // value replaces that many leading bytes, anything else is an error.
     // How many bytes were stored; none when the value is missing.
     std::optional<std::size_t> ReadBinary(std::uint8_t* record, std::size_t size) const;
-    // Missing reads as "", a value not of a string type is an error.
-    std::string ReadText() const;
+    // Missing reads as "", a value not of a string type is an error. The
+    // default value unless another one is named.
+    std::string ReadText(const char* value = nullptr) const;
     void WriteBinary(const std::uint8_t* data, std::size_t size) const;
-    void WriteText(const std::string& text) const;
+    void WriteText(const std::string& text, const char* value = nullptr) const;
 
 private:
     static void Close(HKEY key) { RegCloseKey(key); }

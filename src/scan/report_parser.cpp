@@ -204,6 +204,30 @@ void ReportParser::AddDetection(std::string_view path, std::string_view name) {
     AddInfection(record);
 }
 
+void ReportParser::FileClean(std::string_view path) {
+    CountOne(itemsScanned_);
+    FileAnswered(path);
+}
+
+void ReportParser::FileFound(std::string_view path, std::string_view signature) {
+    // The name as a report line gives it, up to "FOUND" with its blank, so
+    // that the records read the same whichever engine scanned.
+    std::string name(signature);
+    name += ' ';
+    AddDetection(path, name);
+    FileAnswered(path);
+}
+
+void ReportParser::FileAnswered(std::string_view path) {
+    ++linesParsed_;
+    lastPath_.assign(Utf8PrefixOfBytes(path, InfectionRecord::kFilePathCapacity));
+}
+
+void ReportParser::SetExactProgress(std::uint64_t answered, std::uint64_t found) {
+    if (found == 0) return;
+    percent_ = static_cast<double>(std::min(answered, found)) / static_cast<double>(found) * 100.0;
+}
+
 std::string ReportParser::StatusText() const {
     const std::string_view path = lastPath_;
     std::string text = "Scanning: ";

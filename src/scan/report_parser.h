@@ -86,6 +86,17 @@ public:
     void AddFolder(const std::string& path);
     void AddInfection(const InfectionRecord& record);
 
+    // An engine that answers file by file (clamd) reports through these
+    // instead of report lines: the same counting, the same infection table
+    // and the same own-folder rule as the lines, and each file shown in the
+    // status line. Its progress is exact (answered over found), never the
+    // estimate from folders, and no folder is listed for it.
+    void FileClean(std::string_view path);
+    void FileFound(std::string_view path, std::string_view signature);
+    // A file answered without a verdict (unread, excluded): shown only.
+    void FileAnswered(std::string_view path);
+    void SetExactProgress(std::uint64_t answered, std::uint64_t found);
+
     const std::vector<std::string>& FolderList() const { return folderList_; }
     std::int32_t ItemsScanned() const { return itemsScanned_; }
     std::int32_t FoldersVisited() const { return foldersVisited_; }

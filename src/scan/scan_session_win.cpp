@@ -2,21 +2,15 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "core/app_error.h"
-#include "core/atomic_file.h"
-#include "core/child_process_win.h"
 #include "core/code_pages.h"
 #include "core/folders.h"
 #include "core/named_file_win.h"
-#include "core/system_error_win.h"
-#include "core/trusted_files_win.h"
-#include "core/utf8_text.h"
+#include "core/registry_win.h"
 #include "framework/application_win.h"
 #include "history/scan_history.h"
+#include "scan/clamd_scan_win.h"
 #include "scan/scan_state.h"
-#include "scan/scanner_command.h"
 #include "scan/scanner_exit.h"
 #include "updates/database_files.h"
 
@@ -24,37 +18,10 @@ namespace tolvar {
 
 namespace {
 
-constexpr DWORD kChunkSize = 1024;
-// The chunks that are already waiting in the pipe go to the UI thread
-// together, up to this much: a hand-over costs far more than the parsing of
-// one chunk's lines, and a busy scanner writes thousands of lines a second.
-constexpr std::size_t kHandOverLimit = 64 * 1024;
-// After the scanner has gone, the reader gets this long to drain the pipe
-// before its read is cancelled (a grandchild could hold the pipe open).
-constexpr DWORD kDrainTimeoutMs = 5000;
-
-// How much output the pipe holds that a read would return at once.
-std::size_t BytesWaiting(HANDLE pipe) {
-    DWORD available = 0;
-    return PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) ? available : 0;
-}
-
 char UserDecimalSeparator() {
     char text[8] = ".";
     GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, text, sizeof text);
     return text[0] ? text[0] : '.';
-}
-
-// A path the scanner can be given on its command line, which clamscan.exe
-// before 1.5 reads in the system's ANSI code page: the path's short form
-// when its own name is not plain ASCII and a short form is.
-std::string PathForCommandLine(const std::string& path) {
-    if (IsPlainAscii(path)) return path;
-    char shortPath[MAX_PATH * 2];
-    const DWORD n = GetShortPathNameA(path.c_str(), shortPath, sizeof shortPath);
-    if (n == 0 || n >= sizeof shortPath) return path;
-    const std::string candidate(shortPath, n);
-    return IsPlainAscii(candidate) ? candidate : path;
 }
 
 // The program's own folders, whose detections are copies and signatures
@@ -82,10 +49,6 @@ std::string ErrorText(const std::exception_ptr& error) {
 }
 
 }  // namespace
-
-std::string ScannerFolder() {
-    return Folders().ProgramFolder + "bin\\snr\\1\\9\\";
-}
 
 std::vector<std::string> FixedDriveRoots() {
     std::vector<std::string> roots;
@@ -128,12 +91,16 @@ void ScanSession::StartOrResumeScan() {
     }
     if (ScanIsPaused()) {
         ScanState = scan_state::kScanning;
+        if (run_) run_->Resume();
         SetEvent(running_.get());
     }
     view_.LightCommand(ScanCommand::Start);
 }
 
 void ScanSession::BeginScan(std::vector<std::string> folders) {
+    // The engine of the scan before is joined before anything of it could
+    // reach this one's figures.
+    JoinWorkers();
     outcomes_.NewScanBegins();
     view_.StartRefreshTimer([this] { RefreshDisplay(); });
     view_.ShowProgressBar(0);
@@ -151,7 +118,6 @@ void ScanSession::BeginScan(std::vector<std::string> folders) {
     parser_.SetOwnFolders(OwnFolders());
     // The percentage label keeps its text until the parser has one.
     shown_ = Shown{};
-    readFailure_.clear();
 
     // Without a folder the scanner would scan its working folder, and that
     // would read as a scan of the drives.
@@ -159,11 +125,26 @@ void ScanSession::BeginScan(std::vector<std::string> folders) {
         FailScan(NoFixedDriveReason());
         return;
     }
-    RemoveStaleDownloads();
-    LaunchScanner();
+    const ScanEngineChoice engine = chooseEngine ? chooseEngine() : ScanEngineChoice{};
+    RecordEngine(engine.name);
+    LaunchEngine(engine);
+}
+
+void ScanSession::RecordEngine(const std::string& name) {
+    try {
+        RegistryKey("engine").WriteText(name, "LastScanEngine");
+    } catch (...) {
+        // The scan goes on; the user hears why the note is missing.
+        ReportLater(std::current_exception());
+    }
+}
+
+bool ScanSession::ScannerRunning() const {
+    return run_ && run_->Running();
 }
 
 void ScanSession::RefreshDisplay() {
+    if (run_) run_->Deliver(parser_);
     if (parser_.LinesParsed() != shown_.lines) {
         shown_.lines = parser_.LinesParsed();
         view_.ShowStatus(parser_.StatusText());
@@ -191,188 +172,46 @@ void ScanSession::RefreshFigures() {
     }
 }
 
-void ScanSession::LaunchScanner() {
-    // A scanner of an earlier scan is gone by now; its threads are joined
+void ScanSession::LaunchEngine(const ScanEngineChoice& engine) {
+    // An engine of an earlier scan is gone by now; its threads are joined
     // before new ones take their place.
     JoinWorkers();
     stopRequested_ = false;
-    pending_.clear();
     SetEvent(running_.get());
+    const auto ended = [this](const ScannerEnding& ending) { EngineEnded(ending); };
     // Nothing that goes wrong here may leave the scan "scanning" with no
-    // scanner to end it.
+    // engine to end it.
     try {
-        StartScanner();
+        if (engine.clamd) {
+            run_ = std::make_unique<ClamdScan>(*engine.clamd, parser_.FolderList(), running_.get(),
+                                               ended);
+        } else {
+            RemoveStaleDownloads();
+            run_ = std::make_unique<ClamscanRun>(
+                parser_, running_.get(), [this] { return stopRequested_; }, ended);
+        }
+        const std::string failed = run_->Start();
+        if (!failed.empty()) FailScan(failed);
     } catch (...) {
-        CloseScannerHandles();
-        FailScan("The scanner could not be started: " + ErrorText(std::current_exception()));
+        if (run_) run_->Stop();
+        JoinWorkers();
+        FailScan((engine.clamd ? "The scan through clamd could not be started: "
+                               : "The scanner could not be started: ") +
+                 ErrorText(std::current_exception()));
     }
 }
 
-std::string ScanSession::WriteFileList() {
-    const std::vector<std::string>& folders = parser_.FolderList();
-    if (!NeedsFileList(folders)) return {};
-    fileList_ = Folders().DataFolder + "scan_folders.txt";
-    const std::string text = FileListText(folders);
-    // The elevated scanner scans what the list names: it is held as
-    // written until the scanner is done with it.
-    fileListHeld_ =
-        WriteTrustedFile(fileList_, std::vector<std::uint8_t>(text.begin(), text.end()));
-    return PathForCommandLine(fileList_);
-}
-
-void ScanSession::StartScanner() {
-    const std::string scanner = ScannerFolder() + "clamscan.exe";
-    if (!FileExists(scanner)) {
-        FailScan(MissingScannerReason(ScannerFolder()));
-        return;
-    }
-    // The scanner runs with this program's rights and loads what the
-    // database folder holds.
-    const std::string untrusted = FolderTrustProblem(Folders().DatabaseFolder);
-    if (!untrusted.empty()) {
-        FailScan("The scan was not started: " + untrusted + ".");
-        return;
-    }
-    const std::string& db = Folders().DatabaseFolder;
-    std::vector<std::string> databases = ScanDatabaseFiles(db);
-    // A scanner named no database loads what its own default folder holds,
-    // or ends with an error that tells the user nothing to do: the scan
-    // fails here instead, saying what to do.
-    if (databases.empty()) {
-        FailScan(NoDatabaseReason(db));
-        return;
-    }
-    // clamscan.exe before 1.5 reads its command line in the ANSI code page:
-    // the databases are named by paths it can read.
-    for (std::string& database : databases)
-        database = PathForCommandLine(database);
-    std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, databases,
-                                                      parser_.FolderList(), WriteFileList());
-
-    std::optional<ChildPipe> output = MakeChildPipe(ChildEnd::Writes);
-    std::optional<ChildPipe> input = MakeChildPipe(ChildEnd::Reads);
-    if (!output || !input) throw AppError("Cannot create a pipe for the scanner");
-    StartedChild started = StartChild({}, std::move(commandLine), Folders().ProgramFolder,
-                                      {input->childs.get(), output->childs.get()});
-    // The child's ends are the child's: without closing ours, the pipe would
-    // never break when the scanner ends.
-    output->childs.reset();
-    input->childs.reset();
-
-    if (!started.process) {
-        CloseScannerHandles();
-        FailScan(started.error == ERROR_FILE_NOT_FOUND || started.error == ERROR_PATH_NOT_FOUND
-                     ? MissingScannerReason(ScannerFolder())
-                     : "The scanner could not be started: " + SystemErrorText(started.error));
-        return;
-    }
-    process_ = std::move(started.process);
-    outputRead_ = std::move(output->ours);
-    inputWrite_ = std::move(input->ours);
-
-    HANDLE pipe = outputRead_.get();
-    HANDLE process = process_.get();
-    reader_ = std::make_unique<TProcessor>([this, pipe](Thread& self) { ReaderBody(self, pipe); });
-    // The waiter needs the reader's handle, so the reader starts first.
-    reader_->start();
-    HANDLE reader = reader_->handle();
-    waiter_ = std::make_unique<TClientWaitThread>(
-        [this, process, reader](Thread& self) { WaiterBody(self, process, reader); });
-    waiter_->start();
-}
-
-void ScanSession::ReaderBody(Thread& self, HANDLE pipe) {
-    char buffer[kChunkSize + 1];
-    std::string chunks;
-    for (;;) {
-        WaitForSingleObject(running_.get(), INFINITE);
-        chunks.clear();
-        bool ended = false;
-        // The first read waits for output; the reads after it take what the
-        // pipe already holds, and then the lot goes over in one hand-over.
-        std::size_t waiting = 0;
-        do {
-            DWORD got = 0;
-            if (!ReadFile(pipe, buffer, kChunkSize, &got, nullptr) || got == 0) {
-                ended = true;
-                break;
-            }
-            buffer[got] = '\0';
-            // A chunk is text up to its first zero byte.
-            chunks.append(buffer, std::strlen(buffer));
-            waiting = waiting > got ? waiting - got : BytesWaiting(pipe);
-        } while (waiting > 0 && chunks.size() < kHandOverLimit);
-        if (!chunks.empty()) {
-            WaitForSingleObject(running_.get(), INFINITE);
-            bool failed = false;
-            self.synchronize([this, &chunks, &failed] {
-                try {
-                    pending_ += chunks;
-                    parser_.AssembleLines(pending_);
-                } catch (...) {
-                    // The report can no longer be followed: the scan ends,
-                    // as a failed one, once the scanner is gone.
-                    readFailure_ = "The scanner's report could not be read: " +
-                                   ErrorText(std::current_exception());
-                    failed = true;
-                    TerminateScanner();
-                }
-            });
-            if (failed) return;
-        }
-        if (ended) return;
-    }
-}
-
-void ScanSession::WaiterBody(Thread& self, HANDLE process, HANDLE reader) {
-    WaitForSingleObject(process, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process, &code);
-    // The end comes after the last chunk: the reader drains the pipe first.
-    if (WaitForSingleObject(reader, kDrainTimeoutMs) == WAIT_TIMEOUT) {
-        CancelSynchronousIo(reader);
-        WaitForSingleObject(reader, INFINITE);
-    }
-    WaitForSingleObject(running_.get(), INFINITE);
-    self.synchronize([this, code] {
-        try {
-            ScannerExited(code);
-        } catch (...) {
-            EndAfterError(std::current_exception());
-        }
-    });
-}
-
-void ScanSession::CloseScannerHandles() {
-    process_.reset();
-    outputRead_.reset();
-    inputWrite_.reset();
-    fileListHeld_.reset();
-    if (!fileList_.empty()) {
-        DeleteFileA(fileList_.c_str());
-        fileList_.clear();
-    }
-}
-
-void ScanSession::ScannerExited(DWORD exitCode) {
-    CloseScannerHandles();
+void ScanSession::EngineEnded(const ScannerEnding& ending) {
     if (stopRequested_) return;  // StopScan ends this scan itself
-    // The scanner's last line may lack its terminator; it is still a line.
-    if (!pending_.empty()) {
-        parser_.ParseReportLine(pending_);
-        pending_.clear();
-    }
-    if (!readFailure_.empty()) {
-        FailScan(readFailure_);
-        return;
-    }
-    const bool scannedSomething = parser_.ItemsScanned() > 0 || parser_.InfectionCount() > 0;
-    const ScannerEnding ending =
-        JudgeScannerExit(exitCode, parser_.LastErrorLine(), ScannerFolder(), scannedSomething);
-    if (ending.failed) {
-        FailScan(ending.reason);
-    } else {
-        EndScan(false, true, ending.itemsUnread);
+    try {
+        if (run_) run_->Deliver(parser_);
+        if (ending.failed) {
+            FailScan(ending.reason);
+        } else {
+            EndScan(false, true, ending.itemsUnread);
+        }
+    } catch (...) {
+        EndAfterError(std::current_exception());
     }
 }
 
@@ -460,15 +299,15 @@ void ScanSession::StopScan() {
     if (!ScanIsScanning()) return;
     stopRequested_ = true;
     view_.ShowStatus("Scanning Stopped");
-    if (process_ && WaitPumping(process_.get(), 1000)) {
-        // The scanner ended by itself meanwhile: that is its own end, which
-        // the waiter hands over once every chunk is parsed.
+    if (run_ && run_->EndedWithin(1000)) {
+        // The engine ended by itself meanwhile: that is its own end, which
+        // is handed over once everything it produced is taken in.
         stopRequested_ = false;
-        if (waiter_) waiter_->waitFor();
+        run_->AwaitEnd();
         return;
     }
     TerminateScanner();
-    // Output already in the pipe still counts.
+    // What the engine produced before still counts.
     JoinWorkers();
     view_.ShowStatus("Scanning Stopped");
     EndScan(true);
@@ -477,6 +316,7 @@ void ScanSession::StopScan() {
 void ScanSession::PauseScan() {
     if (!ScanIsScanning()) return;
     ScanState = scan_state::kPaused;
+    if (run_) run_->Pause();
     // The workers halt at their gate, never inside a hand-over: a thread
     // suspended there would freeze the UI thread waiting on it.
     ResetEvent(running_.get());
@@ -486,6 +326,7 @@ void ScanSession::PauseScan() {
 void ScanSession::ResumeScan() {
     if (!ScanIsPaused()) return;
     ScanState = scan_state::kScanning;
+    if (run_) run_->Resume();
     SetEvent(running_.get());
     view_.LightCommand(ScanCommand::Resume);
 }
@@ -498,7 +339,7 @@ void ScanSession::StopCommand() {
 
 void ScanSession::StartChosenScan(std::vector<std::string> folders) {
     if (ScanIsPaused()) {
-        // The paused scanner ends here and its scan counts as stopped.
+        // The paused engine ends here and its scan counts as stopped.
         stopRequested_ = true;
         view_.ShowStatus("Scanning Stopped");
         TerminateScanner();
@@ -511,29 +352,24 @@ void ScanSession::StartChosenScan(std::vector<std::string> folders) {
 }
 
 void ScanSession::TerminateScanner() {
-    if (process_) TerminateProcess(process_.get(), static_cast<UINT>(-1));
+    if (run_) run_->Stop();
 }
 
 void ScanSession::Abandon() {
-    if (!process_ && !waiter_ && !reader_) return;
+    if (!run_) return;
     stopRequested_ = true;
     TerminateScanner();
     SetEvent(running_.get());  // a paused worker must be able to finish
     JoinWorkers();
-    CloseScannerHandles();
 }
 
 void ScanSession::JoinWorkers() {
-    // Waiting pumps the hand-overs, so a worker inside one cannot hang us.
-    if (waiter_) waiter_->waitFor();
-    if (reader_) reader_->waitFor();
-    // A worker that failed is heard of once it has ended, never dropped.
-    for (Thread* worker :
-         {static_cast<Thread*>(waiter_.get()), static_cast<Thread*>(reader_.get())}) {
-        if (worker && worker->error()) ReportLater(worker->error());
-    }
-    waiter_.reset();
-    reader_.reset();
+    if (!run_) return;
+    // Waiting pumps the hand-overs, so a worker inside one cannot hang us;
+    // a worker that failed is heard of once it has ended, never dropped.
+    run_->Join([this](std::exception_ptr error) { ReportLater(error); });
+    run_->Deliver(parser_);
+    run_.reset();
 }
 
 void ScanSession::ShowRemovalOutcome(int removed, const std::vector<InfectionRecord>& left) {

@@ -1,10 +1,9 @@
 #pragma once
 
-// A scan: the scanner process with its two pipes, the reader and waiter
-// threads that hand its output and its end to the UI thread, the start, the
-// stop and the end of a scan. Everything here except the thread bodies runs
-// on the UI thread. What the scan shows goes to a ScanView, which window
-// follows it to ScanOutcomes; the session knows no window.
+// A scan: the start, the stop and the end of a scan, on the engine chosen
+// as it begins: clamscan as a child process (ClamscanRun) or a session with
+// clamd (ClamdScan). Everything here runs on the UI thread. What the scan shows goes to a ScanView,
+// which window follows it to ScanOutcomes; the session knows no window.
 
 #include <functional>
 #include <memory>
@@ -12,29 +11,14 @@
 #include <vector>
 
 #include "core/handles_win.h"
-#include "framework/thread_win.h"
+#include "scan/clamscan_run_win.h"
+#include "scan/engine_run_win.h"
 #include "scan/find_file_lister.h"
 #include "scan/report_parser.h"
 #include "scan/scan_engine.h"
 #include "scan/scan_view.h"
 
 namespace tolvar {
-
-// The reader: hands each chunk of the scanner's output to the parser.
-class TProcessor : public Thread {
-public:
-    using Thread::Thread;
-};
-
-// The waiter: hands the scanner's end over once its output is drained.
-class TClientWaitThread : public Thread {
-public:
-    using Thread::Thread;
-};
-
-// Where clamscan.exe, its DLLs and ClamAV's updater belong: "bin\snr\1\9"
-// in the program folder, with a closing backslash.
-std::string ScannerFolder();
 
 class ScanSession {
 public:
@@ -76,7 +60,8 @@ public:
     // A word in the status line, between scans.
     void ShowStatus(const std::string& text);
 
-    bool ScannerRunning() const { return static_cast<bool>(process_); }
+    // Whether a scanner process or a clamd scan's worker still runs.
+    bool ScannerRunning() const;
 
     // The fixed drives to scan; tests replace it.
     std::function<std::vector<std::string>()> fixedDrives;
@@ -96,14 +81,12 @@ private:
     };
 
     void RefreshFigures();
-    void LaunchScanner();
-    void StartScanner();
-    // The file list that carries the folders to the scanner when their
-    // names need it; "" when the command line can carry them.
-    std::string WriteFileList();
-    void ReaderBody(Thread& self, HANDLE pipe);
-    void WaiterBody(Thread& self, HANDLE process, HANDLE reader);
-    void ScannerExited(DWORD exitCode);
+    // Starts the chosen engine for the scan begun.
+    void LaunchEngine(const ScanEngineChoice& engine);
+    // The engine's own end, handed over on the UI thread.
+    void EngineEnded(const ScannerEnding& ending);
+    // Notes which engine scans, for whoever asks after the scan.
+    void RecordEngine(const std::string& name);
     // itemsUnread: the scan finished, but the scanner could not read some
     // items, and the status line says so.
     void EndScan(bool stopped, bool showResult = true, bool itemsUnread = false);
@@ -113,7 +96,8 @@ private:
     void EndAfterError(std::exception_ptr error);
     // Records the scan in the history; what goes wrong is reported later.
     void RecordScan();
-    void CloseScannerHandles();
+    // Joins the engine's workers, takes in what it produced last and lets
+    // it go.
     void JoinWorkers();
     void ShowResult();
     // Reports an error from the message loop, after the hand-over that met
@@ -127,17 +111,10 @@ private:
     ReportParser parser_;
     Shown shown_;
 
-    UniqueHandle process_;
-    UniqueHandle outputRead_;
-    UniqueHandle inputWrite_;
-    std::unique_ptr<TClientWaitThread> waiter_;
-    std::unique_ptr<TProcessor> reader_;
+    // The engine of the running scan, or of the last one until the next
+    // begins.
+    std::unique_ptr<EngineRun> run_;
     bool stopRequested_ = false;
-    std::string pending_;
-    std::string fileList_;
-    UniqueHandle fileListHeld_;  // the list, held for the scanner's run
-    // Why the report could not be read, when its hand-over failed.
-    std::string readFailure_;
     // Posted reports hold this weakly: one posted just before the session
     // went is dropped.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

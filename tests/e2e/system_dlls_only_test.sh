@@ -8,7 +8,7 @@
 set -euo pipefail
 objdump=$1
 shift
-allowed='^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|ole32|oleaut32|advapi32|msvcrt|ws2_32|shlwapi|version|uxtheme)\.dll$'
+allowed='^(kernel32|user32|gdi32|comctl32|comdlg32|shell32|ole32|oleaut32|advapi32|msvcrt|ws2_32|iphlpapi|shlwapi|version|uxtheme)\.dll$'
 status=0
 for exe in "$@"; do
   while read -r dll; do

@@ -131,6 +131,44 @@ TEST_F(Parser, OnlyDetectionsInsideTheVaultAndTheDatabaseFolderArePassedOver) {
               "C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault2\\v.exe");
 }
 
+// Guards against the two engines disagreeing: a file answered by clamd
+// counts, is listed and passes over the vault exactly as the same verdict's
+// report line does, without listing a single folder, and its progress is
+// the share of the files found that are answered.
+TEST_F(Parser, FileResultsCountAsTheirReportLinesWithExactProgress) {
+    parser.SetOwnFolders({"C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\"});
+    FakeLister other;
+    ReportParser report{other};
+    report.SetOwnFolders({"C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\"});
+    for (ReportParser* p : {&parser, &report})
+        p->BeginScan({"C:\\"});
+    report.ParseReportLine("C:\\a\\clean.txt: OK");
+    report.ParseReportLine("C:\\a\\b.exe: Eicar-Test-Signature FOUND");
+    report.ParseReportLine(
+        "C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\1.vir: Eicar-Test-Signature "
+        "FOUND");
+
+    EXPECT_FALSE(parser.Percent());
+    parser.FileClean("C:\\a\\clean.txt");
+    parser.FileFound("C:\\a\\b.exe", "Eicar-Test-Signature");
+    parser.FileFound("C:\\Users\\Ann\\AppData\\Roaming\\Mirebrook\\virus_vault\\1.vir",
+                     "Eicar-Test-Signature");
+    parser.FileAnswered("C:\\a\\locked.dat");
+    EXPECT_TRUE(lister.patterns.empty());
+    EXPECT_EQ(parser.ItemsScanned(), report.ItemsScanned());
+    ASSERT_EQ(parser.InfectionCount(), report.InfectionCount());
+    EXPECT_EQ(parser.InfectionCount(), 1);
+    EXPECT_EQ(parser.Table()[0].FilePath, report.Table()[0].FilePath);
+    EXPECT_EQ(parser.Table()[0].VirusName, report.Table()[0].VirusName);
+    EXPECT_EQ(parser.LinesParsed(), 4u);
+    EXPECT_EQ(parser.StatusText(), "Scanning: C:\\a\\locked.dat");
+
+    parser.SetExactProgress(1, 8);
+    EXPECT_EQ(parser.PercentLabel(), "12.50%");
+    parser.SetExactProgress(8, 8);
+    EXPECT_EQ(parser.PercentLabel(), "100.00%");
+}
+
 TEST_F(Parser, LongPathsAndNamesAreCutBeforeUse) {
     // The folder's backslash lies past character 255, so the cut path has
     // only the root as its folder.
