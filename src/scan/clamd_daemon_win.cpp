@@ -12,6 +12,7 @@
 #include "scan/clamd_client_win.h"
 #include "scan/clamd_config.h"
 #include "scan/scan_session_win.h"
+#include "updates/database_files.h"
 
 namespace tolvar {
 
@@ -130,6 +131,14 @@ void ClamdDaemon::Worker::Run() {
             }
         }
         if (requests.reload) reloadPending_ = true;
+        // A clamd that could not run (no database before the first update,
+        // say) gets a new start, with a new allowance, once an update has
+        // installed something.
+        if (requests.reload && requests.want && !child_) {
+            reloadPending_ = false;
+            deaths_ = 0;
+            Start();
+        }
 
         if (child_ && WaitForSingleObject(child_->process.get(), 0) == WAIT_OBJECT_0) {
             TakeDeath();
@@ -160,6 +169,14 @@ void ClamdDaemon::Worker::Start() {
     const std::string config =
         options.configFile.empty() ? Folders().DataFolder + "clamd.conf" : options.configFile;
 
+    const std::string databaseFolder =
+        options.databaseFolder.empty() ? Folders().DatabaseFolder : options.databaseFolder;
+    // Without a database clamd ends at once, and two such ends would keep
+    // it off for good: it waits for the first update instead.
+    if (ScanDatabaseFiles(databaseFolder).empty()) {
+        return Fail("no virus database yet; it starts once an update has installed one");
+    }
+
     std::string error;
     const std::optional<std::uint16_t> port =
         options.choosePort ? options.choosePort(error) : FreeLoopbackPort(error);
@@ -171,8 +188,7 @@ void ClamdDaemon::Worker::Start() {
         if (!job_) job_ = std::make_unique<KillOnCloseJob>();
         ClamdConfig settings;
         settings.port = *port;
-        settings.databaseFolder =
-            options.databaseFolder.empty() ? Folders().DatabaseFolder : options.databaseFolder;
+        settings.databaseFolder = databaseFolder;
         settings.threads = ProcessorCount();
         settings.vaultFolder = Folders().DataFolder + kVaultFolderName;
         const std::string text = ClamdConfigText(settings);

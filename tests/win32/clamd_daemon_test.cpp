@@ -24,6 +24,7 @@
 #include "scan/clamd_config.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/engine_setting.h"
+#include "scan_fixture.h"
 #include "test_support.h"
 
 namespace tolvar {
@@ -79,6 +80,7 @@ protected:
         // Wine names no listener's owner (fake_clamd_support.h); a test
         // below keeps Wine's table as it is.
         options_.listenerOwners = test::OwnersAsRecorded(record_);
+        database_.emplace();
     }
     ~ClamdDaemonTest() override {
         ForgetEngineSettings();
@@ -123,7 +125,28 @@ protected:
     std::string record_;
     std::string versionFile_;
     ClamdDaemonOptions options_;
+    // clamd starts only with a database to load.
+    std::optional<test::MainDatabase> database_;
 };
+
+// On a new install the database folder is empty until the first update:
+// a clamd started then would end at once, twice, and stay off for good.
+// It waits for the update instead, and starts when one has installed.
+TEST_F(ClamdDaemonTest, WithoutADatabaseItWaitsForTheFirstUpdate) {
+    database_.reset();
+    ClamdDaemon daemon(options_);
+    daemon.Apply();
+    ASSERT_TRUE(WaitFor(daemon, DaemonPhase::Failed)) << daemon.Words().state;
+    EXPECT_NE(daemon.Words().state.find("no virus database yet"), std::string::npos)
+        << daemon.Words().state;
+    EXPECT_TRUE(recorded("start ").empty());
+
+    database_.emplace();
+    daemon.Reload();
+    ASSERT_TRUE(WaitFor(daemon, DaemonPhase::Ready)) << daemon.Words().state;
+    EXPECT_EQ(recorded("start ").size(), 1u);
+    daemon.ShutDown();
+}
 
 // Guards against a clamd that is started with the wrong configuration (on
 // every network, without the vault excluded), against trusting a port

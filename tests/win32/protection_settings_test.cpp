@@ -14,6 +14,7 @@
 #include "fake_clamd_support.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/engine_setting.h"
+#include "scan_fixture.h"
 #include "test_support.h"
 #include "ui/protection_settings_window_win.h"
 
@@ -146,6 +147,8 @@ TEST_F(ProtectionSettings, TheStateFollowsTheEngineWhileOpen) {
     ClamdDaemonOptions options = Options();
     options.clamdExe = test::BesideTests("fake_clamd.exe");
     options.listenerOwners = test::OwnersAsRecorded(record);
+    // clamd starts only with a database to load.
+    const test::MainDatabase database;
     ClamdDaemon liveDaemon(options);
     ProtectionSettingsWindow liveWindow(liveDaemon);
     liveDaemon.onChange = [&] {
