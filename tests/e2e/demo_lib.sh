@@ -50,11 +50,73 @@ stop_demo_mirror() {
   demo_mirror_pid=""
 }
 
-# Ends what a demo started: its program, its mirror and its prefix's Wine
-# server (the test run's own server stays as it is). For "trap end_demo EXIT".
+# With TOLVAR_DEMO_ENGINE=clamd the demo scans through Debian's clamd behind
+# the clamd bridge, run as a ClamAV service on this computer would be: on a
+# port of 127.0.0.1 the program's `engine` key names. (The program's own
+# clamd is never trusted under Wine, whose table of listening ports names no
+# process, so it does not serve the demo.)
+demo_clamd_port=""
+demo_clamd_pid=""
+
+# Chooses the service's port and names it in the program's engine setting,
+# before the program starts and reads it.
+choose_demo_clamd_port() {
+  demo_clamd_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  wine reg add 'HKLM\Software\Mirebrook\AntiVirus\engine' /ve /d "127.0.0.1:$demo_clamd_port" \
+    /reg:32 /f >/dev/null 2>&1
+}
+
+# Answers whether the service answers PING with PONG.
+demo_clamd_answers() {
+  python3 - "$demo_clamd_port" <<'PY'
+import socket, sys
+try:
+    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1)
+    s.sendall(b"zPING\0")
+    sys.exit(0 if s.recv(16).startswith(b"PONG") else 1)
+except OSError:
+    sys.exit(1)
+PY
+}
+
+# Starts the service on the database folder as it is now and waits until it
+# has loaded it.
+start_demo_clamd() {
+  local conf="$demo_root/clamd.conf" db
+  db='C:\users\'"$(id -un)"'\AppData\Roaming\Mirebrook\db'
+  printf 'TCPAddr 127.0.0.1\r\nTCPSocket %s\r\nDatabaseDirectory %s\r\nMaxThreads %s\r\n' \
+    "$demo_clamd_port" "$db" "$(nproc)" >"$conf"
+  setsid wine "$demo_program/bin/snr/1/9/clamd.exe" --foreground \
+    --config-file="Z:${conf//\//\\}" </dev/null >"$demo_root/clamd.log" 2>&1 &
+  demo_clamd_pid=$!
+  for _ in $(seq 300); do
+    demo_clamd_answers && return 0
+    kill -0 "$demo_clamd_pid" 2>/dev/null || fail "the clamd service ended: $(tail -3 "$demo_root/clamd.log")"
+    sleep 0.2
+  done
+  fail "the clamd service did not answer PING within a minute"
+}
+
+stop_demo_clamd() {
+  [ -n "$demo_clamd_pid" ] || return 0
+  kill "$demo_clamd_pid" 2>/dev/null || true
+  wait "$demo_clamd_pid" 2>/dev/null || true
+  demo_clamd_pid=""
+}
+
+# The engine the program recorded for its last scan.
+last_scan_engine() {
+  wine reg query 'HKLM\Software\Mirebrook\AntiVirus\engine' /v LastScanEngine /reg:32 2>/dev/null |
+    sed -n 's/.*REG_SZ[[:space:]]*//p' | tr -d '\r'
+}
+
+# Ends what a demo started: its program, its mirror, its clamd service and
+# its prefix's Wine server (the test run's own server stays as it is). For
+# "trap end_demo EXIT".
 end_demo() {
   stop_program
   stop_demo_mirror
+  stop_demo_clamd
   [ -n "$demo_root" ] && WINEPREFIX="$demo_root/wineprefix" wineserver -k 2>/dev/null || true
 }
 
@@ -69,6 +131,18 @@ prepare_demo() {
   rm -f "$devices/d:"
   ln -s "$root/data" "$devices/d:"
   wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1
+  # Wine links the user's Desktop, Documents, Downloads and the like to the
+  # Linux home folder, and shows the links to Windows programs as plain
+  # folders (no reparse point): a walk of C: would go round through the
+  # home folder's .wine and Z: for ever. Windows has no such links; the
+  # demo's user gets folders of their own.
+  local link
+  for link in "$root/wineprefix/drive_c/users/$(id -un)"/*; do
+    if [ -L "$link" ]; then
+      rm -f "$link"
+      mkdir -p "$link"
+    fi
+  done
   # Windows draws CJK letters in the windows' fonts from the CJK fonts linked
   # to them (SimSun among them); Debian's WenQuanYi stands in for SimSun, so
   # names in those letters show as letters, not boxes.
@@ -206,12 +280,15 @@ second_day_databases() {
 run_headless_demo() {
   local out=$1 win prompt done
   mkdir -p "$out"
+  [ "${TOLVAR_DEMO_ENGINE:-}" != clamd ] || choose_demo_clamd_port
   start_demo_program
   win=$demo_window
   [ -n "$win" ] || fail "the main window did not appear"
   sleep 1
   update_databases "$win" "$out"
   second_day_databases
+  # clamd loads what the folder holds now: the second day's databases.
+  [ "${TOLVAR_DEMO_ENGINE:-}" != clamd ] || start_demo_clamd
   click_in "$win" $((178 + 8 + 90)) $((47 + 320 + 25))  # Full Scan
   sleep 2
   shoot "$win" "$out/1_scanning.png"
