@@ -1,5 +1,7 @@
 #include "scan/target_walk.h"
 
+#include <unordered_set>
+
 #include "core/reparse_tag.h"
 
 namespace tolvar {
@@ -19,6 +21,7 @@ std::string WithBackslash(std::string folder) {
 bool WalkTargets(const std::vector<std::string>& targets, TreeLister& lister,
                  const TargetWalk& walk) {
     bool allRead = true;
+    std::unordered_set<std::string> walkedFolders;
     for (const std::string& target : targets) {
         if (walk.stopping()) return allRead;
         const std::optional<std::uint32_t> attributes = lister.Attributes(target);
@@ -36,6 +39,8 @@ bool WalkTargets(const std::vector<std::string>& targets, TreeLister& lister,
         while (!folders.empty() && !walk.stopping()) {
             const std::string folder = std::move(folders.back());
             folders.pop_back();
+            const std::optional<std::string> identity = lister.FolderIdentity(folder);
+            if (identity && !walkedFolders.insert(*identity).second) continue;
             const bool listed = lister.List(folder, [&](const TreeLister::Entry& entry) {
                 if ((entry.attributes & kReparsePoint) && IsLinkTag(entry.reparseTag)) {
                     return true;

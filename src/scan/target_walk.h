@@ -34,6 +34,15 @@ public:
     // "..", until each returns false; false when the folder could not be
     // listed.
     virtual bool List(const std::string& folder, const std::function<bool(const Entry&)>& each) = 0;
+    // What tells a folder apart from every other on this computer (its
+    // volume and file index), or nothing when that cannot be read. A share
+    // whose server follows its own links shows them as plain folders, and
+    // one that leads back up the tree would be walked round and round; a
+    // folder met a second time is not listed again.
+    virtual std::optional<std::string> FolderIdentity(const std::string& folder) {
+        (void)folder;
+        return std::nullopt;
+    }
 };
 
 struct TargetWalk {

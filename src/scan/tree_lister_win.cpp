@@ -30,4 +30,17 @@ bool FindTreeLister::List(const std::string& folder,
     return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
+std::optional<std::string> FindTreeLister::FolderIdentity(const std::string& folder) {
+    UniqueHandle handle(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
+    // Some file systems and network servers answer no index at all; such a
+    // folder cannot be told apart and is listed as it comes.
+    if (info.nFileIndexHigh == 0 && info.nFileIndexLow == 0) return std::nullopt;
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+           ":" + std::to_string(info.nFileIndexLow);
+}
+
 }  // namespace tolvar

@@ -11,6 +11,7 @@ class FindTreeLister : public TreeLister {
 public:
     std::optional<std::uint32_t> Attributes(const std::string& path) override;
     bool List(const std::string& folder, const std::function<bool(const Entry&)>& each) override;
+    std::optional<std::string> FolderIdentity(const std::string& folder) override;
 };
 
 }  // namespace tolvar

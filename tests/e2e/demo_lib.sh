@@ -131,18 +131,16 @@ prepare_demo() {
   rm -f "$devices/d:"
   ln -s "$root/data" "$devices/d:"
   wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f >/dev/null 2>&1
-  # Wine links the user's Desktop, Documents, Downloads and the like to the
-  # Linux home folder, and shows the links to Windows programs as plain
-  # folders (no reparse point): a walk of C: would go round through the
-  # home folder's .wine and Z: for ever. Windows has no such links; the
-  # demo's user gets folders of their own.
+  # Wine links the user's Desktop, Documents, Downloads, Templates and the
+  # like to the Linux home folder, and shows the links to Windows programs
+  # as plain folders (no reparse point): a walk of C: would wander through
+  # the home folder and every prefix in it. Windows has no such links; the
+  # demo's user gets folders of their own, as winetricks' sandbox makes.
   local link
-  for link in "$root/wineprefix/drive_c/users/$(id -un)"/*; do
-    if [ -L "$link" ]; then
-      rm -f "$link"
-      mkdir -p "$link"
-    fi
-  done
+  while IFS= read -r -d '' link; do
+    rm -f "$link"
+    mkdir -p "$link"
+  done < <(find "$root/wineprefix/drive_c/users" -type l -print0)
   # Windows draws CJK letters in the windows' fonts from the CJK fonts linked
   # to them (SimSun among them); Debian's WenQuanYi stands in for SimSun, so
   # names in those letters show as letters, not boxes.

@@ -32,8 +32,14 @@ public:
             if (!each(entry)) break;
         return true;
     }
+    std::optional<std::string> FolderIdentity(const std::string& folder) override {
+        const auto at = identities.find(folder);
+        if (at == identities.end()) return std::nullopt;
+        return at->second;
+    }
 
     std::map<std::string, std::uint32_t> attributes;
+    std::map<std::string, std::string> identities;
     std::map<std::string, std::vector<Entry>> folders;
     std::vector<std::string> listed;
 };
@@ -98,6 +104,25 @@ TEST(TargetWalk, FilesDrivesAndWhatCouldNotBeRead) {
     EXPECT_EQ(Walked({"C:\\gone", "D:\\"}, lister, &allRead),
               (std::vector<std::string>{"D:\\x.txt"}));
     EXPECT_FALSE(allRead);  // C:\gone is not there
+}
+
+// Guards against a walk that never ends: a server that follows its own
+// links (Samba's default, and Wine's links to the home folder) shows a link
+// back up the tree as a plain folder, which must be listed once, not round
+// and round; and against losing folders whose identity cannot be read.
+TEST(TargetWalk, AFolderMetAgainThroughAPlainLookingLinkIsListedOnce) {
+    MapLister lister;
+    lister.attributes["Z:\\share"] = kFolder;
+    lister.folders["Z:\\share\\"] = {{"a.txt", kFile, 0}, {"up", kFolder, 0}, {"x", kFolder, 0}};
+    lister.identities["Z:\\share\\"] = "1:7";
+    // "up" is the share again, as its server presents a link to "..".
+    lister.folders["Z:\\share\\up\\"] = lister.folders["Z:\\share\\"];
+    lister.identities["Z:\\share\\up\\"] = "1:7";
+    lister.folders["Z:\\share\\x\\"] = {{"b.txt", kFile, 0}};  // no identity: listed
+    bool allRead = false;
+    EXPECT_EQ(Walked({"Z:\\share"}, lister, &allRead),
+              (std::vector<std::string>{"Z:\\share\\a.txt", "Z:\\share\\x\\b.txt"}));
+    EXPECT_TRUE(allRead);  // nothing went unread: the folder's files were scanned once
 }
 
 // Guards against a Stop that waits for the walk of a whole drive.

@@ -15,6 +15,7 @@
 #include "core/registry_win.h"
 #include "history/scan_history.h"
 #include "scan/scan_state.h"
+#include "scan/tree_lister_win.h"
 #include "scan_fixture.h"
 #include "support/fake_clamd_win.h"
 #include "test_support.h"
@@ -323,6 +324,22 @@ TEST_F(ClamdScans, TheSameTreeGivesTheSameFiguresThroughEitherEngine) {
     EXPECT_EQ(Statistics().LastItemsScanned(), items);
     EXPECT_EQ(Statistics().LastInfectionsFound(), found);
     EXPECT_EQ(view.status.back(), "Scanning Complete");
+}
+
+// Guards against a walk that lists one folder twice or skips a folder
+// because two told-apart folders read as one: the identity the walk keeps
+// to end a loop through a link the server follows itself.
+TEST_F(ClamdScans, AFolderHasOneIdentityWhicheverPathNamesIt) {
+    file("sub\\a.txt");
+    file("other\\b.txt");
+    FindTreeLister lister;
+    const std::string target = dir_.string() + "\\target\\";
+    const auto sub = lister.FolderIdentity(target + "sub\\");
+    ASSERT_TRUE(sub.has_value());
+    EXPECT_EQ(lister.FolderIdentity(target + "other\\..\\sub\\"), sub);
+    EXPECT_NE(lister.FolderIdentity(target + "other\\"), sub);
+    EXPECT_NE(lister.FolderIdentity(target), sub);
+    EXPECT_FALSE(lister.FolderIdentity(target + "gone\\").has_value());
 }
 
 }  // namespace
