@@ -61,6 +61,15 @@ std::vector<std::string> ScanDatabaseFiles(const std::string& databaseFolder) {
             found.push_back(DatabaseFileFound{std::move(name), version});
         }
     }
+    for (const char* list : {kAllowListFile, kIgnoreListFile}) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA((databaseFolder + list).c_str(), GetFileExInfoStandard, &data) &&
+            !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            const std::uint64_t size =
+                (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+            found.push_back(DatabaseFileFound{list, std::nullopt, size});
+        }
+    }
     std::vector<std::string> files;
     for (const std::string& name : ChooseScanDatabases(found))
         files.push_back(databaseFolder + name);

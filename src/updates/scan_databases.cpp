@@ -30,6 +30,12 @@ std::vector<std::string> ChooseScanDatabases(const std::vector<DatabaseFileFound
         }
         if (best) chosen.push_back(best->name);
     }
+    if (chosen.empty()) return chosen;
+    for (const DatabaseFileFound& file : found) {
+        if (file.size == 0) continue;
+        if (EqualIgnoringCase(file.name, kIgnoreListFile)) chosen.insert(chosen.begin(), file.name);
+        if (EqualIgnoringCase(file.name, kAllowListFile)) chosen.push_back(file.name);
+    }
     return chosen;
 }
 

@@ -18,7 +18,15 @@ namespace tolvar {
 struct DatabaseFileFound {
     std::string name;            // as the folder lists it
     std::optional<int> version;  // from its header; nothing when that is no database's
+    std::uint64_t size = 0;
 };
+
+// The user's own lists beside the signatures, in ClamAV's own formats: files
+// allowed by their content (lines "<MD5>:<size>:<name>") and detection names
+// ignored (one a line). clamd reads them from its database folder at each
+// (re)load; clamscan is given them by name.
+inline constexpr const char* kAllowListFile = "local.fp";
+inline constexpr const char* kIgnoreListFile = "local.ign2";
 
 // The version a database file named name counts with, from its first bytes
 // (header, up to 512) and its size: nothing when the header is no
@@ -29,7 +37,11 @@ std::optional<int> CountedVersion(std::string_view name, std::string_view header
                                   std::uint64_t fileSize);
 
 // The names to load, main first, then daily, then bytecode; found holds
-// what the folder holds (names in any case, other files among them).
+// what the folder holds (names in any case, other files among them). With
+// at least one of those, the ignore list comes first (ClamAV drops an
+// ignored signature as it loads it, so a list loaded after it ignores
+// nothing) and the allow list last; an empty allow list never (ClamAV
+// calls it malformed and loads no database at all).
 std::vector<std::string> ChooseScanDatabases(const std::vector<DatabaseFileFound>& found);
 
 }  // namespace tolvar

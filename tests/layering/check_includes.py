@@ -21,7 +21,7 @@ LOWER = {
     "history": {"core"},
     "updates": {"core", "framework"},
     "scan": {"core", "framework", "history", "updates"},
-    "quarantine": {"core", "framework", "history", "scan"},
+    "quarantine": {"core", "framework", "history", "updates", "scan"},
     "ui": {"core", "framework", "history", "updates", "scan", "quarantine"},
     "app": {"core", "framework", "history", "updates", "scan", "quarantine", "ui"},
 }

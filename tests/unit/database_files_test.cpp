@@ -184,6 +184,17 @@ TEST(ScanDatabases, EveryDatabaseOnceTheNewerOfAPairAndNoBrokenFile) {
     EXPECT_TRUE(Choose({}).empty());
 }
 
+// Guards against an ignore list given after the signatures (clamscan then
+// ignores nothing), an empty allow list given at all (clamscan then loads no
+// database and every scan fails), and the user's lists given alone.
+TEST(ScanDatabases, TheUserListsComeAroundTheSignaturesWhenTheyCanBeLoaded) {
+    EXPECT_EQ(Choose({{"local.fp", {}, 45}, {"main.cvd", 62}, {"LOCAL.IGN2", {}, 21}}),
+              (std::vector<std::string>{"LOCAL.IGN2", "main.cvd", "local.fp"}));
+    EXPECT_EQ(Choose({{"local.fp", {}, 0}, {"local.ign2", {}, 0}, {"daily.cld", 6}}),
+              std::vector<std::string>{"daily.cld"});
+    EXPECT_TRUE(Choose({{"local.fp", {}, 45}, {"local.ign2", {}, 21}}).empty());
+}
+
 const double kDay = DateSerial(2026, 12, 8);
 
 double At(int hour, int minute, int second = 0) {
