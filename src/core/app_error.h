@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -11,5 +12,17 @@ class AppError : public std::runtime_error {
 public:
     explicit AppError(const std::string& message) : std::runtime_error(message) {}
 };
+
+// The words of an error caught as an exception_ptr (a worker thread's,
+// handed to the thread that reports it).
+inline std::string ErrorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "an unexpected error";
+    }
+}
 
 }  // namespace tolvar

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/app_error.h"
 #include "core/handles_win.h"
 #include "core/system_error_win.h"
 #include "scan/tree_lister_win.h"
@@ -33,16 +34,6 @@ unsigned Processors() {
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors;
-}
-
-std::string ErrorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "an unexpected error";
-    }
 }
 
 ScannerEnding Failed(std::string reason) {

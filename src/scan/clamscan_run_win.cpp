@@ -46,16 +46,6 @@ std::string PathForCommandLine(const std::string& path) {
     return IsPlainAscii(candidate) ? candidate : path;
 }
 
-std::string ErrorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "an unexpected error";
-    }
-}
-
 }  // namespace
 
 std::string ScannerFolder() {

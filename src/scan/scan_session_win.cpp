@@ -38,16 +38,6 @@ std::vector<std::string> OwnFolders() {
     return own;
 }
 
-std::string ErrorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-        return e.what();
-    } catch (...) {
-        return "an unexpected error";
-    }
-}
-
 }  // namespace
 
 std::vector<std::string> FixedDriveRoots() {
