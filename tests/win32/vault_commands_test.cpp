@@ -1,0 +1,351 @@
+// The vault list's commands on real files: several rows at once, each
+// record found again as the ones before it leave; delete from the vault,
+// record first, with a copy that something holds open reported and kept;
+// the automatic clean-up by the copies' creation times; restore and allow,
+// with Debian's clamscan behind the scanner bridge judging the next scan;
+// and a vault whose copies may not be run.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "core/clock.h"
+#include "core/folder_protection.h"
+#include "core/folder_protection_win.h"
+#include "core/folders.h"
+#include "core/registry_win.h"
+#include "core/wide_text_win.h"
+#include "framework/bitmap_win.h"
+#include "framework/font_win.h"
+#include "framework/form_win.h"
+#include "framework/gdi_handles_win.h"
+#include "framework/list_box_win.h"
+#include "quarantine/allow_list_win.h"
+#include "quarantine/vault_clean_up.h"
+#include "quarantine/vault_delete.h"
+#include "quarantine_fixture.h"
+#include "scanner_bridge_installed.h"
+#include "test_mirror.h"
+#include "ui/vault_list_win.h"
+#include "updates/scan_databases.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Quarantine;
+
+// The records on the disk are the records in memory, in a whole file.
+void ExpectStoredAsInMemory() {
+    EXPECT_EQ(fs::file_size(VaultRecordsPath()), 563000u);
+    const auto stored = test::StoredVault();
+    ASSERT_EQ(stored->Count(), Vault().Count());
+    for (int k = 1; k <= Vault().Count(); ++k)
+        EXPECT_EQ(stored->Record(k), Vault().Record(k)) << k;
+    EXPECT_EQ(Settings().StoredVaultCount(), Vault().Count());
+}
+
+// Guards against deleting more or other than the selected rows (a stale row
+// number after the first one went), against a copy left behind, and
+// against a records file written short or not at all.
+TEST_F(Quarantine, DeletingTwoOfThreeRowsRemovesTheirRecordsAndCopiesOnly) {
+    scanFinding({"a.exe", "b.exe", "c.exe"});
+    StartRemoval(scan, windows);  // records: c, b, a
+    list.ShowVaultRows(Vault());
+    list.selectedRows = {0, 1};  // c and b
+
+    list.answer = false;
+    DeleteFromVault(list);
+    EXPECT_EQ(list.questions,
+              std::vector<std::string>{"Delete 2 file(s) from the vault for good?"});
+    EXPECT_EQ(Vault().Count(), 3);
+    EXPECT_TRUE(fs::exists(VaultFolder() + "c.exe"));
+
+    list.answer = true;
+    DeleteFromVault(list);
+    EXPECT_TRUE(list.notices.empty()) << list.notices.front();
+    EXPECT_FALSE(fs::exists(VaultFolder() + "c.exe"));
+    EXPECT_FALSE(fs::exists(VaultFolder() + "b.exe"));
+    EXPECT_EQ(content(VaultFolder() + "a.exe"), "infected:a.exe");
+    ASSERT_EQ(Vault().Count(), 1);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("a.exe"));
+    EXPECT_EQ(list.rows, std::vector<std::string>{"Worm.a.exe "});
+    // Deleted from the vault is not restored.
+    EXPECT_FALSE(fs::exists(target("b.exe")));
+    EXPECT_FALSE(fs::exists(target("c.exe")));
+    ExpectStoredAsInMemory();
+}
+
+// Guards against a record going while its copy stays (a vault file nobody
+// can find again), and against a failure that is not told.
+TEST_F(Quarantine, ACopyHeldOpenIsToldAndKeepsItsRecordUntilItCanGo) {
+    scanFinding({"a.exe", "b.exe"});
+    StartRemoval(scan, windows);  // records: b, a
+    const std::string held = VaultFolder() + "b.exe";
+    {
+        // Another program reads it and lets nobody delete it meanwhile.
+        const UniqueHandle reader(CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(reader);
+        list.ShowVaultRows(Vault());
+        list.selectedRows = {0, 1};
+        DeleteFromVault(list);
+        ASSERT_EQ(list.notices.size(), 1u);
+        EXPECT_NE(list.notices[0].find(held + " could not be deleted"), std::string::npos)
+            << list.notices[0];
+        EXPECT_NE(list.notices[0].find("it keeps its record"), std::string::npos);
+        EXPECT_TRUE(fs::exists(held));
+        EXPECT_FALSE(fs::exists(VaultFolder() + "a.exe"));
+        ASSERT_EQ(Vault().Count(), 1);
+        EXPECT_EQ(Vault().Record(1).VaultPath, held);
+        ExpectStoredAsInMemory();
+    }
+    // Let go of, it can be deleted.
+    list.selectedRows = {0};
+    DeleteFromVault(list);
+    EXPECT_EQ(list.notices.size(), 1u);
+    EXPECT_FALSE(fs::exists(held));
+    EXPECT_EQ(Vault().Count(), 0);
+    ExpectStoredAsInMemory();
+}
+
+// Guards against a restore of several rows acting on a number that now
+// names another record, and against one answer standing for every file.
+TEST_F(Quarantine, RestoringSeveralRowsAsksBeforeEachReplaceAndRestoresTheRightFiles) {
+    scanFinding({"a.exe", "b.exe", "c.exe", "d.exe"});
+    StartRemoval(scan, windows);  // records: d, c, b, a
+    std::ofstream(target("c.exe"), std::ios::binary) << "new c";
+    std::ofstream(target("b.exe"), std::ios::binary) << "new b";
+    list.ShowVaultRows(Vault());
+    list.selectedRows = {0, 1, 2};  // d, c, b
+    list.answers = {false, true};   // keep the new c, replace the new b
+    RestoreToOriginal(list);
+    EXPECT_EQ(list.questions.size(), 2u);
+    EXPECT_EQ(content(target("d.exe")), "infected:d.exe");
+    EXPECT_EQ(content(target("c.exe")), "new c");
+    EXPECT_EQ(content(target("b.exe")), "infected:b.exe");
+    EXPECT_FALSE(fs::exists(target("a.exe")));
+    ASSERT_EQ(Vault().Count(), 2);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("c.exe"));
+    EXPECT_EQ(Vault().Record(2).FilePath, target("a.exe"));
+    EXPECT_TRUE(list.notices.empty());
+    ExpectStoredAsInMemory();
+
+    // Both that are left into one folder picked once.
+    fs::create_directories(path("elsewhere"));
+    list.folder = path("elsewhere");
+    list.selectedRows = {0, 1};
+    RestoreToFolder(list);
+    EXPECT_EQ(content(path("elsewhere") + "\\c.exe"), "infected:c.exe");
+    EXPECT_EQ(content(path("elsewhere") + "\\a.exe"), "infected:a.exe");
+    EXPECT_EQ(Vault().Count(), 0);
+    EXPECT_TRUE(fs::is_empty(VaultFolder()) ||
+                (fs::exists(VaultRecordsPath()) && vaultFilesEndingWith(".exe") == 0));
+    ExpectStoredAsInMemory();
+}
+
+void SetCreationTime(const std::string& file, double daysAgo) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{};
+    t.LowPart = now.dwLowDateTime;
+    t.HighPart = now.dwHighDateTime;
+    t.QuadPart -= static_cast<ULONGLONG>(daysAgo * static_cast<double>(kTimeStepsPerDay));
+    const FILETIME created{t.LowPart, t.HighPart};
+    const UniqueHandle handle(CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(handle) << file;
+    ASSERT_TRUE(SetFileTime(handle.get(), &created, nullptr, nullptr));
+}
+
+// The stored days as the registry holds them: set, or deleted for real.
+void SetStoredDays(std::optional<std::uint32_t> days) {
+    if (days) return StoreDeleteAfterDays(*days);
+    const RegistryKey made(kVaultSubkey);  // made when missing
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (std::string(kRegistryKey) + kVaultSubkey).c_str(),
+                            0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key),
+              ERROR_SUCCESS);
+    RegDeleteValueA(key, kDeleteAfterDaysValue);
+    RegCloseKey(key);
+}
+
+// Guards against the clean-up deleting a copy before its time (or all of
+// them at 0), keeping one past it, or reading the wrong file's age.
+TEST_F(Quarantine, TheCleanUpDeletesCopiesOlderThanTheStoredDaysOnly) {
+    scanFinding({"old.exe", "young.exe"});
+    StartRemoval(scan, windows);
+    SetCreationTime(VaultFolder() + "old.exe", 91);
+    SetCreationTime(VaultFolder() + "young.exe", 89);
+    ASSERT_TRUE(CreationTimeOf(VaultFolder() + "old.exe"));
+
+    SetStoredDays(0);  // for ever
+    EXPECT_EQ(CleanUpVault(), 0);
+    SetStoredDays(100);
+    EXPECT_EQ(CleanUpVault(), 0);
+    EXPECT_EQ(Vault().Count(), 2);
+
+    SetStoredDays(std::nullopt);  // missing: 90
+    EXPECT_EQ(LoadDeleteAfterDays(), 90u);
+    EXPECT_EQ(CleanUpVault(), 1);
+    EXPECT_FALSE(fs::exists(VaultFolder() + "old.exe"));
+    EXPECT_EQ(content(VaultFolder() + "young.exe"), "infected:young.exe");
+    ASSERT_EQ(Vault().Count(), 1);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("young.exe"));
+    ExpectStoredAsInMemory();
+
+    // A value of another type reads as the default too.
+    RegistryKey(kVaultSubkey).WriteText("5", kDeleteAfterDaysValue);
+    EXPECT_EQ(LoadDeleteAfterDays(), 90u);
+    SetStoredDays(88);
+    EXPECT_EQ(CleanUpVault(), 1);
+    EXPECT_EQ(Vault().Count(), 0);
+    SetStoredDays(std::nullopt);
+}
+
+// The vault list's first row as its draw handler draws it.
+Bitmap DrawnVaultRow(const VaultList& vaultList, const UniqueFont& font, bool selected) {
+    Bitmap bitmap(573, 16);
+    BitmapCanvas canvas(bitmap);
+    ScopedSelect select(canvas.dc(), font.get());
+    vaultList.DrawRow(canvas.dc(), ListRow{0, RECT{0, 0, 573, 16}, selected, false});
+    return bitmap;
+}
+
+// Whether any pixel in columns [left, right) differs from the background.
+bool InkBetween(const Bitmap& row, int left, int right, COLORREF background) {
+    for (int x = left; x < right; ++x)
+        for (int y = 0; y < row.height(); ++y)
+            if (row.pixel(x, y) != background) return true;
+    return false;
+}
+
+// Guards against a selection the user cannot see (the rows a command will
+// touch), and against a long path drawn over the vaulted date.
+TEST_F(Quarantine, ARowShowsItsSelectionAndItsDateBesideAShortenedPath) {
+    scanFinding({"a.exe"});
+    StartRemoval(scan, windows);
+    // Found deep down: a path longer than the row shows.
+    InfectionRecord deep = Vault().Record(1);
+    deep.FilePath = "C:\\" + std::string(90, 'p') + "\\a.exe";
+    Vault().Remove(1);
+    ASSERT_TRUE(Vault().Append(deep));
+    Form owner("vault", 600, 100);
+    ListBox& box = owner.add<ListBox>(0, 0, 573, 63, SelectionMode::Multiple, 16);
+    VaultList vaultList(box, owner);
+    const UniqueFont font = CreateFontFrom(FontSpec{});
+
+    const Bitmap plain = DrawnVaultRow(vaultList, font, false);
+    const Bitmap selected = DrawnVaultRow(vaultList, font, true);
+    EXPECT_EQ(plain.pixel(2, 2), RGB(233, 233, 233));
+    EXPECT_EQ(selected.pixel(2, 2), GetSysColor(COLOR_HIGHLIGHT));
+
+    const std::string date = VaultedDateOf(Vault().Record(1).VaultPath);
+    ASSERT_FALSE(date.empty());
+    EXPECT_EQ(date, TodayAsShortDate());
+    Bitmap measure(10, 10);
+    BitmapCanvas canvas(measure);
+    ScopedSelect select(canvas.dc(), font.get());
+    const std::wstring wide = Utf8ToWide(date);
+    SIZE size{};
+    GetTextExtentPoint32W(canvas.dc(), wide.c_str(), static_cast<int>(wide.size()), &size);
+    const int dateLeft = 573 - 8 - size.cx;
+    EXPECT_TRUE(InkBetween(plain, dateLeft, 573, RGB(233, 233, 233)));
+    EXPECT_TRUE(InkBetween(plain, 280, 300, RGB(233, 233, 233)));
+    EXPECT_FALSE(InkBetween(plain, dateLeft - 6, dateLeft, RGB(233, 233, 233)));
+}
+
+constexpr const char* kEicar =
+    "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*";
+
+class AllowedScans : public Quarantine {
+protected:
+    AllowedScans() : daily_(Folders().DatabaseFolder + "daily.cvd") {
+        const std::string database = test::ClamavTestFile("test-6.cvd");
+        EXPECT_FALSE(database.empty()) << "test-6.cvd is missing; the build scripts fetch it";
+        std::ofstream(daily_, std::ios::binary) << database;
+    }
+    ~AllowedScans() override {
+        std::error_code ignored;
+        fs::remove(daily_, ignored);
+        fs::remove(Folders().DatabaseFolder + kAllowListFile, ignored);
+    }
+
+    std::vector<std::string> found() const {
+        std::vector<std::string> listed;
+        for (const InfectionRecord& row : view.rows)
+            listed.push_back(FileNamePart(row.FilePath) + "|" + row.VirusName);
+        std::sort(listed.begin(), listed.end());
+        return listed;
+    }
+
+    std::string daily_;
+};
+
+// Guards against an allow entry that lets a file pass by its name or size
+// alone (another content under the allowed name must still be found), one
+// that ClamAV would not read (so the file is found again), and against
+// allowing before the file is back.
+TEST_F(AllowedScans, RestoreAndAllowLetsTheNextClamscanScanPassExactlyThatContent) {
+    test::ScannerBridgeInstalled bridge;
+    ASSERT_TRUE(bridge.installed());
+    scan.chooseEngine = nullptr;  // clamscan
+    std::ofstream(target("eicar.com"), std::ios::binary) << kEicar;
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle(120000));
+    ASSERT_EQ(found(), std::vector<std::string>{"eicar.com|Eicar-Test-Signature "});
+    StartRemoval(scan, windows);
+    ASSERT_EQ(Vault().Count(), 1);
+    ASSERT_FALSE(fs::exists(target("eicar.com")));
+
+    int reloads = 0;
+    list.ShowVaultRows(Vault());
+    list.selectedRows = {0};
+    RestoreAndAllow(list, Folders().DatabaseFolder, [&] { ++reloads; });
+    EXPECT_TRUE(list.notices.empty()) << list.notices.front();
+    EXPECT_EQ(content(target("eicar.com")), kEicar);
+    EXPECT_EQ(Vault().Count(), 0);
+    EXPECT_EQ(reloads, 1);
+    EXPECT_EQ(content(Folders().DatabaseFolder + kAllowListFile),
+              "44d88612fea8a8f36de82e1278abb02f:68:eicar.com\n");
+
+    // The same content under another name passes too; another detected
+    // content under the allowed name is still found.
+    std::ofstream(target("copy.txt"), std::ios::binary) << kEicar;
+    fs::create_directories(path("target") + "\\other");
+    fs::copy_file("Z:\\usr\\share\\clamav-testfiles\\clam.exe",
+                  path("target") + "\\other\\eicar.com");
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle(120000));
+    EXPECT_EQ(view.status.back(), "Scanning Complete");
+    EXPECT_EQ(found(), std::vector<std::string>{"eicar.com|Clamav.Test.File-6 "});
+    ASSERT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.rows[0].FilePath, path("target") + "\\other\\eicar.com");
+}
+
+// Guards against a vault whose copies (an .exe keeps its name there) run
+// with a double click.
+TEST_F(Quarantine, TheVaultDeniesRunningItsCopiesToEveryone) {
+    const std::optional<SecurityView> made = FolderSecurity(VaultFolder());
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(DeniesRunningFiles(*made));
+    EXPECT_FALSE(OthersCanChange(*made, TrustedWriters(made->owner, CurrentUserSid())));
+
+    // A vault an earlier build made (no such entry) is given it at the start.
+    ASSERT_TRUE(ProtectFolder(VaultFolder()));
+    const std::optional<SecurityView> earlier = FolderSecurity(VaultFolder());
+    ASSERT_TRUE(earlier);
+    ASSERT_FALSE(DeniesRunningFiles(*earlier));
+    LoadVault(std::nullopt);
+    const std::optional<SecurityView> mended = FolderSecurity(VaultFolder());
+    ASSERT_TRUE(mended);
+    EXPECT_TRUE(DeniesRunningFiles(*mended));
+}
+
+}  // namespace
+}  // namespace tolvar
