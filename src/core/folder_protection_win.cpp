@@ -121,6 +121,20 @@ bool ProtectFolder(const std::string& folder, FolderUse use) {
                             descriptor.get()) != FALSE;
 }
 
+std::optional<SecurityView> ProtectedFolderList(FolderUse use) {
+    const LocalMemory descriptor = ProtectedDescriptor(use);
+    PSID owner = nullptr;
+    BOOL ownerDefaulted = FALSE;
+    BOOL present = FALSE;
+    PACL list = nullptr;
+    BOOL listDefaulted = FALSE;
+    if (!descriptor || !GetSecurityDescriptorOwner(descriptor.get(), &owner, &ownerDefaulted) ||
+        !GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &listDefaulted)) {
+        return std::nullopt;
+    }
+    return ViewOf(owner, present ? list : nullptr);
+}
+
 std::string CurrentUserSid() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return "";

@@ -33,6 +33,10 @@ bool CreateProtectedFolder(const std::string& folder, FolderUse use = FolderUse:
 // inherit the new list. True when the system took it.
 bool ProtectFolder(const std::string& folder, FolderUse use = FolderUse::Data);
 
+// The owner and access list a protected folder is given, as the system
+// reads them from the descriptor the program hands it.
+std::optional<SecurityView> ProtectedFolderList(FolderUse use);
+
 // The SID of the user this program runs as; "" when it cannot be told.
 std::string CurrentUserSid();
 

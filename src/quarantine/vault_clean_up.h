@@ -52,7 +52,8 @@ std::vector<InfectionRecord> DueRecords(const VaultTable& vault, const CreationT
 std::uint32_t LoadDeleteAfterDays();
 // Throws AppError when the key cannot be written.
 void StoreDeleteAfterDays(std::uint32_t days);
-// A file's creation time; nothing when it cannot be read.
+// When the copy at path was vaulted: its creation time, or its last write
+// where that is earlier; nothing when neither can be read.
 std::optional<std::int64_t> CreationTimeOf(const std::string& path);
 // Deletes every record whose copy is older than the stored days, as
 // "Delete from vault" does; a copy that cannot be deleted keeps its record

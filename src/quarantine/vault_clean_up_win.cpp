@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/app_error.h"
 #include "core/registry_win.h"
 #include "quarantine/vault.h"
@@ -32,7 +34,11 @@ void StoreDeleteAfterDays(std::uint32_t days) {
 std::optional<std::int64_t> CreationTimeOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    return StepsOf(data.ftCreationTime);
+    // The removal writes a copy once, as it makes it, so both times tell
+    // when it was vaulted; the earlier one counts where a file system keeps
+    // no creation time of its own (Wine on a Unix file system gives the
+    // time of the last change of the file's state instead).
+    return std::min(StepsOf(data.ftCreationTime), StepsOf(data.ftLastWriteTime));
 }
 
 int CleanUpVault() {
