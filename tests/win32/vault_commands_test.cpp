@@ -19,6 +19,7 @@
 #include "core/folders.h"
 #include "core/registry_win.h"
 #include "core/wide_text_win.h"
+#include "framework/application_win.h"
 #include "framework/bitmap_win.h"
 #include "framework/font_win.h"
 #include "framework/form_win.h"
@@ -259,6 +260,60 @@ TEST_F(Quarantine, ARowShowsItsSelectionAndItsDateBesideAShortenedPath) {
     EXPECT_TRUE(InkBetween(plain, dateLeft, 573, RGB(233, 233, 233)));
     EXPECT_TRUE(InkBetween(plain, 280, 300, RGB(233, 233, 233)));
     EXPECT_FALSE(InkBetween(plain, dateLeft - 6, dateLeft, RGB(233, 233, 233)));
+}
+
+// A key as the keyboard gives it, to the window with the focus, through the
+// application's message loop, with Shift or Ctrl held or not.
+void PressKey(int key, bool shift, bool control) {
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    BYTE before[256];
+    std::copy(std::begin(state), std::end(state), std::begin(before));
+    state[VK_SHIFT] = shift ? 0x80 : 0;
+    state[VK_CONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(state);
+    const HWND target = GetFocus();
+    ASSERT_NE(target, nullptr) << "no window of the thread has the focus";
+    PostMessageA(target, WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+    PostMessageA(target, WM_KEYUP, static_cast<WPARAM>(key), static_cast<LPARAM>(0xC0000001u));
+    Application::instance().processMessages();
+    SetKeyboardState(before);
+}
+
+// Guards against a list that takes one row only (the commands would touch
+// one file of several the user meant), and against Ctrl+A doing nothing:
+// the real list control, its keys and a Ctrl+click, then the command on
+// what they selected.
+TEST_F(Quarantine, TheListTakesRowsByShiftArrowCtrlAAndCtrlClickAndTheCommandsActOnThem) {
+    scanFinding({"a.exe", "b.exe", "c.exe"});
+    StartRemoval(scan, windows);  // records: c, b, a
+    Form owner("vault", 600, 100);
+    ListBox& box = owner.add<ListBox>(0, 0, 573, 63, SelectionMode::Multiple, 16);
+    VaultList vaultList(box, owner);
+    std::vector<std::string> asked;
+    vaultList.messageBox = [&](const std::string& text, unsigned) {
+        asked.push_back(text);
+        return IDYES;
+    };
+    owner.show();
+    vaultList.ShowVaultRows(Vault());
+    SetFocus(box.handle());
+    box.setItemIndex(0);
+    PressKey(VK_DOWN, true, false);
+    EXPECT_EQ(vaultList.SelectedRows(), (std::vector<int>{0, 1}));
+    PressKey('A', false, true);
+    EXPECT_EQ(vaultList.SelectedRows(), (std::vector<int>{0, 1, 2}));
+    // Ctrl+click on the second row takes it out of the selection.
+    SendMessageA(box.handle(), WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(40, 16 + 8));
+    SendMessageA(box.handle(), WM_LBUTTONUP, MK_CONTROL, MAKELPARAM(40, 16 + 8));
+    EXPECT_EQ(vaultList.SelectedRows(), (std::vector<int>{0, 2}));
+
+    vaultList.DeleteFromVault();
+    EXPECT_EQ(asked, std::vector<std::string>{"Delete 2 file(s) from the vault for good?"});
+    ASSERT_EQ(Vault().Count(), 1);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("b.exe"));
+    EXPECT_EQ(box.count(), 1);
+    owner.close();
 }
 
 constexpr const char* kEicar =
