@@ -8,17 +8,22 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+// (apart, so that sorting keeps the order)
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "core/ascii_text.h"
 #include "core/clock.h"
 #include "core/folder_protection.h"
 #include "core/folder_protection_win.h"
 #include "core/folders.h"
+#include "core/loopback_port_win.h"
 #include "core/registry_win.h"
 #include "core/wide_text_win.h"
+#include "fake_clamd_support.h"
 #include "framework/application_win.h"
 #include "framework/bitmap_win.h"
 #include "framework/font_win.h"
@@ -29,6 +34,8 @@
 #include "quarantine/vault_clean_up.h"
 #include "quarantine/vault_delete.h"
 #include "quarantine_fixture.h"
+#include "scan/clamd_daemon_win.h"
+#include "scan/engine_setting.h"
 #include "scanner_bridge_installed.h"
 #include "test_mirror.h"
 #include "ui/vault_list_win.h"
@@ -382,6 +389,108 @@ TEST_F(AllowedScans, RestoreAndAllowLetsTheNextClamscanScanPassExactlyThatConten
     EXPECT_EQ(found(), std::vector<std::string>{"eicar.com|Clamav.Test.File-6 "});
     ASSERT_EQ(view.rows.size(), 1u);
     EXPECT_EQ(view.rows[0].FilePath, path("target") + "\\other\\eicar.com");
+}
+
+// The clamd.exe this process started, by the system's list of processes.
+DWORD OwnClamdChild() {
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId() &&
+            EqualIgnoringCase(entry.szExeFile, "clamd.exe")) {
+            return entry.th32ProcessID;
+        }
+    }
+    return 0;
+}
+
+// Guards against an allowed file that the program's own clamd, loaded
+// before the allow list changed, goes on finding: the command has it reload,
+// and it then reads the list from its database folder.
+TEST_F(AllowedScans, AfterRestoreAndAllowTheOwnClamdReloadsAndPassesThatContent) {
+    const std::string bridge = test::BesideTests("bin\\snr\\1\\9\\clamd.exe");
+    if (!fs::exists(bridge)) GTEST_SKIP() << "no clamd bridge beside the tests";
+    StoreKeepLoaded(true);
+    ClamdDaemonOptions options;
+    options.clamdExe = bridge;
+    options.databaseFolder = Folders().DatabaseFolder;
+    options.pollMs = 200;
+    // A list changes no version: the reload's wait for a new one ends soon.
+    options.reloadLimitMs = 2000;
+    // Wine names no listener's owner; the one it leaves out is taken to be
+    // this process's clamd.exe.
+    options.listenerOwners = [](std::uint16_t port, std::string& error) {
+        std::optional<std::vector<DWORD>> owners = LoopbackListeners(port, error);
+        if (owners) {
+            for (DWORD& owner : *owners)
+                if (owner == 0) owner = OwnClamdChild();
+        }
+        return owners;
+    };
+    ClamdDaemon daemon(options);
+    daemon.Apply();
+    const bool ready = test::PumpUntil(
+        [&] {
+            return daemon.Status().phase == DaemonPhase::Ready ||
+                   daemon.Status().phase == DaemonPhase::Failed;
+        },
+        90000);
+    StoreKeepLoaded(false);
+    ASSERT_TRUE(ready) << daemon.Words().state;
+    ASSERT_EQ(daemon.Status().phase, DaemonPhase::Ready) << daemon.Words().state;
+    // Every scan here goes to the own clamd, never to a stand-in.
+    int byClamd = 0;
+    scan.chooseEngine = [&] {
+        const ScanEngineChoice choice = daemon.ChooseEngine();
+        EXPECT_TRUE(choice.clamd) << choice.name;
+        byClamd += choice.clamd ? 1 : 0;
+        return choice;
+    };
+
+    std::ofstream(target("eicar.com"), std::ios::binary) << kEicar;
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle(120000));
+    ASSERT_EQ(found(), std::vector<std::string>{"eicar.com|Eicar-Test-Signature "});
+    StartRemoval(scan, windows);
+    ASSERT_EQ(Vault().Count(), 1);
+
+    list.ShowVaultRows(Vault());
+    list.selectedRows = {0};
+    int reloadsAsked = 0;
+    RestoreAndAllow(list, Folders().DatabaseFolder, [&] { ++reloadsAsked; });
+    EXPECT_TRUE(list.notices.empty()) << list.notices.front();
+    ASSERT_EQ(content(target("eicar.com")), kEicar);
+    ASSERT_EQ(reloadsAsked, 1);
+    // Loaded before the list changed, clamd still finds the file...
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle(120000));
+    EXPECT_EQ(found(), std::vector<std::string>{"eicar.com|Eicar-Test-Signature "});
+    // ...until the reload the command asked for, as the program wires it.
+    daemon.Reload();
+
+    // The reload loads the new engine beside the old one and then swaps:
+    // scans until the one it gives passes the file.
+    bool passed = false;
+    const ULONGLONG deadline = GetTickCount64() + 120000;
+    while (!passed && GetTickCount64() < deadline) {
+        scan.StartOrResumeScan();
+        ASSERT_TRUE(waitIdle(120000));
+        ASSERT_EQ(view.status.back(), "Scanning Complete");
+        passed = found().empty();
+        if (!passed) test::PumpUntil([] { return false; }, 1000);
+    }
+    EXPECT_TRUE(passed) << "clamd still finds the allowed file after its reload";
+
+    fs::create_directories(path("target") + "\\other");
+    fs::copy_file("Z:\\usr\\share\\clamav-testfiles\\clam.exe",
+                  path("target") + "\\other\\eicar.com");
+    scan.StartOrResumeScan();
+    ASSERT_TRUE(waitIdle(120000));
+    EXPECT_EQ(found(), std::vector<std::string>{"eicar.com|Clamav.Test.File-6 "});
+    EXPECT_GE(byClamd, 4);
+    daemon.ShutDown();
 }
 
 // Guards against a vault whose copies (an .exe keeps its name there) run
