@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/start_up.h"
 #include "core/ascii_text.h"
 #include "core/clock.h"
 #include "core/folder_protection.h"
@@ -321,6 +322,20 @@ TEST_F(Quarantine, TheListTakesRowsByShiftArrowCtrlAAndCtrlClickAndTheCommandsAc
     EXPECT_EQ(Vault().Record(1).FilePath, target("b.exe"));
     EXPECT_EQ(box.count(), 1);
     owner.close();
+}
+
+// Guards against a clean-up that never runs unless a day passes in one run:
+// a start deletes what is due before the list shows it.
+TEST_F(Quarantine, AStartDeletesTheCopiesThatAreDue) {
+    scanFinding({"old.exe", "young.exe"});
+    StartRemoval(scan, windows);
+    SetCreationTime(VaultFolder() + "old.exe", 91);
+    SetStoredDays(std::nullopt);
+    LoadProgramState(scan.Parser().MutableTable());
+    ASSERT_EQ(Vault().Count(), 1);
+    EXPECT_EQ(Vault().Record(1).FilePath, target("young.exe"));
+    EXPECT_FALSE(fs::exists(VaultFolder() + "old.exe"));
+    ExpectStoredAsInMemory();
 }
 
 constexpr const char* kEicar =
