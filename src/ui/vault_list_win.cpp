@@ -9,6 +9,7 @@
 #include "framework/gdi_handles_win.h"
 #include "framework/list_box_win.h"
 #include "quarantine/vault.h"
+#include "quarantine/vault_clean_up.h"
 #include "quarantine/vault_delete.h"
 #include "quarantine/vault_table.h"
 #include "scan/choose_folder.h"
@@ -45,12 +46,14 @@ void Write(HDC dc, int x, int y, const std::wstring& text) {
 }  // namespace
 
 std::string VaultedDateOf(const std::string& vaultPath) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(vaultPath.c_str(), GetFileExInfoStandard, &data)) return "";
+    // The time the clean-up ages the copy by.
+    const std::optional<std::int64_t> vaulted = CreationTimeOf(vaultPath);
+    if (!vaulted) return "";
+    const auto steps = static_cast<std::uint64_t>(*vaulted);
+    const FILETIME utc{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
     FILETIME local{};
     SYSTEMTIME day{};
-    if (!FileTimeToLocalFileTime(&data.ftCreationTime, &local) ||
-        !FileTimeToSystemTime(&local, &day)) {
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &day)) {
         return "";
     }
     return ShortDateOf(DateSerial(day.wYear, day.wMonth, day.wDay));

@@ -51,8 +51,8 @@ private:
     ListBox& list_;
 };
 
-// The date the copy at vaultPath was vaulted (its creation time) in the
-// user's short date format; "" when it cannot be read.
+// The date the copy at vaultPath was vaulted (as the clean-up counts it) in
+// the user's short date format; "" when it cannot be read.
 std::string VaultedDateOf(const std::string& vaultPath);
 
 }  // namespace tolvar
