@@ -6,6 +6,7 @@
 #include "core/windows_version.h"
 #include "framework/application_win.h"
 #include "quarantine/vault.h"
+#include "quarantine/vault_clean_up.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_exit.h"
 #include "updates/database_updater_win.h"
@@ -51,6 +52,9 @@ Program::Program(TForm10& splash)
     // The new signatures reach the loaded engine too.
     form8_.databaseInstalled = [this] { daemon_.Reload(); };
     form8_.stopUpdateCheck = [this] { mainForm_.StopUpdateCheck(); };
+    // An allowed file reaches the loaded engine too.
+    mainForm_.vaultList().allowListChanged = [this] { daemon_.Reload(); };
+    vaultCleanUp_.onTimer = [this] { CleanUpVaultDaily(); };
     form14_.openSettings = [this] { OpenDatabaseSettings(); };
     form15_.openDownload = [this] { form8_.showModal(); };
 
@@ -77,6 +81,15 @@ Program::Program(TForm10& splash)
     }
     FirstPaint();
     TellStartNotices(firstStart);
+}
+
+void Program::CleanUpVaultDaily() {
+    constexpr ULONGLONG kDayMs = 24ull * 60 * 60 * 1000;
+    if (GetTickCount64() - lastVaultCleanUp_ < kDayMs) return;
+    // A removal adds to the vault between its steps: the clean-up waits.
+    if (!ScanIsIdle() || form7_.visible() || form11_.visible()) return;
+    lastVaultCleanUp_ = GetTickCount64();
+    if (CleanUpVault() > 0) mainForm_.vaultList().ShowVaultRows(Vault());
 }
 
 void Program::Run() {

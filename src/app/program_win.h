@@ -102,6 +102,11 @@ private:
     };
     std::vector<StartNotice> notices_;
     Timer startNotices_{100, false};
+    // Looks each hour whether a day has passed since the vault's last
+    // clean-up, which waits while a scan or a removal runs.
+    Timer vaultCleanUp_{60 * 60 * 1000, true};
+    ULONGLONG lastVaultCleanUp_ = GetTickCount64();
+    void CleanUpVaultDaily();
 };
 
 }  // namespace tolvar

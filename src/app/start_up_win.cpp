@@ -12,6 +12,7 @@
 #include "framework/application_win.h"
 #include "history/scan_history.h"
 #include "quarantine/vault.h"
+#include "quarantine/vault_clean_up.h"
 #include "scan/scan_session_win.h"
 #include "scan/scan_state.h"
 #include "ui/main_form_win.h"
@@ -44,6 +45,8 @@ bool LoadProgramState(InfectionTable& scanTable) {
     // Makes the vault folder safe and reads its records; a records file it
     // cannot read or trust is kept, never overwritten.
     LoadVault(storedVaultCount);
+    // Copies older than the user keeps them go before the list shows them.
+    CleanUpVault();
 
     const double today = TodaySerial();
     if (NeedsStaleUpdateReset(today, Settings().LastUpdateDate())) {

@@ -23,6 +23,14 @@ bool OthersCanChange(const SecurityView& view, const std::vector<std::string>& w
     return false;
 }
 
+bool DeniesRunningFiles(const SecurityView& view) {
+    if (!view.hasAccessList) return false;
+    return std::any_of(view.entries.begin(), view.entries.end(), [](const AccessEntry& entry) {
+        return !entry.allows && entry.toFiles && entry.sid == kEveryoneSid &&
+               (entry.rights & kExecuteRight) != 0;
+    });
+}
+
 std::vector<std::string> TrustedWriters(const std::string& ownerAfterProtecting,
                                         const std::string& currentUser) {
     std::vector<std::string> writers{kAdministratorsSid, kLocalSystemSid};

@@ -16,6 +16,8 @@ namespace tolvar {
 
 inline constexpr const char* kAdministratorsSid = "S-1-5-32-544";
 inline constexpr const char* kLocalSystemSid = "S-1-5-18";
+// "Everyone".
+inline constexpr const char* kEveryoneSid = "S-1-1-0";
 // "OWNER RIGHTS": an entry for whoever owns the object.
 inline constexpr const char* kOwnerRightsSid = "S-1-3-4";
 
@@ -32,7 +34,8 @@ struct AccessEntry {
     bool allows = true;        // an "allow" entry; "deny" entries grant nothing
     bool inheritOnly = false;  // applies to children only, not to the object
     std::uint32_t rights = 0;
-    std::string sid;  // in its text form, "S-1-5-32-544"
+    std::string sid;       // in its text form, "S-1-5-32-544"
+    bool toFiles = false;  // inherited by the files a folder holds
 };
 
 // What a file's or folder's security descriptor says.
@@ -48,6 +51,14 @@ struct SecurityView {
 // list), it has no access list, or an entry lets a SID outside them change
 // it.
 bool OthersCanChange(const SecurityView& view, const std::vector<std::string>& writers);
+
+// The right to run a file as a program (FILE_EXECUTE).
+inline constexpr std::uint32_t kExecuteRight = 0x00000020;
+
+// True when the list denies Everyone the running of the files the folder
+// holds, through an entry its files inherit: the vault's copies keep their
+// names (an .exe stays an .exe) and must never run by a double click.
+bool DeniesRunningFiles(const SecurityView& view);
 
 // Who may change the data folder: the Administrators and SYSTEM. A file
 // system that keeps no owner of its own reports every file as owned by the

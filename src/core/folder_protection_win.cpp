@@ -14,6 +14,9 @@ namespace {
 // A protected list (nothing inherited from above): Administrators and
 // SYSTEM, full control, inherited by files and folders.
 constexpr const char* kProtectedList = "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
+// The vault's: the same, and Everyone may not run the files it holds. A deny
+// entry comes first, as the system orders them.
+constexpr const char* kVaultList = "D:P(D;OIIO;FX;;;WD)(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 // The Administrators as owner.
 constexpr const char* kProtectedOwner = "O:BA";
 
@@ -35,12 +38,16 @@ SecurityView ViewOf(PSID owner, PACL list) {
         const auto* header = static_cast<const ACE_HEADER*>(raw);
         AccessEntry entry;
         entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        entry.toFiles = (header->AceFlags & OBJECT_INHERIT_ACE) != 0;
         if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) {
             const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
             entry.rights = ace->Mask;
             entry.sid = SidText(const_cast<DWORD*>(&ace->SidStart));
         } else if (header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            const auto* ace = static_cast<const ACCESS_DENIED_ACE*>(raw);
             entry.allows = false;
+            entry.rights = ace->Mask;
+            entry.sid = SidText(const_cast<DWORD*>(&ace->SidStart));
         } else {
             // An entry of a kind not read here (object or callback entries)
             // counts as letting anyone change everything.
@@ -58,8 +65,12 @@ LocalMemory Descriptor(const std::string& text) {
     return LocalMemory(descriptor);
 }
 
-LocalMemory ProtectedDescriptor() {
-    return Descriptor(std::string(kProtectedOwner) + kProtectedList);
+const char* ListFor(FolderUse use) {
+    return use == FolderUse::Vault ? kVaultList : kProtectedList;
+}
+
+LocalMemory ProtectedDescriptor(FolderUse use) {
+    return Descriptor(std::string(kProtectedOwner) + ListFor(use));
 }
 
 }  // namespace
@@ -86,28 +97,42 @@ std::optional<SecurityView> FolderSecurity(const std::string& folder) {
     return SecurityOf(handle.get());
 }
 
-bool CreateProtectedFolder(const std::string& folder) {
-    const LocalMemory descriptor = ProtectedDescriptor();
+bool CreateProtectedFolder(const std::string& folder, FolderUse use) {
+    const LocalMemory descriptor = ProtectedDescriptor(use);
     if (!descriptor) return false;
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     if (CreateDirectoryA(folder.c_str(), &attributes)) return true;
     if (GetLastError() != ERROR_INVALID_OWNER) return false;
     // Without administrator rights the Administrators cannot be made the
     // owner; the list still keeps everyone else out.
-    const LocalMemory listOnly = Descriptor(kProtectedList);
+    const LocalMemory listOnly = Descriptor(ListFor(use));
     if (!listOnly) return false;
     attributes.lpSecurityDescriptor = listOnly.get();
     return CreateDirectoryA(folder.c_str(), &attributes) != FALSE;
 }
 
-bool ProtectFolder(const std::string& folder) {
-    const LocalMemory descriptor = ProtectedDescriptor();
+bool ProtectFolder(const std::string& folder, FolderUse use) {
+    const LocalMemory descriptor = ProtectedDescriptor(use);
     if (!descriptor) return false;
     // Not SetNamedSecurityInfo: it would hand the new list down to what the
     // folder holds, and a file that others could change until now would
     // then look as safe as one this program wrote.
     return SetFileSecurityA(folder.c_str(), OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                             descriptor.get()) != FALSE;
+}
+
+std::optional<SecurityView> ProtectedFolderList(FolderUse use) {
+    const LocalMemory descriptor = ProtectedDescriptor(use);
+    PSID owner = nullptr;
+    BOOL ownerDefaulted = FALSE;
+    BOOL present = FALSE;
+    PACL list = nullptr;
+    BOOL listDefaulted = FALSE;
+    if (!descriptor || !GetSecurityDescriptorOwner(descriptor.get(), &owner, &ownerDefaulted) ||
+        !GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &listDefaulted)) {
+        return std::nullopt;
+    }
+    return ViewOf(owner, present ? list : nullptr);
 }
 
 std::string CurrentUserSid() {

@@ -105,6 +105,16 @@ Microsoft::WRL::ComPtr<IAccessible> ListBox::makeAccessibleObject() {
 }
 
 LRESULT ListBox::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    // Ctrl+A selects every row of a list that takes several, as Explorer's
+    // lists do; the system's list box has no key for it.
+    if (msg == WM_KEYDOWN && wp == 'A' && mode_ == SelectionMode::Multiple &&
+        GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+        if (count() > 0) {
+            SendMessageA(handle(), LB_SETSEL, TRUE, -1);
+            if (onSelectionChange) onSelectionChange();
+        }
+        return 0;
+    }
     const LRESULT result = WindowedControl::handleMessage(msg, wp, lp);
     // The row the focus moves to is announced as the list's focused child,
     // as the list's own object tells it; the system announces only the list.

@@ -1,8 +1,10 @@
 #pragma once
 
 // An owner-drawn list box with rows of one fixed height: the infection list,
-// the vault list and the folder list. The owner draws each row; the focus
-// rectangle comes after, as the system's own list boxes do it. To an
+// the vault list and the folder list. A list that takes several rows takes
+// them as the system's lists do (Ctrl and Shift with the mouse, Shift with
+// the arrows), and Ctrl+A selects them all. The owner draws each row; the
+// focus rectangle comes after, as the system's own list boxes do it. To an
 // accessibility client it is a list whose items read as their rows do.
 
 #include <functional>

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "quarantine/vault_table.h"
 
@@ -60,6 +61,14 @@ std::string VaultUnusableReason();
 // Why a restore cannot trust the vault now: the folder or the records file
 // could be changed by others; "" when it can.
 std::string VaultTrustProblem();
+
+// Whether path names a file right in the vault folder, as a record's
+// VaultPath must before anything acts on it, whatever the record says.
+bool IsVaultCopyPath(const std::string& path);
+
+// The records of the selected rows (rows counted from 0, those past the
+// vault's records left out), in row order.
+std::vector<InfectionRecord> RecordsOfRows(const std::vector<int>& rows);
 
 // Stores table as the vault's records: the records file, then the copy of
 // its count in the settings record, each replaced whole in one step; only

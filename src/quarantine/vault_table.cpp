@@ -42,6 +42,12 @@ bool VaultTable::IsInVault(const std::string& filePath) const {
                        [&](const InfectionRecord& r) { return r.FilePath == filePath; });
 }
 
+int VaultTable::Find(const InfectionRecord& record) const {
+    const auto end = slots_.begin() + count_;
+    const auto found = std::find(slots_.begin(), end, record);
+    return found == end ? 0 : static_cast<int>(found - slots_.begin()) + 1;
+}
+
 bool VaultTable::Append(const InfectionRecord& record) {
     if (count_ >= kSlotCount) return false;
     slots_[static_cast<std::size_t>(count_)] = AsStored(record);

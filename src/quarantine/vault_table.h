@@ -35,6 +35,11 @@ public:
     // byte and of the same length (so case matters).
     bool IsInVault(const std::string& filePath) const;
 
+    // The number of the record equal to record in all its texts; 0 when no
+    // record is. A command that acts on several records one after another
+    // finds each again this way, as every removal moves the later ones.
+    int Find(const InfectionRecord& record) const;
+
     // Adds the record after the last one. Its texts are stored as the file
     // will keep them (cut to their fields, and at a NUL), so what the table
     // compares before a restart is what it compares after one. False, with

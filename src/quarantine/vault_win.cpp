@@ -13,6 +13,7 @@
 #include "core/folders.h"
 #include "core/handles_win.h"
 #include "core/named_file_win.h"
+#include "core/path_compare.h"
 #include "core/settings.h"
 #include "core/system_error_win.h"
 #include "core/trusted_files_win.h"
@@ -91,7 +92,11 @@ void SecureVaultFolder() {
     if (!MakeVaultFolder().empty()) return;
     const std::string folder = VaultFolder();
     const std::optional<SecurityView> view = FolderSecurity(folder);
-    if (view && OthersCanChange(*view, Folders().TrustedWriters)) ProtectFolder(folder);
+    // A vault made by an earlier build lets its copies run: it is given the
+    // vault's list, which the copies made from now on inherit.
+    if (view && (OthersCanChange(*view, Folders().TrustedWriters) || !DeniesRunningFiles(*view))) {
+        ProtectFolder(folder, FolderUse::Vault);
+    }
 }
 
 // Renames the records file to "records.gav.<why>-<date and time>", a name
@@ -119,7 +124,7 @@ std::string VaultRecordsPath() {
 std::string MakeVaultFolder() {
     const std::string folder = VaultFolder();
     if (GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        CreateProtectedFolder(folder);
+        CreateProtectedFolder(folder, FolderUse::Vault);
     }
     return NamedFolderProblem(folder);
 }
@@ -199,6 +204,26 @@ std::string VaultTrustProblem() {
                " could be changed by programs without administrator rights";
     }
     return "";
+}
+
+bool IsVaultCopyPath(const std::string& path) {
+    const std::string folder = ComparablePath(VaultFolder());
+    const std::string comparable = ComparablePath(path);
+    if (path.empty() || path.back() == '\\' || !LiesInside(comparable, folder) ||
+        comparable.size() <= folder.size() + 1) {
+        return false;
+    }
+    const std::string rest = comparable.substr(folder.size() + 1);
+    return rest.find('\\') == std::string::npos && rest.find('/') == std::string::npos &&
+           rest.find(':') == std::string::npos && rest != "." && rest != "..";
+}
+
+std::vector<InfectionRecord> RecordsOfRows(const std::vector<int>& rows) {
+    std::vector<InfectionRecord> records;
+    for (int row : rows) {
+        if (row >= 0 && row < Vault().Count()) records.push_back(Vault().Record(row + 1));
+    }
+    return records;
 }
 
 void CommitVault(const VaultTable& table) {

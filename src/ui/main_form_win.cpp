@@ -141,9 +141,11 @@ TForm1::TForm1(MainWindowCommands& commands)
       Image36(Panel6.add<Image>(488, 64, 105, 25)),
       Image37(Panel6.add<Image>(488, 96, 105, 25)),
       Image30(MakePicture(Panel6, 24, 160, "FORM1_IMAGE30")),
-      edtVirusDB(Panel6.add<ListBox>(24, 186, 573, 63, SelectionMode::Single, 16)),
+      edtVirusDB(Panel6.add<ListBox>(24, 186, 573, 63, SelectionMode::Multiple, 16)),
       Image34(Panel6.add<Image>(24, 264, 89, 25)),
       Image35(Panel6.add<Image>(120, 264, 89, 25)),
+      Image38(Panel6.add<Image>(216, 264, 89, 25)),
+      Image39(Panel6.add<Image>(312, 264, 89, 25)),
 
       Image12(Panel2.add<Image>(8, 320, 185, 49)),
       Image11(Panel2.add<Image>(216, 320, 185, 49)),
@@ -189,6 +191,8 @@ void TForm1::WireButtons() {
         {slot::kRemoveInfections, Image20, "Remove Found Infections"},
         {slot::kRestoreToOriginal, Image34, "Restore file to original location"},
         {slot::kRestoreToFolder, Image35, "Restore file to a seleteced location"},
+        {slot::kDeleteFromVault, Image38, "Delete from vault"},
+        {slot::kRestoreAndAllow, Image39, "Restore and allow"},
         {slot::kCheckNow, Image36, "Check Now for updates"},
         {slot::kDatabaseSettings, Image37, "Virus Database Settings"},
     };
@@ -212,9 +216,11 @@ void TForm1::WireButtons() {
     Image18.onClick = [this] { commands_.ResumeScan(); };
     Image19.onClick = [this] { commands_.StopScan(); };
     Image20.onClick = [this] { commands_.RemoveInfections(); };
-    Image34.onClick = [this] { RestoreToOriginal(vaultList_); };
-    Image35.onClick = [this] { RestoreToFolder(vaultList_); };
-    edtVirusDB.onDrawItem = [this](HDC dc, const ListRow& row) { DrawVaultRow(dc, row); };
+    Image34.onClick = [this] { vaultList_.RestoreToOriginal(); };
+    Image35.onClick = [this] { vaultList_.RestoreToFolder(); };
+    Image38.onClick = [this] { vaultList_.DeleteFromVault(); };
+    Image39.onClick = [this] { vaultList_.RestoreAndAllow(); };
+    edtVirusDB.onDrawItem = [this](HDC dc, const ListRow& row) { vaultList_.DrawRow(dc, row); };
     Image11.onClick = [this] { Image11Click(); };
     Image12.onClick = [this] {
         if (!ScanIsScanning()) Action1Execute();
@@ -261,14 +267,14 @@ void TForm1::WireKeyboard() {
     KeyboardFocus& keys = keyboard();
     // The page buttons, the open page's own controls, its footer, then the
     // top bar; the arrow keys move along each row of buttons.
-    keys.setTabOrder({&Image3,  &Image4,  &Image5,    &Image6,  &Image16, &Image17,
-                      &Image18, &Image19, &Image20,   &Image36, &Image37, &edtInfections,
-                      &Image34, &Image35, &Image12,   &Image11, &Image7,  &Image8,
-                      &Image9,  &Image10, &edtVirusDB});
+    keys.setTabOrder({&Image3,  &Image4,  &Image5,  &Image6,  &Image16,   &Image17,
+                      &Image18, &Image19, &Image20, &Image36, &Image37,   &edtInfections,
+                      &Image34, &Image35, &Image38, &Image39, &Image12,   &Image11,
+                      &Image7,  &Image8,  &Image9,  &Image10, &edtVirusDB});
     keys.addArrowGroup({&Image3, &Image4, &Image5, &Image6});
     keys.addArrowGroup({&Image16, &Image17, &Image18, &Image19, &Image20});
     keys.addArrowGroup({&Image36, &Image37});
-    keys.addArrowGroup({&Image34, &Image35});
+    keys.addArrowGroup({&Image34, &Image35, &Image38, &Image39});
     keys.addArrowGroup({&Image12, &Image11, &Image7});
     keys.addArrowGroup({&Image8, &Image9, &Image10});
 
@@ -287,7 +293,10 @@ void TForm1::WireKeyboard() {
     edtInfections.onRowText = [this](int row) { return RecordRowText(scanPage_.Row(row), true); };
     edtVirusDB.onRowText = [](int row) {
         const bool valid = row >= 0 && row < Vault().Count();
-        return RecordRowText(valid ? &Vault().Record(row + 1) : nullptr, false);
+        if (!valid) return std::string();
+        const InfectionRecord& record = Vault().Record(row + 1);
+        const std::string date = VaultedDateOf(record.VaultPath);
+        return RecordRowText(&record, false) + (date.empty() ? "" : ", vaulted " + date);
     };
     const std::pair<Panel*, const char*> pages[] = {
         {&Panel1, "Scan"}, {&Panel4, "Results"}, {&Panel5, "History"}, {&Panel6, "Virus Database"}};
@@ -435,11 +444,6 @@ void DrawRecordRow(HDC dc, const ListRow& row, const InfectionRecord* record, st
 
 void TForm1::DrawInfectionRow(HDC dc, const ListRow& row) {
     DrawRecordRow(dc, row, scanPage_.Row(row.index), 55, true);
-}
-
-void TForm1::DrawVaultRow(HDC dc, const ListRow& row) {
-    const bool valid = row.index >= 0 && row.index < Vault().Count();
-    DrawRecordRow(dc, row, valid ? &Vault().Record(row.index + 1) : nullptr, 75, false);
 }
 
 void TForm1::Image3Click() {

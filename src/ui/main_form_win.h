@@ -177,6 +177,8 @@ public:
     ListBox& edtVirusDB;
     Image& Image34;  // "Restore file to original location"
     Image& Image35;  // "Restore file to a seleteced location"
+    Image& Image38;  // "Delete from vault"
+    Image& Image39;  // "Restore and allow"
 
     // Footer buttons, moved onto whichever page or view is showing.
     Image& Image12;  // scan all fixed drives
@@ -211,7 +213,6 @@ private:
     // Shows the window again, from the tray or the taskbar, and activates it.
     void ComeBack();
     void DrawInfectionRow(HDC dc, const ListRow& row);
-    void DrawVaultRow(HDC dc, const ListRow& row);
 
     MainWindowCommands& commands_;
     TForm10* splash_ = nullptr;

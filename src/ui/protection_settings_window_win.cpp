@@ -1,7 +1,9 @@
 #include "ui/protection_settings_window_win.h"
 
+#include <optional>
 #include <string>
 
+#include "quarantine/vault_clean_up.h"
 #include "scan/engine_setting.h"
 #include "ui/theme_win.h"
 
@@ -38,8 +40,16 @@ constexpr int kInnerWidth = kGroupWidth - 2 * kInset;
 constexpr int kValueLeft = kInset + kCaptionWidth;
 constexpr int kValueWidth = kGroupWidth - kValueLeft - kInset;
 
+// Inside the vault group, from its top.
+constexpr int kDaysRow = 22;
+constexpr int kDaysCaptionWidth = 140;
+constexpr int kDaysFieldWidth = 56;
+constexpr int kDaysProblemRow = kDaysRow + kFieldHeight + 4;
+constexpr int kVaultGroupHeight = kDaysProblemRow + kLineHeight + 8;
+
 // The groups stack from the top; the buttons follow the last one.
-constexpr int kButtonsTop = kMargin + kEngineGroupHeight + kMargin;
+constexpr int kVaultGroupTop = kMargin + kEngineGroupHeight + kMargin;
+constexpr int kButtonsTop = kVaultGroupTop + kVaultGroupHeight + kMargin;
 constexpr int kClientHeight = kButtonsTop + kButtonHeight + kMargin;
 
 FontSpec DialogFont() {
@@ -76,6 +86,17 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
                           "otherwise clamscan). \"clamscan\": always clamscan. HOST:PORT: the "
                           "clamd at that address.")),
       AddressProblem(AddText(EngineGroup, kValueLeft, kProblemRow, kValueWidth, 2 * kLineHeight)),
+      VaultGroup(add<GroupBox>(kMargin, kVaultGroupTop, kGroupWidth, kVaultGroupHeight,
+                               "Quarantine Vault")),
+      VaultDaysCaption(AddText(VaultGroup, kInset, kDaysRow + kCaptionDrop, kDaysCaptionWidth,
+                               kLineHeight, "Delete vaulted files after")),
+      VaultDaysEdit(VaultGroup.add<Edit>(kInset + kDaysCaptionWidth, kDaysRow, kDaysFieldWidth,
+                                         kFieldHeight)),
+      VaultDaysUnit(AddText(VaultGroup, kInset + kDaysCaptionWidth + kDaysFieldWidth + 6,
+                            kDaysRow + kCaptionDrop,
+                            kInnerWidth - kDaysCaptionWidth - kDaysFieldWidth - 6, kLineHeight,
+                            "days (0 keeps them for ever)")),
+      VaultDaysProblem(AddText(VaultGroup, kInset, kDaysProblemRow, kInnerWidth, kLineHeight)),
       OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), kButtonsTop, kButtonWidth,
                            kButtonHeight, "OK")),
       CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, kButtonsTop, kButtonWidth,
@@ -83,6 +104,7 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
       daemon_(daemon) {
     setFont(DialogFont());
     AddressProblem.setTextColor(RGB(0xB0, 0, 0));
+    VaultDaysProblem.setTextColor(RGB(0xB0, 0, 0));
     setStayOnTop(true);
     centreOnScreen();
 
@@ -92,6 +114,7 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
     keyboard().setDefaultButton(&OkButton);
     keyboard().setCancelButton(&CancelButton);
     AddressEdit.accessible.name = "Engine address";
+    VaultDaysEdit.accessible.name = "Delete vaulted files after N days";
 }
 
 void ProtectionSettingsWindow::ShowSettings() {
@@ -108,7 +131,21 @@ void ProtectionSettingsWindow::FormShow() {
     KeepLoaded.setChecked(LoadKeepLoaded());
     AddressEdit.setText(EngineSettingFieldText(LoadEngineSetting()));
     AddressProblem.setCaption("");
+    ShowVaultDays();
     RefreshState();
+}
+
+void ProtectionSettingsWindow::ShowVaultDays() {
+    VaultDaysEdit.setText(std::to_string(LoadDeleteAfterDays()));
+    VaultDaysProblem.setCaption("");
+}
+
+std::optional<std::uint32_t> ProtectionSettingsWindow::CheckedVaultDays() {
+    std::string why;
+    const std::optional<std::uint32_t> days = DeleteAfterDaysToStore(VaultDaysEdit.text(), why);
+    VaultDaysProblem.setCaption(days ? "" : "Not stored: " + why + ".");
+    if (!days) keyboard().focus(VaultDaysEdit);
+    return days;
 }
 
 void ProtectionSettingsWindow::RefreshState() {
@@ -127,8 +164,11 @@ void ProtectionSettingsWindow::OkClick() {
         return;
     }
     AddressProblem.setCaption("");
+    const std::optional<std::uint32_t> vaultDays = CheckedVaultDays();
+    if (!vaultDays) return;
     // A store that fails leaves the window open with the entries, and the
     // error report says why.
+    StoreDeleteAfterDays(*vaultDays);
     StoreEngineSetting(*setting);
     StoreKeepLoaded(KeepLoaded.checked());
     daemon_.Apply();

@@ -5,8 +5,12 @@
 // its own clamd loaded, and the engine setting (empty for the program's
 // choice, "clamscan", or the address of a clamd). OK stores both and applies
 // them; an address the program cannot read is refused with a word and
-// nothing is stored. The engine is the window's first group; the groups of
-// further protection settings stack below it.
+// nothing is stored. Below it, how many days the vault keeps its copies
+// (0 for ever), refused with a word in the same way. The engine is the window's first group; the
+// groups of further protection settings stack below it.
+
+#include <cstdint>
+#include <optional>
 
 #include "framework/button_win.h"
 #include "framework/check_box_win.h"
@@ -39,13 +43,22 @@ public:
     Label& AddressCaption;  // "Engine:"
     Edit& AddressEdit;
     Label& AddressHint;
-    Label& AddressProblem;  // why OK refused the field's text
+    Label& AddressProblem;    // why OK refused the field's text
+    GroupBox& VaultGroup;     // "Quarantine Vault"
+    Label& VaultDaysCaption;  // "Delete vaulted files after"
+    Edit& VaultDaysEdit;
+    Label& VaultDaysUnit;     // "days (0 keeps them for ever)"
+    Label& VaultDaysProblem;  // why OK refused the days
     Button& OkButton;
     Button& CancelButton;
 
 private:
     void FormShow();
     void OkClick();
+    // The vault group: the stored days shown, and the field's days checked
+    // (nothing, with why shown, when OK must refuse them).
+    void ShowVaultDays();
+    std::optional<std::uint32_t> CheckedVaultDays();
 
     ClamdDaemon& daemon_;
 };

@@ -51,6 +51,8 @@ std::string_view SlotCaption(int n) {
         "Start Scan",
         "Cancel",
         "OK",
+        "Delete",
+        "Allow",
     };
     return SlotTable::IsSlot(n) ? kCaptions[static_cast<std::size_t>(n)] : std::string_view();
 }

@@ -36,6 +36,8 @@ inline constexpr int kRestoreToOriginal = 27;
 inline constexpr int kRestoreToFolder = 28;
 inline constexpr int kCheckNow = 29;
 inline constexpr int kDatabaseSettings = 30;
+inline constexpr int kDeleteFromVault = 38;
+inline constexpr int kRestoreAndAllow = 39;
 // The message windows.
 inline constexpr int kStopQuestionYes = 16;
 inline constexpr int kStopQuestionNo = 17;
@@ -64,19 +66,19 @@ struct SlotFlags {
 Face ChooseFace(const SlotFlags& flags);
 
 // The caption drawn on slot n's faces, which names the button to a screen
-// reader where it has no hint; "" outside 1 to 37.
+// reader where it has no hint; "" outside 1 to 39.
 std::string_view SlotCaption(int n);
 
 class SlotTable {
 public:
-    static constexpr int SlotCount = 37;
+    static constexpr int SlotCount = 39;
     static constexpr int None = -1;
 
     using ShowFace = std::function<void(int slot, Face face)>;
     explicit SlotTable(ShowFace show) : show_(std::move(show)) {}
 
     static bool IsSlot(int n) { return n >= 1 && n <= SlotCount; }
-    // Flags of slot n, 1 to 37; a number outside that range is a
+    // Flags of slot n, 1 to 39; a number outside that range is a
     // programming error and throws std::out_of_range.
     SlotFlags& flags(int n);
     const SlotFlags& flags(int n) const;

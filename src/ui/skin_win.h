@@ -1,6 +1,6 @@
 #pragma once
 
-// The skin engine: the faces of the 37 skin buttons cut from the PNG strips
+// The skin engine: the faces of the 39 skin buttons cut from the PNG strips
 // under bin\skin\, the flags that pick a face, and the progress bar drawn
 // from its caps, track and fill.
 

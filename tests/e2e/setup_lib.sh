@@ -52,7 +52,9 @@ PY
 }
 
 # True when an access list in the system's text form ("O:<owner>D:<list>")
-# lets in no one but the Administrators, SYSTEM and the owner.
+# lets in no one but the Administrators, SYSTEM and the owner (an entry that
+# denies, as the vault's denial of running its files to everyone, lets no
+# one in).
 only_writers() {
   python3 - "$1" <<'PY'
 import re, sys
@@ -62,7 +64,7 @@ entries = re.findall(r'\(([^)]*)\)', text)
 if not owner or not entries:
     sys.exit(1)
 allowed = {'BA', 'SY', 'S-1-5-32-544', 'S-1-5-18', owner.group(1)}
-sys.exit(0 if all(e.split(';')[5] in allowed for e in entries) else 1)
+sys.exit(0 if all(e.split(';')[0] == 'D' or e.split(';')[5] in allowed for e in entries) else 1)
 PY
 }
 

@@ -70,7 +70,7 @@ TEST_F(RecordedSlots, PressThenReleaseShowsPressedThenHover) {
 TEST_F(RecordedSlots, NumbersOutsideTheTableChangeAndPaintNothing) {
     slots.HoverSlot(3);
     shown.clear();
-    for (int n : {0, 38, -5, 1000}) {
+    for (int n : {0, SlotTable::SlotCount + 1, -5, 1000}) {
         slots.PaintSlot(n);
         slots.HoverSlot(n);
         slots.PressSlot(n);

@@ -77,6 +77,33 @@ TEST(VaultProtection, DenialsAndInheritOnlyGrantsGiveNothing) {
 // Guards against both ways of getting the writers wrong: letting the user in
 // where the file system keeps owners (the user's own programs run without
 // administrator rights), and finding every vault open where it keeps none.
+// Guards against taking a vault for one whose copies cannot run when the
+// denial misses them: given to someone else than Everyone, for another
+// right, or on the folder alone (not handed to the files it holds).
+TEST(VaultProtection, OnlyADenialOfRunningToEveryoneThatFilesInheritCounts) {
+    EXPECT_FALSE(DeniesRunningFiles(Protected()));
+    const AccessEntry denial{false, true, kExecuteRight, kEveryoneSid, true};
+    SecurityView vault = Protected();
+    vault.entries.insert(vault.entries.begin(), denial);
+    EXPECT_TRUE(DeniesRunningFiles(vault));
+    vault.hasAccessList = false;
+    EXPECT_FALSE(DeniesRunningFiles(vault)) << "no list lets everyone do anything";
+
+    AccessEntry toUsers = denial;
+    toUsers.sid = kUsers;
+    AccessEntry writing = denial;
+    writing.rights = 0x2;
+    AccessEntry folderOnly = denial;
+    folderOnly.toFiles = false;
+    AccessEntry granted = denial;
+    granted.allows = true;
+    for (const AccessEntry& entry : {toUsers, writing, folderOnly, granted}) {
+        SecurityView view = Protected();
+        view.entries.insert(view.entries.begin(), entry);
+        EXPECT_FALSE(DeniesRunningFiles(view)) << entry.sid << " " << entry.rights;
+    }
+}
+
 TEST(VaultProtection, TheUserCountsAsAWriterOnlyWhereFilesKeepNoOwner) {
     EXPECT_EQ(TrustedWriters(kAdministratorsSid, kUser), kAdminsAndSystem);
     EXPECT_EQ(TrustedWriters(kUsers, kUser), kAdminsAndSystem);

@@ -168,6 +168,13 @@ TEST_F(AccessibleMainWindow, EveryButtonIsAPushButtonNamedByItsHintOrCaption) {
         ASSERT_NE(button, nullptr) << name << " is no push button in\n" << run.output;
         EXPECT_TRUE(button->state & STATE_SYSTEM_FOCUSABLE) << name;
     }
+    // The vault's own commands, which the skin's faces name only briefly.
+    for (const char* name :
+         {"Restore file to a seleteced location", "Delete from vault", "Restore and allow"}) {
+        const Line* button = Find(tree, name, ROLE_SYSTEM_PUSHBUTTON);
+        ASSERT_NE(button, nullptr) << name << " is no push button in\n" << run.output;
+        EXPECT_TRUE(button->state & STATE_SYSTEM_FOCUSABLE) << name;
+    }
     // Shown and focused: the first page button; the hidden pages' buttons
     // say they are not shown.
     const Line* scan = Find(tree, "Scan", ROLE_SYSTEM_PUSHBUTTON);

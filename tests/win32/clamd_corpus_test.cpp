@@ -20,6 +20,7 @@
 #include "scan/clamscan_run_win.h"
 #include "scan/scan_state.h"
 #include "scan_fixture.h"
+#include "scanner_bridge_installed.h"
 #include "support/fake_clamd_win.h"
 #include "test_mirror.h"
 #include "test_support.h"
@@ -30,13 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kCorpus = "Z:\\usr\\share\\clamav-testfiles";
-
-std::string OwnFolder() {
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const std::string path = self;
-    return path.substr(0, path.find_last_of('\\') + 1);
-}
 
 // A loopback port nobody listens on now.
 std::uint16_t FreePort() {
@@ -50,25 +44,6 @@ std::uint16_t FreePort() {
     getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &size);
     return ntohs(address.sin_port);
 }
-
-// The scanner bridge as the program's clamscan.exe while it lives; the
-// stand-in scanner the other tests use is put back after.
-class ScannerBridgeInstalled {
-public:
-    ScannerBridgeInstalled() : scanner_(ScannerFolder() + "clamscan.exe") {
-        CopyFileA(scanner_.c_str(), (scanner_ + ".stand-in").c_str(), FALSE);
-        installed_ = CopyFileA((OwnFolder() + "bridges\\scanner_bridge.exe").c_str(),
-                               scanner_.c_str(), FALSE);
-    }
-    ~ScannerBridgeInstalled() {
-        MoveFileExA((scanner_ + ".stand-in").c_str(), scanner_.c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
-    bool installed() const { return installed_; }
-
-private:
-    std::string scanner_;
-    bool installed_ = false;
-};
 
 // Debian's clamd behind the clamd bridge (the test program's clamd.exe),
 // started as the program would start clamd.exe, listening on every address
@@ -149,7 +124,7 @@ protected:
 // engine opens and the other does not, a path that does not reach clamd as
 // sent (or whose reply is not matched back), or bytes streamed wrong.
 TEST_F(CorpusScans, ClamavsTestCorpusGivesTheSameDetectionsThroughClamdAsThroughClamscan) {
-    ScannerBridgeInstalled bridge;
+    test::ScannerBridgeInstalled bridge;
     ASSERT_TRUE(bridge.installed());
     scan.chooseEngine = nullptr;  // clamscan
     scan.StartOrResumeScan();

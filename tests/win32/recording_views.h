@@ -165,7 +165,10 @@ public:
 
 class RecordingVaultList : public VaultListView {
 public:
-    int SelectedRow() const override { return selected; }
+    std::vector<int> SelectedRows() const override {
+        if (!selectedRows.empty()) return selectedRows;
+        return selected < 0 ? std::vector<int>{} : std::vector<int>{selected};
+    }
     void ShowVaultRows(const VaultTable& vault) override {
         rows.clear();
         for (int k = 1; k <= vault.Count(); ++k)
@@ -173,13 +176,16 @@ public:
     }
     bool Ask(const std::string& question) override {
         questions.push_back(question);
+        if (questions.size() <= answers.size()) return answers[questions.size() - 1];
         return answer;
     }
     void Tell(const std::string& notice) override { notices.push_back(notice); }
     std::string ChooseFolder() override { return folder; }
 
     int selected = -1;
+    std::vector<int> selectedRows;  // several rows; when empty, selected alone
     bool answer = true;
+    std::vector<bool> answers;  // the answers to the first questions, in turn
     std::string folder;
     std::vector<std::string> rows;
     std::vector<std::string> questions;

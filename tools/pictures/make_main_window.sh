@@ -103,21 +103,25 @@ done <<<"$titles"
 # Scan page (row 25 on Results), the vault list from row 26.
 # list_header OUT HEIGHT ROWS SECOND_COLUMN: the bar fills the first ROWS
 # rows, its last row a darker rule; the rest is page.
+# list_header OUT H ROWS SECOND [THIRD]: THIRD heads a column at the right
+# (the vault list's date).
 list_header() {
-  local target=$1 h=$2 rows=$3 second=${4//_/ } cy
+  local target=$1 h=$2 rows=$3 second=${4//_/ } third=${5:-} cy
   cy=$(calc "($rows - 1) / 2")
-  local -a first_text second_text
+  local -a first_text second_text third_text=()
   mapfile -t first_text < <(caption_left_args "$FONT_BOLD" 11 '#3d536b' Virus 10 "$cy")
   mapfile -t second_text < <(caption_left_args "$FONT_BOLD" 11 '#3d536b' "$second" 280 "$cy")
+  [[ -z $third ]] ||
+    mapfile -t third_text < <(caption_left_args "$FONT_BOLD" 11 '#3d536b' "$third" 500 "$cy")
   convert -size 577x"$h" xc:"$CARD" \
     -fill '#dde7f1' -draw "roundrectangle 0,0 572,$((rows + 6)) 6,6" \
     -fill "$CARD" -draw "rectangle 0,$rows 576,$((h - 1))" \
     -fill '#c3d1e0' -draw "rectangle 0,$((rows - 1)) 572,$((rows - 1))" \
     -fill '#c6d3e1' -draw "rectangle 270,6 270,$((rows - 7))" \
-    "${first_text[@]}" "${second_text[@]}" "$target"
+    "${first_text[@]}" "${second_text[@]}" "${third_text[@]}" "$target"
 }
 list_header "$work/Image29.png" 25 25 File
-list_header "$work/Image30.png" 33 26 Original_Location
+list_header "$work/Image30.png" 33 26 Original_Location Vaulted
 save_png "$work/Image29.png" "$out/Image29.png"
 save_png "$work/Image30.png" "$out/Image30.png"
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the skin strips res/skin/img1.png .. img37.png (normal, hover and
+# Draws the skin strips res/skin/img1.png .. img39.png (normal, hover and
 # pressed face of each image button, stacked top to bottom) and the progress
 # bar skin res/skin/timg1.png (left cap, right cap, track) with its fill
 # res/skin/timg1f.png. The outputs are committed; run this again only to
@@ -71,6 +71,8 @@ pill_slots=$(cat <<'EOF'
  28   89 25 panel:120,264  1  1   87 22  6 secondary        11 -        Restore_To...
  29  105 25 panel:488,64   1  1  103 22  6 primary-accent   11 -        Check_Now
  30  105 25 panel:488,96   1  1  103 22  6 secondary        11 -        Settings
+ 38   89 25 panel:216,264  1  1   87 22  6 secondary        11 -        Delete
+ 39   89 25 panel:312,264  1  1   87 22  6 secondary        11 -        Allow
 # update available (TForm15); download running (TForm8)
  31  105 33 dialog         1  1  103 30  7 primary-accent   13 -        Download
  32  105 33 dialog         1  1  103 30  7 secondary        13 -        Later
@@ -191,4 +193,4 @@ crop "$work/empty.png" 200 0 $cap_w $bar_h "$work/track.png"
 stack_faces "$out/timg1.png" "$work/left.png" "$work/right.png" "$work/track.png"
 convert "$work/fill.png" -alpha off -strip "PNG24:$out/timg1f.png"
 
-echo "wrote $out: img1.png .. img37.png, timg1.png, timg1f.png"
+echo "wrote $out: img1.png .. img39.png, timg1.png, timg1f.png"
