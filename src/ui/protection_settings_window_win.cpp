@@ -1,5 +1,6 @@
 #include "ui/protection_settings_window_win.h"
 
+#include <algorithm>
 #include <string>
 
 #include "scan/engine_setting.h"
@@ -11,7 +12,8 @@ namespace {
 
 // The classic dialog font: 8 points at 96 dots per inch.
 constexpr int kDialogFontHeight = 11;
-constexpr int kClientWidth = 520;
+// The engine's column; the exclusions' column stands to its right.
+constexpr int kEngineColumnWidth = 520;
 constexpr int kMargin = 8;
 constexpr int kInset = 12;
 constexpr int kCaptionWidth = 84;
@@ -33,14 +35,23 @@ constexpr int kHintRow = kAddressRow + kFieldHeight + 4;
 constexpr int kProblemRow = kHintRow + 2 * kLineHeight + 2;
 constexpr int kEngineGroupHeight = kProblemRow + 2 * kLineHeight + 8;
 
-constexpr int kGroupWidth = kClientWidth - 2 * kMargin;
+constexpr int kGroupWidth = kEngineColumnWidth - 2 * kMargin;
 constexpr int kInnerWidth = kGroupWidth - 2 * kInset;
 constexpr int kValueLeft = kInset + kCaptionWidth;
 constexpr int kValueWidth = kGroupWidth - kValueLeft - kInset;
 
-// The groups stack from the top; the buttons follow the last one.
-constexpr int kButtonsTop = kMargin + kEngineGroupHeight + kMargin;
-constexpr int kClientHeight = kButtonsTop + kButtonHeight + kMargin;
+constexpr int kExclusionsLeft = kEngineColumnWidth;
+constexpr int kClientWidth = kExclusionsLeft + ExclusionSettings::kWidth + kMargin;
+
+// The groups stack from the top in each column; the buttons follow the
+// longer column.
+int ButtonsTop() {
+    return kMargin + std::max(kEngineGroupHeight, ExclusionSettings::Height()) + kMargin;
+}
+
+int ClientHeight() {
+    return ButtonsTop() + kButtonHeight + kMargin;
+}
 
 FontSpec DialogFont() {
     return FontSpec{theme::kFontName, kDialogFontHeight};
@@ -57,7 +68,7 @@ Label& AddText(WindowedControl& parent, int left, int top, int width, int height
 }  // namespace
 
 ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
-    : Form("Protection Settings", kClientWidth, kClientHeight, BorderStyle::Dialog),
+    : Form("Protection Settings", kClientWidth, ClientHeight(), BorderStyle::Dialog),
       EngineGroup(add<GroupBox>(kMargin, kMargin, kGroupWidth, kEngineGroupHeight, "Scan Engine")),
       EngineCaption(
           AddText(EngineGroup, kInset, kEngineRow, kCaptionWidth, kLineHeight, "Engine in use:")),
@@ -76,9 +87,10 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
                           "otherwise clamscan). \"clamscan\": always clamscan. HOST:PORT: the "
                           "clamd at that address.")),
       AddressProblem(AddText(EngineGroup, kValueLeft, kProblemRow, kValueWidth, 2 * kLineHeight)),
-      OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), kButtonsTop, kButtonWidth,
+      Exclusions(*this, kExclusionsLeft, kMargin),
+      OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), ButtonsTop(), kButtonWidth,
                            kButtonHeight, "OK")),
-      CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, kButtonsTop, kButtonWidth,
+      CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, ButtonsTop(), kButtonWidth,
                                kButtonHeight, "Cancel")),
       daemon_(daemon) {
     setFont(DialogFont());
@@ -108,6 +120,7 @@ void ProtectionSettingsWindow::FormShow() {
     KeepLoaded.setChecked(LoadKeepLoaded());
     AddressEdit.setText(EngineSettingFieldText(LoadEngineSetting()));
     AddressProblem.setCaption("");
+    Exclusions.Load();
     RefreshState();
 }
 
@@ -127,6 +140,7 @@ void ProtectionSettingsWindow::OkClick() {
         return;
     }
     AddressProblem.setCaption("");
+    if (!Exclusions.Store()) return;
     // A store that fails leaves the window open with the entries, and the
     // error report says why.
     StoreEngineSetting(*setting);

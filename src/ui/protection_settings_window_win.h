@@ -6,7 +6,9 @@
 // choice, "clamscan", or the address of a clamd). OK stores both and applies
 // them; an address the program cannot read is refused with a word and
 // nothing is stored. The engine is the window's first group; the groups of
-// further protection settings stack below it.
+// further protection settings stack below it. The exclusions
+// (exclusion_settings_win.h) stand in a column of their own to the right;
+// OK stores them first.
 
 #include "framework/button_win.h"
 #include "framework/check_box_win.h"
@@ -15,6 +17,7 @@
 #include "framework/group_box_win.h"
 #include "framework/label_win.h"
 #include "scan/clamd_daemon_win.h"
+#include "ui/exclusion_settings_win.h"
 
 namespace tolvar {
 
@@ -40,6 +43,7 @@ public:
     Edit& AddressEdit;
     Label& AddressHint;
     Label& AddressProblem;  // why OK refused the field's text
+    ExclusionSettings Exclusions;
     Button& OkButton;
     Button& CancelButton;
 
