@@ -50,6 +50,8 @@ Program::Program(TForm10& splash)
     };
     // The new signatures reach the loaded engine too.
     form8_.databaseInstalled = [this] { daemon_.Reload(); };
+    // So do the user's allow and ignore lists.
+    protection_.Exclusions.onListsChanged = [this] { daemon_.Reload(); };
     form8_.stopUpdateCheck = [this] { mainForm_.StopUpdateCheck(); };
     form14_.openSettings = [this] { OpenDatabaseSettings(); };
     form15_.openDownload = [this] { form8_.showModal(); };

@@ -1,0 +1,158 @@
+// The user's exclusions, honoured by Debian's ClamAV behind the bridges:
+// an excluded folder holding the EICAR file (written from its published
+// string) is reported by neither engine, while the same file beside it is;
+// an ignored detection name makes the next clamscan scan report the file
+// clean. Every verdict is Debian ClamAV's own.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+#include "core/folders.h"
+#include "core/registry_win.h"
+#include "debian_clamav.h"
+#include "quarantine/allow_list_win.h"
+#include "scan/excluded_folders.h"
+#include "scan/scan_state.h"
+#include "scan_fixture.h"
+#include "test_mirror.h"
+#include "test_support.h"
+
+namespace tolvar {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*";
+// A name with blanks and characters a regular expression gives a meaning,
+// and a neighbour whose name starts with it.
+constexpr char kExcluded[] = "Skip Me (x86)+";
+constexpr char kNeighbour[] = "Skip Me (x86)+1";
+
+class ExclusionScans : public test::Scans {
+protected:
+    ExclusionScans() : daily_(Folders().DatabaseFolder + "daily.cvd") {
+        // test-6.cvd detects the EICAR file as "Eicar-Test-Signature".
+        const std::string database = test::ClamavTestFile("test-6.cvd");
+        EXPECT_FALSE(database.empty()) << "test-6.cvd is missing; the build scripts fetch it";
+        std::ofstream(daily_, std::ios::binary) << database;
+        for (const fs::path& folder : {target() / "outside", target() / kExcluded / "deep",
+                                       target() / kNeighbour}) {
+            fs::create_directories(folder);
+        }
+        for (const fs::path& file :
+             {target() / "outside" / "eicar.com", target() / kExcluded / "eicar.com",
+              target() / kExcluded / "deep" / "eicar.com", target() / kNeighbour / "eicar.com"}) {
+            std::ofstream(file, std::ios::binary) << kEicar;
+        }
+    }
+    ~ExclusionScans() override {
+        StoreExcludedFolders({});
+        SetIgnoredNames(Folders().DatabaseFolder, {});
+        std::error_code ignored;
+        fs::remove(daily_, ignored);
+    }
+
+    fs::path target() const { return dir_ / "target"; }
+
+    // The files the last scan listed, sorted.
+    std::vector<std::string> detected() const {
+        std::vector<std::string> listed;
+        for (const InfectionRecord& row : view.rows)
+            listed.push_back(row.FilePath);
+        std::sort(listed.begin(), listed.end());
+        return listed;
+    }
+
+    // Scans and waits: true when the scan completed without a failure.
+    ::testing::AssertionResult scanned() {
+        scan.StartOrResumeScan();
+        if (!waitIdle(120000)) return ::testing::AssertionFailure() << "the scan did not end";
+        if (!outcomes.failures.empty())
+            return ::testing::AssertionFailure() << outcomes.failures.back();
+        if (view.status.empty() || view.status.back() != "Scanning Complete")
+            return ::testing::AssertionFailure() << "status " << view.status.back();
+        return ::testing::AssertionSuccess();
+    }
+
+    std::string daily_;
+};
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// Guards against a scan entering a folder the user excluded (by either
+// engine, by the stored spelling in another case, through a name the
+// expression language reads as an expression), and against an exclusion
+// that also takes a neighbour whose name starts like it or a file beside
+// it. The folder as a scan's own target is skipped whole.
+TEST_F(ExclusionScans, AnExcludedFolderIsEnteredByNeitherEngine) {
+    test::ScannerBridgeInstalled bridge;
+    ASSERT_TRUE(bridge.installed());
+    // Stored as a user might type it: another case, a closing slash.
+    StoreExcludedFolders(ParseExcludedFolders(Upper((target() / kExcluded).string()) + "/"));
+    const std::vector<std::string> expected = {(target() / kNeighbour / "eicar.com").string(),
+                                               (target() / "outside" / "eicar.com").string()};
+
+    scan.chooseEngine = nullptr;  // clamscan
+    ASSERT_TRUE(scanned());
+    EXPECT_EQ(detected(), expected);
+
+    const std::uint16_t port = test::FreePort();
+    const std::string config = path("clamd.conf");
+    std::ofstream(config, std::ios::binary)
+        << "TCPAddr 127.0.0.1\nTCPSocket " << port << "\nDatabaseDirectory "
+        << Folders().DatabaseFolder << "\n";
+    test::BridgedClamd clamd(config, port);
+    ASSERT_TRUE(clamd.ready(120000)) << "Debian's clamd did not come up behind the bridge";
+    scan.chooseEngine = [port] {
+        return ScanEngineChoice{ClamdAddress{"127.0.0.1", port}, "ClamAV 1.4.6 daemon"};
+    };
+    ASSERT_TRUE(scanned());
+    EXPECT_EQ(detected(), expected);
+
+    // A target inside the excluded folder: nothing of it is scanned.
+    scan.fixedDrives = [this] {
+        return std::vector<std::string>{(target() / kExcluded / "deep").string() + "\\"};
+    };
+    ASSERT_TRUE(scanned());
+    EXPECT_TRUE(detected().empty());
+    scan.chooseEngine = nullptr;
+    ASSERT_TRUE(scanned());
+    EXPECT_TRUE(detected().empty());
+
+    // Nothing excluded: every copy is found again.
+    StoreExcludedFolders({});
+    scan.fixedDrives = [this] { return std::vector<std::string>{target().string() + "\\"}; };
+    ASSERT_TRUE(scanned());
+    EXPECT_EQ(detected().size(), 4u);
+}
+
+// Guards against an ignore list the scanner never honours (given after the
+// signatures it should drop, or not at all), and against one that stays in
+// force once the user emptied it.
+TEST_F(ExclusionScans, AnIgnoredDetectionNameIsReportedCleanByTheNextScan) {
+    test::ScannerBridgeInstalled bridge;
+    ASSERT_TRUE(bridge.installed());
+    scan.chooseEngine = nullptr;
+    SetIgnoredNames(Folders().DatabaseFolder, {"Eicar-Test-Signature"});
+    ASSERT_TRUE(scanned());
+    EXPECT_TRUE(detected().empty());
+    EXPECT_EQ(scan.Parser().ItemsScanned(), 4);
+
+    SetIgnoredNames(Folders().DatabaseFolder, {});
+    EXPECT_FALSE(fs::exists(Folders().DatabaseFolder + "local.ign2"));
+    ASSERT_TRUE(scanned());
+    EXPECT_EQ(detected().size(), 4u);
+}
+
+}  // namespace
+}  // namespace tolvar
