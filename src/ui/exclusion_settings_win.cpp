@@ -1,5 +1,7 @@
 #include "ui/exclusion_settings_win.h"
 
+#include <algorithm>
+
 #include "core/app_error.h"
 #include "core/folders.h"
 #include "framework/text_lines.h"
@@ -110,7 +112,6 @@ ExclusionSettings::ExclusionSettings(Form& form, int left, int top)
       IgnoredEdit(AddLines(IgnoredGroup, kIgnoredFieldHeight, "Ignored detection names")),
       Problem(form.add<Label>(left, top + kProblemTop, kWidth, kProblemHeight)),
       form_(form) {
-    AllowedList.setFont(DialogFont());
     AllowedList.accessible.name = "Allowed files";
     Problem.setFont(DialogFont());
     Problem.setWordWrap(true);

@@ -13,11 +13,11 @@
 
 #include "core/folders.h"
 #include "core/registry_win.h"
-#include "quarantine/allow_list_win.h"
-#include "scan/excluded_folders.h"
 #include "fake_clamd_support.h"
+#include "quarantine/allow_list_win.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/engine_setting.h"
+#include "scan/excluded_folders.h"
 #include "scan_fixture.h"
 #include "test_support.h"
 #include "ui/protection_settings_window_win.h"
@@ -172,7 +172,6 @@ TEST_F(ProtectionSettings, TheStateFollowsTheEngineWhileOpen) {
     std::filesystem::remove(record);
 }
 
-
 // The exclusions' column, on the real stores: the registry key "exclude"
 // and the lists in the database folder.
 class ProtectionExclusions : public ProtectionSettings {
@@ -226,7 +225,8 @@ TEST_F(ProtectionExclusions, TheListsAreShownStoredAndAJunkLineIsRefusedInWords)
     x.FoldersEdit.setText("C:\\Builds\r\n  d:/media/ \r\nc:\\builds\\");
     window.OkButton.click();
     EXPECT_FALSE(window.visible());
-    EXPECT_EQ(LoadExcludedFolders().Folders(), (std::vector<std::string>{"C:\\Builds", "D:\\media"}));
+    EXPECT_EQ(LoadExcludedFolders().Folders(),
+              (std::vector<std::string>{"C:\\Builds", "D:\\media"}));
     EXPECT_EQ(IgnoredNames(db), (std::vector<std::string>{"Old.Name", "New.Name"}));
     EXPECT_EQ(reloads, 1);
 
@@ -262,10 +262,10 @@ TEST_F(ProtectionExclusions, TakeBackRemovesTheAllowedFileAtOnce) {
 // against it excluding anything meanwhile.
 TEST_F(ProtectionExclusions, AValueOfAnotherTypeIsReadAsNoFolderAndKept) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kRegistryKey) + kExcludeSubkey).c_str(),
-                              0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kRegistryKey) + kExcludeSubkey).c_str(), 0,
+                        nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     const DWORD number = 7;
     RegSetValueExA(key, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                    sizeof number);
