@@ -151,12 +151,19 @@ std::string ClamscanExcludePattern(const std::string& folder) {
     for (std::size_t i = 0; i < plain.size(); ++i) {
         const auto byte = static_cast<unsigned char>(plain[i]);
         if (byte >= 0x80) {
-            // One character, whatever its bytes: its continuation bytes
-            // (10xxxxxx) are taken with it.
+            // One character, with its continuation bytes (10xxxxxx): as
+            // many bytes in UTF-8, one in a code page of one byte a letter,
+            // none of them printable ASCII; or the "?" a code page that
+            // lacks it puts in its place.
+            std::size_t length = 1;
             while (i + 1 < plain.size() &&
-                   (static_cast<unsigned char>(plain[i + 1]) & 0xC0) == 0x80)
+                   (static_cast<unsigned char>(plain[i + 1]) & 0xC0) == 0x80) {
                 ++i;
-            pattern += "[^\\]{1,4}";
+                ++length;
+            }
+            pattern += "([^ -~]{1,";
+            pattern += static_cast<char>('0' + std::min<std::size_t>(length, 4));
+            pattern += "}|\\?)";
             continue;
         }
         if (std::string_view(".[]()*+?{}|^$\\").find(plain[i]) != std::string_view::npos) {

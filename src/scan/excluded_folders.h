@@ -45,9 +45,11 @@ std::string ExcludedFoldersText(const std::vector<std::string>& folders);
 // escaped. clamscan.exe matches without regard to case, as Windows names
 // paths. The pattern is plain ASCII, as clamscan.exe before 1.5 reads its
 // command line in the ANSI code page: a character beyond ASCII stands as
-// "any one to four bytes but a backslash", which takes the letter in
-// UTF-8 or in any code page (and so, beside the folder, only a folder whose
-// name differs from it in such letters alone).
+// one to as many bytes as it has in UTF-8, none of them printable ASCII,
+// or a "?" (the letter in UTF-8, in a code page of one byte a letter, or
+// lost to one). So, beside the folder, only a folder whose name differs
+// from it in such letters alone, not in its ASCII, can be taken too; a
+// name in a code page of two bytes a letter may be missed.
 std::string ClamscanExcludePattern(const std::string& folder);
 
 // A set of excluded folders to ask about paths.

@@ -81,7 +81,7 @@ TEST(ExcludedFolders, ClamscanPatternsEscapeEveryCharacterWithAMeaning) {
               "^C:\\\\\\.\\[\\]\\(\\)\\*\\+\\?\\{\\}\\|\\^\\$x(\\\\|$)");
     // Letters beyond ASCII: plain ASCII on the command line.
     EXPECT_EQ(ClamscanExcludePattern("E:\\Zo\xC3\xAB\\\xE8\xAB\x8B"),
-              "^E:\\\\Zo[^\\]{1,4}\\\\[^\\]{1,4}(\\\\|$)");
+              "^E:\\\\Zo([^ -~]{1,2}|\\?)\\\\([^ -~]{1,3}|\\?)(\\\\|$)");
 }
 
 #ifdef TOLVAR_HAS_POSIX_REGEX
@@ -123,13 +123,20 @@ TEST(ExcludedFolders, ClamscanPatternsTakeExactlyTheFolderAndBelow) {
     EXPECT_TRUE(Matches(share, "\\\\srv\\share\\x", true));
     EXPECT_FALSE(Matches(share, "\\\\srv\\shared", true));
 
-    // "Zoë" in UTF-8 (1.5) and in the ANSI code page (1.4), and no other
-    // name but one that differs in that letter alone.
+    // "Zoë" in UTF-8 (1.5), in the ANSI code page and as "?" (1.4), and
+    // no name that differs from it in its ASCII: a letter, a digit or a
+    // backslash more, or one non-ASCII letter too many.
     const std::string zoe = ClamscanExcludePattern("E:\\Zo\xC3\xAB");
     EXPECT_TRUE(Matches(zoe, "E:\\Zo\xC3\xAB\\x", true));
     EXPECT_TRUE(Matches(zoe, "E:\\Zo\xEB", true));
+    EXPECT_TRUE(Matches(zoe, "E:\\Zo?", true));
     EXPECT_FALSE(Matches(zoe, "E:\\Zo", true));
-    EXPECT_FALSE(Matches(zoe, "E:\\Zo\xC3\xAB\xC3\xAB\xC3\xAB", true));
+    EXPECT_FALSE(Matches(zoe, "E:\\Zoe", true));
+    EXPECT_FALSE(Matches(zoe,
+                         "E:\\Zo\xC3\xAB"
+                         "2",
+                         true));
+    EXPECT_FALSE(Matches(zoe, "E:\\Zo\xC3\xAB\xC3\xAB", true));
     EXPECT_FALSE(Matches(zoe, "E:\\Zo\\x", true));
 }
 
@@ -157,6 +164,10 @@ TEST(ExcludedFolders, TheBridgeExcludesTheSameFolderOnLinux) {
     ASSERT_TRUE(z);
     EXPECT_TRUE(Matches(*z, "/tmp/zo\xC3\xAB/f", false));
     EXPECT_FALSE(Matches(*z, "/tmp/zo", false));
+    EXPECT_FALSE(Matches(*z,
+                         "/tmp/zo\xC3\xAB"
+                         "2",
+                         false));
     EXPECT_TRUE(Matches(*bridge::LinuxExcludePattern(ClamscanExcludePattern("Z:\\"), roots),
                         "/anything", false));
 

@@ -137,6 +137,57 @@ TEST_F(ExclusionScans, AnExcludedFolderIsEnteredByNeitherEngine) {
     EXPECT_EQ(detected().size(), 4u);
 }
 
+// Guards against an excluded folder named beyond ASCII that clamscan's
+// ASCII pattern (or the walk's comparison, in another case) misses, and
+// against one that takes its neighbours named in ASCII.
+TEST_F(ExclusionScans, AFolderNamedBeyondAsciiIsExcludedByBothEngines) {
+    test::ScannerBridgeInstalled bridge;
+    ASSERT_TRUE(bridge.installed());
+    const fs::path named = target() / fs::u8path("Zo\xC3\xAB \xD1\x81\xD1\x87\xD1\x91\xD1\x82");
+    const fs::path longer = target() / fs::u8path(
+                                           "Zo\xC3\xAB \xD1\x81\xD1\x87\xD1\x91\xD1\x82"
+                                           "2");
+    const fs::path plain = target() / "Zoe";
+    for (const fs::path& folder : {named, longer, plain}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "eicar.com", std::ios::binary) << kEicar;
+    }
+    // Stored in capitals: "ZOË СЧЁТ".
+    StoreExcludedFolders(
+        ParseExcludedFolders(target().string() + "\\ZO\xC3\x8B \xD0\xA1\xD0\xA7\xD0\x81\xD0\xA2"));
+    ASSERT_EQ(LoadExcludedFolders().Folders().size(), 1u);
+    const auto u8 = [](const fs::path& file) {
+        const std::u8string text = file.u8string();
+        return std::string(text.begin(), text.end());
+    };
+    std::vector<std::string> expected = {
+        (target() / kNeighbour / "eicar.com").string(),
+        (target() / kExcluded / "deep" / "eicar.com").string(),
+        (target() / kExcluded / "eicar.com").string(),
+        (target() / "outside" / "eicar.com").string(),
+        u8(plain / "eicar.com"),
+        u8(longer / "eicar.com"),
+    };
+    std::sort(expected.begin(), expected.end());
+
+    scan.chooseEngine = nullptr;  // clamscan
+    ASSERT_TRUE(scanned());
+    EXPECT_EQ(detected(), expected);
+
+    const std::uint16_t port = test::FreePort();
+    const std::string config = path("clamd.conf");
+    std::ofstream(config, std::ios::binary)
+        << "TCPAddr 127.0.0.1\nTCPSocket " << port << "\nDatabaseDirectory "
+        << Folders().DatabaseFolder << "\n";
+    test::BridgedClamd clamd(config, port);
+    ASSERT_TRUE(clamd.ready(120000)) << "Debian's clamd did not come up behind the bridge";
+    scan.chooseEngine = [port] {
+        return ScanEngineChoice{ClamdAddress{"127.0.0.1", port}, "ClamAV 1.4.6 daemon"};
+    };
+    ASSERT_TRUE(scanned());
+    EXPECT_EQ(detected(), expected);
+}
+
 // Guards against an ignore list the scanner never honours (given after the
 // signatures it should drop, or not at all), and against one that stays in
 // force once the user emptied it.
