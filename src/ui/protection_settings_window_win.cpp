@@ -32,7 +32,9 @@ constexpr int kNoteHeight = 2 * kLineHeight;
 constexpr int kKeepRow = kNoteRow + kNoteHeight + 6;
 constexpr int kAddressRow = kKeepRow + 28;
 constexpr int kHintRow = kAddressRow + kFieldHeight + 4;
-constexpr int kProblemRow = kHintRow + 2 * kLineHeight + 2;
+// The hint takes three lines at the dialog font.
+constexpr int kHintHeight = 3 * kLineHeight;
+constexpr int kProblemRow = kHintRow + kHintHeight + 2;
 constexpr int kEngineGroupHeight = kProblemRow + 2 * kLineHeight + 8;
 
 constexpr int kGroupWidth = kEngineColumnWidth - 2 * kMargin;
@@ -82,7 +84,7 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
       AddressCaption(AddText(EngineGroup, kInset, kAddressRow + kCaptionDrop, kCaptionWidth,
                              kLineHeight, "Engine:")),
       AddressEdit(EngineGroup.add<Edit>(kValueLeft, kAddressRow, kValueWidth, kFieldHeight)),
-      AddressHint(AddText(EngineGroup, kValueLeft, kHintRow, kValueWidth, 2 * kLineHeight,
+      AddressHint(AddText(EngineGroup, kValueLeft, kHintRow, kValueWidth, kHintHeight,
                           "Empty: the program chooses (its own engine when it is loaded, "
                           "otherwise clamscan). \"clamscan\": always clamscan. HOST:PORT: the "
                           "clamd at that address.")),
