@@ -98,8 +98,8 @@ ExclusionSettings::ExclusionSettings(Form& form, int left, int top)
       AllowedGroup(
           form.add<GroupBox>(left, top + kAllowedTop, kWidth, kAllowedHeight, "Allowed Files")),
       AllowedHint(AddHint(AllowedGroup, kHintRow, kHintHeight,
-                          "Files you restored and allowed: not detected again while their "
-                          "content stays the same.")),
+                          "Not detected again while their content stays the same. Take Back "
+                          "acts at once.")),
       AllowedList(AllowedGroup.add<ListBox>(kInset, kFieldRow, kInnerWidth, kAllowedFieldHeight,
                                             SelectionMode::Single, kAllowedRowHeight)),
       TakeBackButton(AllowedGroup.add<Button>(kWidth - kInset - kButtonWidth, kAllowedButtonRow,
