@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/folders.h"
+#include "core/handles_win.h"
 #include "core/registry_win.h"
 #include "fake_clamd_support.h"
 #include "quarantine/allow_list_win.h"
@@ -276,6 +277,37 @@ TEST_F(ProtectionExclusions, AValueOfAnotherTypeIsReadAsNoFolderAndKept) {
     window.OkButton.click();
     EXPECT_FALSE(window.visible());
     EXPECT_EQ(RegistryKey(kExcludeSubkey).ReadNamedDword(""), 7u);
+}
+
+// Guards against a list that could not be stored told as stored, or a
+// half-stored OK told as nothing: the window stays open and says what was
+// stored and what was not. Another program holds the ignore list open
+// without sharing it (an editor, a backup), so it cannot be replaced.
+TEST_F(ProtectionExclusions, AListThatCannotBeStoredIsSaidInWordsAndTheWindowStays) {
+    SetIgnoredNames(db, {"Old.Name"});
+    window.ShowSettings();
+    ExclusionSettings& x = window.Exclusions;
+    UniqueHandle held(CreateFileA((db + "local.ign2").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    x.FoldersEdit.setText("C:\\Builds");
+    x.IgnoredEdit.setText("Old.Name\r\nNew.Name");
+    window.OkButton.click();
+    EXPECT_TRUE(window.visible());
+    EXPECT_NE(x.Problem.caption().find("could not be stored"), std::string::npos)
+        << x.Problem.caption();
+    EXPECT_NE(x.Problem.caption().find("The excluded folders were stored."), std::string::npos)
+        << x.Problem.caption();
+    EXPECT_EQ(LoadExcludedFolders().Folders(), (std::vector<std::string>{"C:\\Builds"}));
+    EXPECT_EQ(reloads, 0);
+    EXPECT_EQ(StoredEngine(), "");
+
+    // Let go, OK stores the rest.
+    held.reset();
+    window.OkButton.click();
+    EXPECT_FALSE(window.visible());
+    EXPECT_EQ(IgnoredNames(db), (std::vector<std::string>{"Old.Name", "New.Name"}));
+    EXPECT_EQ(reloads, 1);
 }
 
 }  // namespace
