@@ -51,6 +51,8 @@ Program::Program(TForm10& splash)
     };
     // The new signatures reach the loaded engine too.
     form8_.databaseInstalled = [this] { daemon_.Reload(); };
+    // So do the user's allow and ignore lists.
+    protection_.Exclusions.onListsChanged = [this] { daemon_.Reload(); };
     form8_.stopUpdateCheck = [this] { mainForm_.StopUpdateCheck(); };
     // An allowed file reaches the loaded engine too.
     mainForm_.vaultList().allowListChanged = [this] { daemon_.Reload(); };

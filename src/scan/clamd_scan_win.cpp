@@ -47,6 +47,7 @@ ClamdScan::ClamdScan(ClamdAddress address, std::vector<std::string> targets, HAN
     : address_(std::move(address)),
       streams_(!IsLocalHost(address_.host)),
       targets_(std::move(targets)),
+      excluded_(LoadExcludedFolders()),
       runningGate_(runningGate),
       ended_(std::move(ended)),
       limit_(ClamdRequestsInFlight(Processors())) {}
@@ -154,6 +155,7 @@ void ClamdScan::WalkerBody() {
         changed_.notify_all();
     };
     walk.stopping = [this] { return stop_.load(); };
+    walk.excluded = [this](const std::string& path) { return excluded_.Covers(path); };
     bool allRead = false;
     try {
         FindTreeLister lister;

@@ -28,6 +28,7 @@
 #include "framework/thread_win.h"
 #include "scan/clamd_requests.h"
 #include "scan/engine_run_win.h"
+#include "scan/excluded_folders.h"
 #include "scan/report_parser.h"
 #include "scan/scanner_exit.h"
 
@@ -76,6 +77,8 @@ private:
     const ClamdAddress address_;
     const bool streams_;  // a clamd on another computer gets the bytes
     const std::vector<std::string> targets_;
+    // As stored when the scan began.
+    const ExcludedFolders excluded_;
     const HANDLE runningGate_;
     const std::function<void(const ScannerEnding&)> ended_;
     const std::size_t limit_;

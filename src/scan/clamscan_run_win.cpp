@@ -12,6 +12,7 @@
 #include "core/system_error_win.h"
 #include "core/trusted_files_win.h"
 #include "core/utf8_text.h"
+#include "scan/excluded_folders.h"
 #include "scan/scanner_command.h"
 #include "updates/database_files.h"
 
@@ -98,8 +99,9 @@ std::string ClamscanRun::Start() {
         // page: the databases are named by paths it can read.
         for (std::string& database : databases)
             database = PathForCommandLine(database);
-        std::string commandLine = BuildScannerCommandLine(Folders().ProgramFolder, databases,
-                                                          parser_.FolderList(), WriteFileList());
+        std::string commandLine =
+            BuildScannerCommandLine(Folders().ProgramFolder, databases, parser_.FolderList(),
+                                    WriteFileList(), LoadExcludedFolders().Folders());
 
         std::optional<ChildPipe> output = MakeChildPipe(ChildEnd::Writes);
         std::optional<ChildPipe> input = MakeChildPipe(ChildEnd::Reads);

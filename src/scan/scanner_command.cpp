@@ -3,18 +3,24 @@
 #include <cstddef>
 
 #include "core/utf8_text.h"
+#include "scan/excluded_folders.h"
 
 namespace tolvar {
 
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::vector<std::string>& databaseFiles,
                                     const std::vector<std::string>& folders,
-                                    const std::string& fileList) {
+                                    const std::string& fileList,
+                                    const std::vector<std::string>& excludedFolders) {
     std::string command = QuoteArgument(programFolder + "bin\\snr\\1\\9\\clamscan.exe");
     command += " --recursive --memory --unload --kill";
     for (const std::string& file : databaseFiles) {
         command += " --database=";
         command += QuoteArgument(file);
+    }
+    for (const std::string& folder : excludedFolders) {
+        command += " --exclude-dir=";
+        command += QuoteArgument(ClamscanExcludePattern(folder));
     }
     if (!fileList.empty()) {
         command += " --file-list=";

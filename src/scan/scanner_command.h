@@ -15,11 +15,15 @@ namespace tolvar {
 // to load, each named in full (ScanDatabaseFiles); there is at least one,
 // since a scanner named none would load whatever its own default folder
 // holds (a scan without one fails before it starts). With a fileList, the
-// scanner is given "--file-list=<fileList>" instead of the folders.
+// scanner is given "--file-list=<fileList>" instead of the folders. Each
+// excluded folder (in ExcludedFolderOf's form) is given as an
+// "--exclude-dir" pattern, which clamscan also applies to the folders it
+// is given.
 std::string BuildScannerCommandLine(const std::string& programFolder,
                                     const std::vector<std::string>& databaseFiles,
                                     const std::vector<std::string>& folders,
-                                    const std::string& fileList = {});
+                                    const std::string& fileList = {},
+                                    const std::vector<std::string>& excludedFolders = {});
 
 // True when a folder must reach the scanner through a file list: clamscan.exe
 // before 1.5 reads its command line in the system's ANSI code page, which

@@ -24,6 +24,7 @@ bool WalkTargets(const std::vector<std::string>& targets, TreeLister& lister,
     std::unordered_set<std::string> walkedFolders;
     for (const std::string& target : targets) {
         if (walk.stopping()) return allRead;
+        if (walk.excluded && walk.excluded(target)) continue;
         const std::optional<std::uint32_t> attributes = lister.Attributes(target);
         if (!attributes) {
             allRead = false;
@@ -46,7 +47,9 @@ bool WalkTargets(const std::vector<std::string>& targets, TreeLister& lister,
                     return true;
                 }
                 if (entry.attributes & kDirectory) {
-                    folders.push_back(folder + entry.name + "\\");
+                    std::string below = folder + entry.name;
+                    if (walk.excluded && walk.excluded(below)) return !walk.stopping();
+                    folders.push_back(std::move(below) + "\\");
                 } else {
                     walk.file(folder + entry.name);
                 }

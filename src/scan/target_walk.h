@@ -50,6 +50,10 @@ struct TargetWalk {
     std::function<void(std::string)> file;
     // Asked between entries; true ends the walk early.
     std::function<bool()> stopping;
+    // Asked of each target and each folder before it is entered: true for
+    // one the user excluded from scans, which the walk leaves whole (and
+    // counts as read). Unset: none is.
+    std::function<bool(const std::string&)> excluded;
 };
 
 // Walks the targets; false when some target or folder could not be read,

@@ -1,5 +1,6 @@
 #include "ui/protection_settings_window_win.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -13,7 +14,8 @@ namespace {
 
 // The classic dialog font: 8 points at 96 dots per inch.
 constexpr int kDialogFontHeight = 11;
-constexpr int kClientWidth = 520;
+// The engine's column; the exclusions' column stands to its right.
+constexpr int kEngineColumnWidth = 520;
 constexpr int kMargin = 8;
 constexpr int kInset = 12;
 constexpr int kCaptionWidth = 84;
@@ -32,10 +34,12 @@ constexpr int kNoteHeight = 2 * kLineHeight;
 constexpr int kKeepRow = kNoteRow + kNoteHeight + 6;
 constexpr int kAddressRow = kKeepRow + 28;
 constexpr int kHintRow = kAddressRow + kFieldHeight + 4;
-constexpr int kProblemRow = kHintRow + 2 * kLineHeight + 2;
+// The hint takes three lines at the dialog font.
+constexpr int kHintHeight = 3 * kLineHeight;
+constexpr int kProblemRow = kHintRow + kHintHeight + 2;
 constexpr int kEngineGroupHeight = kProblemRow + 2 * kLineHeight + 8;
 
-constexpr int kGroupWidth = kClientWidth - 2 * kMargin;
+constexpr int kGroupWidth = kEngineColumnWidth - 2 * kMargin;
 constexpr int kInnerWidth = kGroupWidth - 2 * kInset;
 constexpr int kValueLeft = kInset + kCaptionWidth;
 constexpr int kValueWidth = kGroupWidth - kValueLeft - kInset;
@@ -47,10 +51,20 @@ constexpr int kDaysFieldWidth = 56;
 constexpr int kDaysProblemRow = kDaysRow + kFieldHeight + 4;
 constexpr int kVaultGroupHeight = kDaysProblemRow + kLineHeight + 8;
 
-// The groups stack from the top; the buttons follow the last one.
+// The groups stack from the top in each column; the buttons follow the
+// longer column.
 constexpr int kVaultGroupTop = kMargin + kEngineGroupHeight + kMargin;
-constexpr int kButtonsTop = kVaultGroupTop + kVaultGroupHeight + kMargin;
-constexpr int kClientHeight = kButtonsTop + kButtonHeight + kMargin;
+constexpr int kExclusionsLeft = kEngineColumnWidth;
+constexpr int kClientWidth = kExclusionsLeft + ExclusionSettings::kWidth + kMargin;
+
+int ButtonsTop() {
+    return std::max(kVaultGroupTop + kVaultGroupHeight, kMargin + ExclusionSettings::Height()) +
+           kMargin;
+}
+
+int ClientHeight() {
+    return ButtonsTop() + kButtonHeight + kMargin;
+}
 
 FontSpec DialogFont() {
     return FontSpec{theme::kFontName, kDialogFontHeight};
@@ -67,7 +81,7 @@ Label& AddText(WindowedControl& parent, int left, int top, int width, int height
 }  // namespace
 
 ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
-    : Form("Protection Settings", kClientWidth, kClientHeight, BorderStyle::Dialog),
+    : Form("Protection Settings", kClientWidth, ClientHeight(), BorderStyle::Dialog),
       EngineGroup(add<GroupBox>(kMargin, kMargin, kGroupWidth, kEngineGroupHeight, "Scan Engine")),
       EngineCaption(
           AddText(EngineGroup, kInset, kEngineRow, kCaptionWidth, kLineHeight, "Engine in use:")),
@@ -81,7 +95,7 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
       AddressCaption(AddText(EngineGroup, kInset, kAddressRow + kCaptionDrop, kCaptionWidth,
                              kLineHeight, "Engine:")),
       AddressEdit(EngineGroup.add<Edit>(kValueLeft, kAddressRow, kValueWidth, kFieldHeight)),
-      AddressHint(AddText(EngineGroup, kValueLeft, kHintRow, kValueWidth, 2 * kLineHeight,
+      AddressHint(AddText(EngineGroup, kValueLeft, kHintRow, kValueWidth, kHintHeight,
                           "Empty: the program chooses (its own engine when it is loaded, "
                           "otherwise clamscan). \"clamscan\": always clamscan. HOST:PORT: the "
                           "clamd at that address.")),
@@ -97,9 +111,10 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
                             kInnerWidth - kDaysCaptionWidth - kDaysFieldWidth - 6, kLineHeight,
                             "days (0 keeps them for ever)")),
       VaultDaysProblem(AddText(VaultGroup, kInset, kDaysProblemRow, kInnerWidth, kLineHeight)),
-      OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), kButtonsTop, kButtonWidth,
+      Exclusions(*this, kExclusionsLeft, kMargin),
+      OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), ButtonsTop(), kButtonWidth,
                            kButtonHeight, "OK")),
-      CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, kButtonsTop, kButtonWidth,
+      CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, ButtonsTop(), kButtonWidth,
                                kButtonHeight, "Cancel")),
       daemon_(daemon) {
     setFont(DialogFont());
@@ -132,6 +147,7 @@ void ProtectionSettingsWindow::FormShow() {
     AddressEdit.setText(EngineSettingFieldText(LoadEngineSetting()));
     AddressProblem.setCaption("");
     ShowVaultDays();
+    Exclusions.Load();
     RefreshState();
 }
 
@@ -166,6 +182,7 @@ void ProtectionSettingsWindow::OkClick() {
     AddressProblem.setCaption("");
     const std::optional<std::uint32_t> vaultDays = CheckedVaultDays();
     if (!vaultDays) return;
+    if (!Exclusions.Store()) return;
     // A store that fails leaves the window open with the entries, and the
     // error report says why.
     StoreDeleteAfterDays(*vaultDays);

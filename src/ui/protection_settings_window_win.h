@@ -6,8 +6,10 @@
 // choice, "clamscan", or the address of a clamd). OK stores both and applies
 // them; an address the program cannot read is refused with a word and
 // nothing is stored. Below it, how many days the vault keeps its copies
-// (0 for ever), refused with a word in the same way. The engine is the window's first group; the
-// groups of further protection settings stack below it.
+// (0 for ever), refused with a word in the same way. The engine is the
+// window's first group; the groups of further protection settings stack
+// below it. The exclusions (exclusion_settings_win.h) stand in a column of
+// their own to the right; OK stores them first.
 
 #include <cstdint>
 #include <optional>
@@ -19,6 +21,7 @@
 #include "framework/group_box_win.h"
 #include "framework/label_win.h"
 #include "scan/clamd_daemon_win.h"
+#include "ui/exclusion_settings_win.h"
 
 namespace tolvar {
 
@@ -49,6 +52,7 @@ public:
     Edit& VaultDaysEdit;
     Label& VaultDaysUnit;     // "days (0 keeps them for ever)"
     Label& VaultDaysProblem;  // why OK refused the days
+    ExclusionSettings Exclusions;
     Button& OkButton;
     Button& CancelButton;
 

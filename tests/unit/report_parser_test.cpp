@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/excluded_folders.h"
 #include "scan/report_parser.h"
 #include "scan/report_paths.h"
 #include "scan/scanner_command.h"
@@ -491,6 +492,29 @@ TEST(ScannerCommand, FoldersThatAreNotPlainAsciiGoThroughAFileList) {
     ASSERT_EQ(args.size(), 7u) << line;
     EXPECT_EQ(args[5], "--database=C:\\AV\\db\\main.cvd");
     EXPECT_EQ(args[6], "--file-list=C:\\Data Folder\\scan_folders.txt");
+}
+
+// Guards against an excluded folder that reaches clamscan changed by the
+// command line's splitting (a blank in its name, the backslashes), and
+// against a command line changed for users who excluded nothing.
+TEST(ScannerCommand, ExcludedFoldersReachTheScannerAsPatterns) {
+    const Strings folders = {"C:\\", "D:\\Zo\xC3\xAB\\"};
+    const Strings excluded = {"C:\\Program Files (x86)\\Big Game", "D:\\"};
+    const std::string withList = BuildScannerCommandLine("C:\\AV\\", {"C:\\AV\\db\\main.cvd"},
+                                                         folders, "C:\\Data\\list.txt", excluded);
+    const Strings args = SplitLikeTheCRuntime(withList);
+    ASSERT_EQ(args.size(), 9u) << withList;
+    EXPECT_EQ(args[6], "--exclude-dir=" + ClamscanExcludePattern(excluded[0]));
+    EXPECT_EQ(args[6], "--exclude-dir=^C:\\\\Program Files \\(x86\\)\\\\Big Game(\\\\|$)");
+    EXPECT_EQ(args[7], "--exclude-dir=^D:(\\\\|$)");
+    EXPECT_EQ(args[8], "--file-list=C:\\Data\\list.txt");
+
+    const Strings plain = {"C:\\"};
+    const std::string withFolders =
+        BuildScannerCommandLine("C:\\AV\\", {"C:\\AV\\db\\main.cvd"}, plain, {}, excluded);
+    EXPECT_EQ(SplitLikeTheCRuntime(withFolders).back(), "C:\\");
+    EXPECT_EQ(BuildScannerCommandLine("C:\\AV\\", {"C:\\AV\\db\\main.cvd"}, plain, {}, {}),
+              BuildScannerCommandLine("C:\\AV\\", {"C:\\AV\\db\\main.cvd"}, plain));
 }
 
 // Guards against a failure told as a success: only 0 and 1 are a scan that

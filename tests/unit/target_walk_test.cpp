@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 
+#include "scan/excluded_folders.h"
 #include "scan/target_walk.h"
 
 namespace tolvar {
@@ -49,7 +50,7 @@ std::vector<std::string> Walked(const std::vector<std::string>& targets, MapList
     std::vector<std::string> files;
     const bool read = WalkTargets(
         targets, lister,
-        {[&](std::string path) { files.push_back(std::move(path)); }, [] { return false; }});
+        {[&](std::string path) { files.push_back(std::move(path)); }, [] { return false; }, {}});
     if (allRead) *allRead = read;
     std::sort(files.begin(), files.end());
     return files;
@@ -132,8 +133,38 @@ TEST(TargetWalk, StoppingEndsTheWalkInsideAFolder) {
     for (int i = 0; i < 1000; ++i)
         lister.folders["C:\\big\\"].push_back({"f" + std::to_string(i), kFile, 0});
     int files = 0;
-    WalkTargets({"C:\\big"}, lister, {[&](std::string) { ++files; }, [&] { return files >= 3; }});
+    WalkTargets({"C:\\big"}, lister,
+                {[&](std::string) { ++files; }, [&] { return files >= 3; }, {}});
     EXPECT_EQ(files, 3);
+}
+
+// Guards against a scan through clamd entering a folder the user excluded
+// (by any spelling), reaching it as a target of its own or through a target
+// inside it, counting it as unread, or leaving out its neighbour whose name
+// only starts like it.
+TEST(TargetWalk, ExcludedFoldersAreNeverEntered) {
+    MapLister lister;
+    lister.attributes["C:\\t"] = kFolder;
+    lister.attributes["C:\\t\\skip\\inner"] = kFolder;
+    lister.attributes["C:\\t\\skip\\one.exe"] = kFile;
+    lister.folders["C:\\t\\"] = {
+        {"a.txt", kFile, 0}, {"Skip", kFolder, 0}, {"skipped", kFolder, 0}, {"sub", kFolder, 0}};
+    lister.folders["C:\\t\\Skip\\"] = {{"eicar.com", kFile, 0}};
+    lister.folders["C:\\t\\skip\\inner\\"] = {{"eicar.com", kFile, 0}};
+    lister.folders["C:\\t\\skipped\\"] = {{"b.txt", kFile, 0}};
+    lister.folders["C:\\t\\sub\\"] = {{"deep", kFolder, 0}};
+    lister.folders["C:\\t\\sub\\deep\\"] = {{"c.txt", kFile, 0}};
+    const ExcludedFolders excluded(ParseExcludedFolders("c:/T/skip/\nC:\\t\\sub\\deep"));
+    std::vector<std::string> files;
+    const bool allRead = WalkTargets(
+        {"C:\\t", "C:\\t\\skip\\inner", "C:\\t\\skip\\one.exe"}, lister,
+        {[&](std::string path) { files.push_back(std::move(path)); }, [] { return false; },
+         [&](const std::string& path) { return excluded.Covers(path); }});
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"C:\\t\\a.txt", "C:\\t\\skipped\\b.txt"}));
+    EXPECT_TRUE(allRead);
+    for (const std::string& folder : lister.listed)
+        EXPECT_FALSE(excluded.Covers(folder)) << folder;
 }
 
 }  // namespace

@@ -262,8 +262,8 @@ TEST(AccessibleMessageWindow, ADialogWithItsTextAndButtons) {
     prompt.close();
 }
 
-// A screen reader hears the engine's state and finds the box and the field
-// by their names.
+// A screen reader hears the engine's state and finds the box, the fields,
+// the lists and the buttons by their names.
 TEST(AccessibleProtectionWindow, TheStateTheBoxAndTheFieldRead) {
     ClamdDaemonOptions options;
     options.clamdExe = "C:\\no-clamd.exe";
@@ -280,6 +280,12 @@ TEST(AccessibleProtectionWindow, TheStateTheBoxAndTheFieldRead) {
         << run.output;
     EXPECT_NE(Find(tree, "Engine address", ROLE_SYSTEM_TEXT), nullptr) << run.output;
     EXPECT_NE(Find(tree, "OK", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
+    // The exclusions' fields, list and buttons.
+    EXPECT_NE(Find(tree, "Excluded folders", ROLE_SYSTEM_TEXT), nullptr) << run.output;
+    EXPECT_NE(Find(tree, "Ignored detection names", ROLE_SYSTEM_TEXT), nullptr) << run.output;
+    EXPECT_NE(Find(tree, "Allowed files", ROLE_SYSTEM_LIST), nullptr) << run.output;
+    EXPECT_NE(Find(tree, "Take Back", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
+    EXPECT_NE(Find(tree, "Add Folder...", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
     window.close();
 }
 

@@ -11,7 +11,9 @@
 //
 // Arguments: --memory, --unload and --kill mean nothing on Linux and are
 // dropped; --database=FILE is kept when FILE exists; --file-list=FILE names
-// a file of paths to scan, one a line in UTF-8; every file in the folder
+// a file of paths to scan, one a line in UTF-8; --exclude-dir=PATTERN, in
+// the form the program makes, is given as the pattern that excludes the
+// same folder's Linux path (exclude_pattern.h); every file in the folder
 // named by TOLVAR_DEMO_SIGNATURES (a Windows or Linux path) is added as a
 // database; other options pass through; everything else is a path to scan.
 //
@@ -40,6 +42,7 @@
 #include <vector>
 
 #include "core/code_pages.h"
+#include "scanner_bridge/exclude_pattern.h"
 #include "wine_bridge/wine_bridge_win.h"
 
 namespace {
@@ -212,6 +215,22 @@ std::optional<ScanArguments> MapArguments(WinePaths& wine, const std::vector<std
             if (std::optional<std::string> linuxPath = wine.ToUnix(file)) {
                 mapped.clamscan.push_back("--database=" + *linuxPath);
             }
+            continue;
+        }
+        if (StartsWith(arg, "--exclude-dir=")) {
+            // The same folder in Linux form: an exclusion lost here would
+            // have Debian's clamscan report what the program excluded.
+            const std::optional<std::string> pattern = LinuxExcludePattern(
+                std::string_view(arg).substr(14),
+                [&](const std::string& root) { return wine.ToUnix(Widen(root, CP_UTF8)); });
+            if (!pattern) {
+                if (!WriteOut("ERROR: the scanner bridge cannot translate " + arg + "\r\n")) {
+                    return std::nullopt;
+                }
+                mapped.exitNow = 2;
+                return mapped;
+            }
+            mapped.clamscan.push_back("--exclude-dir=" + *pattern);
             continue;
         }
         if (StartsWith(arg, "--")) {
