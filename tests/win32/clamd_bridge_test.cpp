@@ -388,7 +388,10 @@ TEST_F(ClamdBridge, ServesTheTestCorpusInOneSessionWithWindowsPathsUntilShutdown
     for (std::size_t at = 0; at < replies.size();) {
         const std::size_t colon = replies.find(": ", at);
         ASSERT_NE(colon, std::string::npos) << replies.substr(at);
-        const std::size_t id = std::stoul(replies.substr(at, colon - at));
+        const std::string number = replies.substr(at, colon - at);
+        ASSERT_TRUE(!number.empty() && number.find_first_not_of("0123456789") == std::string::npos)
+            << "a reply without its number: " << replies.substr(at);
+        const std::size_t id = std::stoul(number);
         ASSERT_TRUE(id >= 1 && id <= requests.size()) << replies.substr(at);
         const std::size_t end = replies.find(requests[id - 1].terminator, colon);
         ASSERT_NE(end, std::string::npos) << replies.substr(at);
