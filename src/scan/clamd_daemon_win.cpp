@@ -1,5 +1,6 @@
 #include "scan/clamd_daemon_win.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -21,6 +22,9 @@ namespace {
 constexpr const char* kLoopback = "127.0.0.1";
 // PING and VERSION of a clamd that is up answer within milliseconds.
 constexpr unsigned kAskMs = 1000;
+// The least a reload is given before it is taken as done without a new
+// version: clamd reads even a small folder again in a second or two.
+constexpr ULONGLONG kShortestReloadMs = 5000;
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -98,6 +102,8 @@ private:
     bool reloadPending_ = false;
     std::optional<std::uint32_t> reloadFrom_;
     ULONGLONG reloadDeadline_ = 0;
+    ULONGLONG loadStarted_ = 0;
+    ULONGLONG loadMs_ = 0;  // how long the first load took, from start to PONG
 };
 
 void ClamdDaemon::Worker::Run() {
@@ -203,6 +209,7 @@ void ClamdDaemon::Worker::Start() {
     if (!child.process) return Fail("clamd.exe could not be started: " + error);
     child.id = GetProcessId(child.process.get());
     child_ = std::move(child);
+    loadStarted_ = GetTickCount64();
 }
 
 void ClamdDaemon::Worker::CheckLoading() {
@@ -238,6 +245,7 @@ void ClamdDaemon::Worker::CheckLoading() {
     }
     status_.phase = DaemonPhase::Ready;
     status_.address = address;
+    loadMs_ = GetTickCount64() - loadStarted_;
     const ClamdAnswer version = AskClamd(address, "VERSION", kAskMs);
     if (version.answered) status_.version = ParseClamdVersion(version.reply);
 }
@@ -263,7 +271,14 @@ void ClamdDaemon::Worker::BeginReload() {
     if (!answer.answered) return;
     status_.reloading = true;
     reloadFrom_ = status_.version ? status_.version->database : std::nullopt;
-    reloadDeadline_ = GetTickCount64() + owner_.options_.reloadLimitMs;
+    // A change of the allow or ignore list, or of the main database alone,
+    // changes no version the daemon reports: the reload is taken as done
+    // once it has had twice the time the first load took (a reload reads
+    // the same folder), so that the state and a reload asked meanwhile do
+    // not wait for the whole limit.
+    const ULONGLONG expected = std::max<ULONGLONG>(kShortestReloadMs, 2 * loadMs_);
+    reloadDeadline_ =
+        GetTickCount64() + std::min<ULONGLONG>(owner_.options_.reloadLimitMs, expected);
 }
 
 void ClamdDaemon::Worker::CheckReload() {

@@ -58,8 +58,9 @@ public:
     // program's own clamd to match, in the background; returns at once. A
     // clamd that failed is given a new start.
     void Apply();
-    // After an update that installed something: the clamd loads the new
-    // database while it goes on scanning with the old one.
+    // After an update that installed something, or a change of the allow or
+    // ignore list: the clamd loads the folder again while it goes on
+    // scanning with what it had.
     void Reload();
     // Ends the clamd (SHUTDOWN, then by force after a few seconds) and the
     // worker; waits for both.
