@@ -60,7 +60,7 @@ std::optional<ClamdFileResult> ClamdRequestBook::Abandon(std::uint32_t id, std::
 }
 
 std::size_t ClamdRequestsInFlight(unsigned processors) {
-    return std::clamp<std::size_t>(2 * static_cast<std::size_t>(processors), 2, 32);
+    return std::clamp<std::size_t>(16 * static_cast<std::size_t>(processors), 16, 64);
 }
 
 }  // namespace tolvar

@@ -51,8 +51,10 @@ private:
 };
 
 // How many requests a session keeps in flight: enough to keep every clamd
-// thread busy (clamd starts as many as the computer has processors), and
-// well below its queue of 100, at which it stops reading.
+// thread busy (clamd starts as many as the computer has processors) while
+// each request and its reply are on their way (a round trip costs more than
+// a small file's scan, so a few per thread leave clamd idle), and well below
+// its queue of 100, at which it stops reading.
 std::size_t ClamdRequestsInFlight(unsigned processors);
 
 }  // namespace tolvar

@@ -79,9 +79,9 @@ TEST(ClamdRequests, ANewSessionHandsBackTheUnansweredAndNumbersFromOne) {
 // Guards against a session that fills clamd's queue (at MaxQueue, 100, it
 // stops taking commands) or that starves its threads.
 TEST(ClamdRequests, TheLimitKeepsEveryThreadBusyAndStaysFarBelowTheQueue) {
-    EXPECT_EQ(ClamdRequestsInFlight(1), 2u);
-    EXPECT_EQ(ClamdRequestsInFlight(4), 8u);
-    EXPECT_EQ(ClamdRequestsInFlight(64), 32u);
+    EXPECT_EQ(ClamdRequestsInFlight(1), 16u);
+    EXPECT_EQ(ClamdRequestsInFlight(2), 32u);
+    EXPECT_EQ(ClamdRequestsInFlight(64), 64u);
 }
 
 }  // namespace
