@@ -7,8 +7,6 @@
 
 #include <windows.h>
 // (apart, so that sorting keeps the order)
-#include <tlhelp32.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -26,21 +24,6 @@ namespace tolvar {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The clamd.exe this process started, by the system's list of processes.
-DWORD OwnClamdChild() {
-    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more;
-         more = Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID == GetCurrentProcessId() &&
-            EqualIgnoringCase(entry.szExeFile, "clamd.exe")) {
-            return entry.th32ProcessID;
-        }
-    }
-    return 0;
-}
 
 void Put(const fs::path& file, const std::string& content) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
@@ -66,14 +49,7 @@ TEST(ClamdThroughTheBridge, AReloadAfterAnUpdateLoadsTheNewDatabase) {
     options.reloadLimitMs = 60000;
     // Wine names no listener's owner; the one it leaves out is taken to be
     // this process's clamd.exe, as the system's list of processes shows it.
-    options.listenerOwners = [](std::uint16_t port, std::string& error) {
-        std::optional<std::vector<DWORD>> owners = LoopbackListeners(port, error);
-        if (owners) {
-            for (DWORD& owner : *owners)
-                if (owner == 0) owner = OwnClamdChild();
-        }
-        return owners;
-    };
+    options.listenerOwners = test::OwnersAsOwnClamdChild;
     ClamdDaemon daemon(options);
     daemon.Apply();
     const bool ready = test::PumpUntil(

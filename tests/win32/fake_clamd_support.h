@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "core/ascii_text.h"
+#include "core/handles_win.h"
 #include "core/loopback_port_win.h"
 
 namespace tolvar::test {
@@ -60,6 +64,34 @@ OwnersAsRecorded(std::string record) {
         }
         return owners;
     };
+}
+
+// The clamd.exe this process started (the clamd bridge, for the tests of
+// the program's own clamd), by the system's list of processes.
+inline DWORD OwnClamdChild() {
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId() &&
+            EqualIgnoringCase(entry.szExeFile, "clamd.exe")) {
+            return entry.th32ProcessID;
+        }
+    }
+    return 0;
+}
+
+// As OwnersAsRecorded, with each owner Wine leaves out taken to be this
+// process's clamd.exe.
+inline std::optional<std::vector<DWORD>> OwnersAsOwnClamdChild(std::uint16_t port,
+                                                               std::string& error) {
+    std::optional<std::vector<DWORD>> owners = LoopbackListeners(port, error);
+    if (owners) {
+        for (DWORD& owner : *owners)
+            if (owner == 0) owner = OwnClamdChild();
+    }
+    return owners;
 }
 
 }  // namespace tolvar::test

@@ -9,8 +9,6 @@
 
 #include <windows.h>
 // (apart, so that sorting keeps the order)
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -406,21 +404,6 @@ TEST_F(AllowedScans, RestoreAndAllowLetsTheNextClamscanScanPassExactlyThatConten
     EXPECT_EQ(view.rows[0].FilePath, path("target") + "\\other\\eicar.com");
 }
 
-// The clamd.exe this process started, by the system's list of processes.
-DWORD OwnClamdChild() {
-    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot.get(), &entry); more;
-         more = Process32Next(snapshot.get(), &entry)) {
-        if (entry.th32ParentProcessID == GetCurrentProcessId() &&
-            EqualIgnoringCase(entry.szExeFile, "clamd.exe")) {
-            return entry.th32ProcessID;
-        }
-    }
-    return 0;
-}
-
 // Guards against an allowed file that the program's own clamd, loaded
 // before the allow list changed, goes on finding: the command has it reload,
 // and it then reads the list from its database folder.
@@ -434,14 +417,7 @@ TEST_F(AllowedScans, AfterRestoreAndAllowTheOwnClamdReloadsAndPassesThatContent)
     options.pollMs = 200;
     // Wine names no listener's owner; the one it leaves out is taken to be
     // this process's clamd.exe.
-    options.listenerOwners = [](std::uint16_t port, std::string& error) {
-        std::optional<std::vector<DWORD>> owners = LoopbackListeners(port, error);
-        if (owners) {
-            for (DWORD& owner : *owners)
-                if (owner == 0) owner = OwnClamdChild();
-        }
-        return owners;
-    };
+    options.listenerOwners = test::OwnersAsOwnClamdChild;
     ClamdDaemon daemon(options);
     daemon.Apply();
     const bool ready = test::PumpUntil(
