@@ -85,21 +85,24 @@ void ClamdScan::Resume() {
 }
 
 void ClamdScan::Stop() {
-    stop_ = true;
+    // The send lock is taken before the stop is told: the driver, once it
+    // sees the stop, closes the connection under the same lock, so zEND goes
+    // out before the close and no request follows it.
+    const bool mayAddEnd = sending_.try_lock_for(kStopSendWait);
     std::shared_ptr<TcpConnection> connection;
     {
         std::lock_guard lock(mutex_);
+        stop_ = true;
         connection = connection_;
     }
-    changed_.notify_all();
-    if (!connection) return;
     // clamd drops the session's queued jobs at once on zEND instead of
     // scanning on for nobody.
-    if (sending_.try_lock_for(kStopSendWait)) {
-        connection->SendAll(ClamdCommand("END"));
+    if (mayAddEnd) {
+        if (connection) connection->SendAll(ClamdCommand("END"));
         sending_.unlock();
     }
-    connection->Interrupt();
+    changed_.notify_all();
+    if (connection) connection->Interrupt();
 }
 
 bool ClamdScan::Running() const {
@@ -328,8 +331,11 @@ bool ClamdScan::SendRequest(const std::string& path, std::unique_lock<std::mutex
     bool sent = false;
     {
         std::lock_guard whole(sending_);
-        sent = streams_ ? SendStream(*connection, file.get(), id)
-                        : connection->SendAll(ClamdCommand("SCAN", path));
+        // A Stop may have said zEND while this waited for the lock.
+        if (!stop_) {
+            sent = streams_ ? SendStream(*connection, file.get(), id)
+                            : connection->SendAll(ClamdCommand("SCAN", path));
+        }
     }
     lock.lock();
     return sent;
@@ -408,10 +414,8 @@ void ClamdScan::CloseConnection(bool sayEnd) {
         connection = connection_;
     }
     if (connection) {
-        if (sayEnd) {
-            std::lock_guard whole(sending_);
-            connection->SendAll(ClamdCommand("END"));
-        }
+        std::lock_guard whole(sending_);
+        if (sayEnd) connection->SendAll(ClamdCommand("END"));
         connection->Interrupt();
     }
     if (reader_) reader_->waitFor();
