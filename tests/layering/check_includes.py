@@ -22,8 +22,9 @@ LOWER = {
     "updates": {"core", "framework"},
     "scan": {"core", "framework", "history", "updates"},
     "quarantine": {"core", "framework", "history", "updates", "scan"},
-    "ui": {"core", "framework", "history", "updates", "scan", "quarantine"},
-    "app": {"core", "framework", "history", "updates", "scan", "quarantine", "ui"},
+    "protection": {"core", "framework", "history", "updates", "scan", "quarantine"},
+    "ui": {"core", "framework", "history", "updates", "scan", "quarantine", "protection"},
+    "app": {"core", "framework", "history", "updates", "scan", "quarantine", "protection", "ui"},
 }
 
 WIN32_HEADERS = {
