@@ -16,7 +16,9 @@ std::string EventsPath() {
     return Folders().DataFolder + kRealtimeEventsFile;
 }
 
-std::string LocalTimeNow() {
+}  // namespace
+
+std::string LocalTimeText() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     char text[32];
@@ -24,8 +26,6 @@ std::string LocalTimeNow() {
                   now.wDay, now.wHour, now.wMinute, now.wSecond);
     return text;
 }
-
-}  // namespace
 
 std::vector<RealtimeEvent> LoadRealtimeEvents() {
     const std::string path = EventsPath();
@@ -40,7 +40,7 @@ std::vector<RealtimeEvent> LoadRealtimeEvents() {
 }
 
 void AddRealtimeEvent(RealtimeEvent event) {
-    if (event.time.empty()) event.time = LocalTimeNow();
+    if (event.time.empty()) event.time = LocalTimeText();
     std::vector<RealtimeEvent> events = LoadRealtimeEvents();
     events.push_back(std::move(event));
     const std::string text = RealtimeEventsText(events);

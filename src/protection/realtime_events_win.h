@@ -2,11 +2,15 @@
 
 // The recent real-time events, in the data folder.
 
+#include <string>
 #include <vector>
 
 #include "protection/realtime_events.h"
 
 namespace tolvar {
+
+// The local time now as the list writes it.
+std::string LocalTimeText();
 
 // Oldest first; none when the file is missing or cannot be read.
 std::vector<RealtimeEvent> LoadRealtimeEvents();

@@ -8,11 +8,18 @@
 // watch and the scans run on worker threads; everything this tells, it
 // tells on the UI thread.
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/infection_record.h"
+#include "framework/timer_win.h"
 #include "protection/realtime_events.h"
+#include "quarantine/removal.h"
 
 namespace tolvar {
 
@@ -48,11 +55,37 @@ public:
     // Whether the user's own removal is under way: a quarantine waits for it.
     std::function<bool()> removalBusy;
 
+    // The folders watched now.
+    std::vector<std::string> Watching() const;
+
 private:
     class Service;
+    struct Detection {
+        std::string path;
+        std::string name;
+    };
+    // On the UI thread, from the scans' worker.
+    void Found(std::string path, std::string name);
+    void QuarantineNext();
+    void FinishQuarantine();
+    void Tell(RealtimeEvent event);
+    void Changed();
+
     ClamdDaemon& daemon_;
-    std::unique_ptr<Service> service_;
     bool wanted_ = false;
+    bool ending_ = false;
+    std::vector<std::string> folders_;
+    std::vector<std::string> skipped_;
+    std::optional<std::uint32_t> database_;
+    std::deque<Detection> detections_;
+    std::unique_ptr<InfectionTable> table_;
+    std::unique_ptr<RemovalRun> run_;
+    bool itemDone_ = false;
+    // Hands a finished quarantine on outside the run's own call, and tries
+    // again while the user's removal holds the vault.
+    Timer quarantineTimer_{50, false};
+    // Last: it ends first, and with it the workers that call back here.
+    std::unique_ptr<Service> service_;
 };
 
 }  // namespace tolvar
