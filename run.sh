@@ -17,7 +17,9 @@
 #   Debian's clamd behind the clamd bridge (TOLVAR_DEMO_ENGINE=clamscan for
 #   clamscan), prints which engine scanned, removes
 #   what was found, restores the file with a name in many scripts from the
-#   vault, saves screenshots to
+#   vault, drops the EICAR file into the demo user's Downloads folder
+#   (through clamd only) for real-time protection to quarantine, saves
+#   screenshots to
 #   build/run/screenshots/, prints the figures the program recorded and ends
 #   the program.
 set -euo pipefail
@@ -62,6 +64,11 @@ else
   echo "   as clamscan.exe does in mode '$TOLVAR_BRIDGE_MODE'"
 fi
 run_headless_demo "$shots"
+realtime_line=""
+if [ "$TOLVAR_DEMO_ENGINE" = clamd ]; then
+  echo "== real-time protection: the EICAR file downloaded into the demo user's Downloads"
+  realtime_line=$(realtime_demo "$shots")
+fi
 
 dump="$(data_folder)/db/list.gav"
 echo "== what the program recorded"
@@ -77,6 +84,7 @@ if [ -f "$dump" ]; then
     echo "infection:         $(dump_text "$dump" 256 "$k") ($(dump_text "$dump" 512 "$k"))"
   done
 fi
+[ -z "$realtime_line" ] || echo "real-time:         $realtime_line"
 if [ -e "$PWD/build/run/data/$demo_named_file" ]; then
   echo "restored:          D:\\${demo_named_file//\//\\}"
 fi

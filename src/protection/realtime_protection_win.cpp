@@ -8,7 +8,6 @@
 #include "core/app_error.h"
 #include "core/folders.h"
 #include "framework/thread_win.h"
-#include "history/scan_history.h"
 #include "protection/clamd_file_check_win.h"
 #include "protection/folder_watcher_win.h"
 #include "protection/realtime_events_win.h"
@@ -332,7 +331,6 @@ void RealtimeProtection::FinishQuarantine() {
     }
     run_.reset();
     table_.reset();
-    if (removed) AddRemovals(1);
     Tell({"", record.FilePath, record.VirusName, action});
 }
 

@@ -316,3 +316,43 @@ run_headless_demo() {
   sleep 1.5
   shoot "$win" "$out/7_restored.png"
 }
+
+# The demo user's Downloads folder, a folder of its own in the prefix.
+demo_downloads() {
+  echo "$demo_root/wineprefix/drive_c/users/$(id -un)/Downloads"
+}
+
+# Real-time protection, while the program runs with its engine loaded: the
+# EICAR file lands in the demo user's Downloads folder as a browser leaves
+# it (a partial download renamed at the end); it must be gone from there
+# within 30 seconds, its copy in the vault and the event in the list of
+# recent real-time events. Prints that line of the list.
+realtime_demo() {
+  local out=$1 downloads events line
+  downloads=$(demo_downloads)
+  events="$(data_folder)/realtime_events.txt"
+  mkdir -p "$downloads"
+  printf '%s' 'X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*' \
+    >"$downloads/invoice.pdf.exe.crdownload"
+  mv "$downloads/invoice.pdf.exe.crdownload" "$downloads/invoice.pdf.exe"
+  for _ in $(seq 300); do
+    [ -e "$downloads/invoice.pdf.exe" ] || break
+    sleep 0.1
+  done
+  [ ! -e "$downloads/invoice.pdf.exe" ] ||
+    fail "real-time protection left the EICAR file in Downloads for 30 seconds"
+  for _ in $(seq 50); do
+    line=$(grep -a 'invoice.pdf.exe' "$events" 2>/dev/null | tail -1 || true)
+    [ -n "$line" ] && break
+    sleep 0.1
+  done
+  [ -n "$line" ] || fail "no real-time event lists invoice.pdf.exe"
+  case "$line" in
+    *$'\tquarantined\t'*) ;;
+    *) fail "the real-time event says: $line" ;;
+  esac
+  ls "$(data_folder)/virus_vault/" | grep -q 'invoice.pdf.exe$' ||
+    fail "no copy of invoice.pdf.exe in the vault"
+  import -window root "$out/8_realtime_quarantined.png" 2>/dev/null || true
+  printf '%s\n' "$line" | tr '\t' ' ' | tr -d '\r'
+}

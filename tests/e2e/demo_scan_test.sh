@@ -125,6 +125,9 @@ restored="$work/data/$demo_named_file"
 cmp -s "$restored" <(printf '%s' 'X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*') ||
   fail "the restored $restored is not the EICAR file byte for byte"
 echo "restored byte-identical: $restored"
+if [ "$mode" = clamd ]; then
+  echo "real-time: $(realtime_demo "$shots")"
+fi
 stop_program
 
 if [ "$mode" != oem ]; then
