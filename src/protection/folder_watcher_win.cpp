@@ -1,15 +1,353 @@
 #include "protection/folder_watcher_win.h"
 
+#include <algorithm>
+#include <optional>
+#include <set>
+
+#include "core/app_error.h"
+#include "core/path_compare.h"
+#include "core/wide_text_win.h"
+#include "framework/thread_win.h"
+#include "protection/arrival_queue.h"
+#include "protection/changed_files_walk.h"
+#include "protection/watch_plan.h"
+#include "scan/excluded_folders.h"
+
 namespace tolvar {
 
-FolderWatcher::FolderWatcher(std::vector<std::string> folders, std::vector<std::string>,
-                             std::function<void(const ReadyFile&)>, FolderWatcherOptions)
-    : folders_(std::move(folders)) {}
+namespace {
 
-FolderWatcher::~FolderWatcher() = default;
+constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
+                                FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
+// One wait takes the stop event and at most this many folders.
+constexpr std::size_t kMostWatches = MAXIMUM_WAIT_OBJECTS - 1;
+
+std::uint64_t Ticks(const FILETIME& time) {
+    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+
+std::uint64_t NowTicks() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return Ticks(now);
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+    std::string path = folder;
+    if (path.empty() || path.back() != '\\') path += '\\';
+    path += name;
+    return path;
+}
+
+UniqueHandle OpenFolder(const std::string& folder) {
+    // Sharing delete too: the user may still remove or rename the folder.
+    return UniqueHandle(CreateFileW(Utf8ToWide(folder).c_str(), FILE_LIST_DIRECTORY,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+}
+
+std::optional<std::string> IdentityOf(const std::string& folder) {
+    UniqueHandle handle = OpenFolder(folder);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
+        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return std::to_string(info.dwVolumeSerialNumber) + ":" +
+           std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+}
+
+std::vector<ListedEntry> ListFolderEntries(const std::string& folder) {
+    std::vector<ListedEntry> entries;
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW(Utf8ToWide(Join(folder, "*")).c_str(), &found));
+    if (!search) return entries;
+    do {
+        ListedEntry entry;
+        entry.name = WideToUtf8(found.cFileName);
+        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entry.lastWrite = Ticks(found.ftLastWriteTime);
+        entry.created = Ticks(found.ftCreationTime);
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(search.get(), &found));
+    return entries;
+}
+
+// One watched folder and its notice request in flight. It stays at one
+// address while the system may write into it.
+struct Watch {
+    std::string folder;
+    std::wstring wideFolder;
+    UniqueHandle directory;
+    UniqueHandle event;
+    OVERLAPPED overlapped{};
+    std::vector<DWORD> buffer;  // notices are DWORD-aligned records
+    bool reading = false;
+    // When the last notice was heard (or the watch began): an overflow walk
+    // looks back to it.
+    std::uint64_t lastNotice = 0;
+
+    Watch() = default;
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+    ~Watch() {
+        if (!reading) return;
+        // The buffer must outlive the request: cancel it and wait for it.
+        CancelIoEx(directory.get(), &overlapped);
+        DWORD bytes = 0;
+        GetOverlappedResult(directory.get(), &overlapped, &bytes, TRUE);
+    }
+
+    bool Read() {
+        ResetEvent(event.get());
+        overlapped = OVERLAPPED{};
+        overlapped.hEvent = event.get();
+        reading = ReadDirectoryChangesW(directory.get(), buffer.data(),
+                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)), TRUE,
+                                        kNotifyFilter, nullptr, &overlapped, nullptr) != FALSE;
+        return reading;
+    }
+};
+
+}  // namespace
+
+class FolderWatcher::Worker {
+public:
+    explicit Worker(FolderWatcher& owner)
+        : owner_(owner),
+          skipped_(owner.skipped_),
+          queue_(skipped_, ArrivalTiming{owner.options_.quietMs, owner.options_.retryMs,
+                                         std::max<std::uint64_t>(4000, owner.options_.retryMs)}) {}
+
+    void Run() {
+        Replan();
+        SetEvent(owner_.started_.get());
+        for (;;) {
+            std::vector<HANDLE> handles{owner_.stop_.get()};
+            for (const auto& watch : watches_)
+                handles.push_back(watch->event.get());
+            const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
+                                                        handles.data(), FALSE, Timeout());
+            if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
+            // Every folder whose request is done, not only the first the
+            // wait names: a busy folder must not starve the others.
+            bool lost = false;
+            for (auto& watch : watches_)
+                if (HasOverlappedIoCompleted(&watch->overlapped)) lost |= !Complete(*watch);
+            if (lost) DropLostWatches();
+            if (!absent_.empty() && GetTickCount64() >= nextRewatch_) Replan();
+            for (const std::string& folder : queue_.TakeNewFolders())
+                for (const std::string& file : ChangedFilesBelow(folder, 0, skipped_, List))
+                    queue_.Note(file, ChangeKind::Added, GetTickCount64());
+            for (const DueFile& file : queue_.TakeDue(GetTickCount64()))
+                Offer(file);
+        }
+    }
+
+private:
+    static std::vector<ListedEntry> List(const std::string& folder) {
+        return ListFolderEntries(folder);
+    }
+
+    DWORD Timeout() const {
+        const std::uint64_t now = GetTickCount64();
+        std::optional<std::uint64_t> wake = queue_.NextWake();
+        if (!absent_.empty()) wake = std::min(wake.value_or(nextRewatch_), nextRewatch_);
+        if (!wake) return INFINITE;
+        return *wake <= now ? 0
+                            : static_cast<DWORD>(std::min<std::uint64_t>(*wake - now, 0x7fffffff));
+    }
+
+    // Watches the folders the plan names now, and lets go of the others.
+    void Replan() {
+        const WatchPlan plan = PlanWatches(owner_.folders_, skipped_, IdentityOf);
+        std::set<std::string> wanted;
+        for (const std::string& folder : plan.watch)
+            wanted.insert(ComparablePath(folder));
+        std::erase_if(watches_, [&](const std::unique_ptr<Watch>& watch) {
+            return !wanted.count(ComparablePath(watch->folder));
+        });
+        absent_ = plan.absent;
+        for (const std::string& folder : plan.watch) {
+            const bool watched = std::any_of(watches_.begin(), watches_.end(), [&](const auto& w) {
+                return SamePath(w->folder, folder);
+            });
+            if (watched) continue;
+            if (watches_.size() >= kMostWatches || !Begin(folder)) absent_.push_back(folder);
+        }
+        if (!absent_.empty()) nextRewatch_ = GetTickCount64() + owner_.options_.rewatchMs;
+        Publish();
+    }
+
+    bool Begin(const std::string& folder) {
+        auto watch = std::make_unique<Watch>();
+        watch->folder = folder;
+        watch->wideFolder = Utf8ToWide(folder);
+        watch->directory = OpenFolder(folder);
+        watch->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        const std::size_t bytes = std::max<DWORD>(owner_.options_.bufferBytes, sizeof(DWORD) * 16);
+        watch->buffer.resize((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+        watch->lastNotice = NowTicks();
+        if (!watch->directory || !watch->event || !watch->Read()) return false;
+        watches_.push_back(std::move(watch));
+        return true;
+    }
+
+    // Takes in a finished request and asks for the next; false when the
+    // folder is gone.
+    bool Complete(Watch& watch) {
+        DWORD bytes = 0;
+        const bool ok =
+            GetOverlappedResult(watch.directory.get(), &watch.overlapped, &bytes, FALSE);
+        const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+        watch.reading = false;
+        if (!ok && error != ERROR_NOTIFY_ENUM_DIR) return false;
+        // The notices are copied out and the next request made before they
+        // are read, so that few are lost meanwhile.
+        std::vector<DWORD> notices(
+            watch.buffer.begin(),
+            watch.buffer.begin() + (bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+        const std::uint64_t lastNotice = watch.lastNotice;
+        watch.lastNotice = NowTicks();
+        if (!watch.Read()) return false;
+        if (!ok || bytes == 0) {
+            // The notices were more than the buffer held and are lost.
+            for (const std::string& file :
+                 ChangedFilesBelow(watch.folder, OverflowWalkSince(lastNotice), skipped_, List))
+                queue_.Note(file, ChangeKind::Modified, GetTickCount64());
+            return true;
+        }
+        Heard(watch, reinterpret_cast<const BYTE*>(notices.data()), bytes);
+        return true;
+    }
+
+    void Heard(const Watch& watch, const BYTE* notices, DWORD bytes) {
+        const std::uint64_t now = GetTickCount64();
+        DWORD offset = 0;
+        for (;;) {
+            if (bytes - offset < offsetof(FILE_NOTIFY_INFORMATION, FileName)) return;
+            const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(notices + offset);
+            const DWORD nameBytes = notice->FileNameLength;
+            if (nameBytes > bytes - offset - offsetof(FILE_NOTIFY_INFORMATION, FileName)) return;
+            std::wstring path = watch.wideFolder;
+            if (path.empty() || path.back() != L'\\') path += L'\\';
+            path.append(notice->FileName, nameBytes / sizeof(WCHAR));
+            Note(path, notice->Action, now);
+            if (notice->NextEntryOffset == 0) return;
+            if (notice->NextEntryOffset > bytes - offset) return;
+            offset += notice->NextEntryOffset;
+        }
+    }
+
+    void Note(const std::wstring& path, DWORD action, std::uint64_t now) {
+        const std::string utf8 = WideToUtf8(path);
+        if (action == FILE_ACTION_REMOVED || action == FILE_ACTION_RENAMED_OLD_NAME) {
+            queue_.Note(utf8, ChangeKind::Removed, now);
+            return;
+        }
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        const bool folder =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (action == FILE_ACTION_MODIFIED) {
+            // A folder counts as changed whenever what it holds does.
+            if (!folder) queue_.Note(utf8, ChangeKind::Modified, now);
+            return;
+        }
+        if (folder) {
+            // A link is watched through nothing: its target lies elsewhere.
+            if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                queue_.Note(utf8, ChangeKind::NewFolder, now);
+            return;
+        }
+        queue_.Note(utf8, action == FILE_ACTION_ADDED ? ChangeKind::Added : ChangeKind::RenamedTo,
+                    now);
+    }
+
+    // A due file is ready when it opens with its writers denied: none holds
+    // it open for writing now, and none can start while it is looked at.
+    void Offer(const DueFile& due) {
+        UniqueHandle file(CreateFileW(Utf8ToWide(due.path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+                queue_.Busy(due, GetTickCount64());
+            // Anything else: gone, or never to be opened; a later change
+            // brings it back.
+            return;
+        }
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(file.get(), &info) ||
+            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return;
+        ReadyFile ready;
+        ready.path = due.path;
+        ready.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+        ready.lastWrite = Ticks(info.ftLastWriteTime);
+        file.reset();
+        owner_.ready_(ready);
+    }
+
+    void DropLostWatches() {
+        std::erase_if(watches_, [&](const std::unique_ptr<Watch>& watch) {
+            if (watch->reading) return false;
+            absent_.push_back(watch->folder);
+            return true;
+        });
+        nextRewatch_ = GetTickCount64() + owner_.options_.rewatchMs;
+        Publish();
+    }
+
+    void Publish() {
+        std::vector<std::string> folders;
+        for (const auto& watch : watches_)
+            folders.push_back(watch->folder);
+        owner_.SetWatching(std::move(folders));
+    }
+
+    FolderWatcher& owner_;
+    ExcludedFolders skipped_;
+    ArrivalQueue queue_;
+    std::vector<std::unique_ptr<Watch>> watches_;
+    std::vector<std::string> absent_;
+    std::uint64_t nextRewatch_ = 0;
+};
+
+FolderWatcher::FolderWatcher(std::vector<std::string> folders, std::vector<std::string> skipped,
+                             std::function<void(const ReadyFile&)> ready,
+                             FolderWatcherOptions options)
+    : folders_(std::move(folders)),
+      skipped_(std::move(skipped)),
+      ready_(std::move(ready)),
+      options_(options),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      started_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    if (!stop_ || !started_) throw AppError("Cannot watch the folders");
+    thread_ = std::make_unique<Thread>([this](Thread&) {
+        Worker worker(*this);
+        worker.Run();
+    });
+    thread_->start();
+    // The watches are in place when this returns: what is written after it
+    // is heard. A worker that failed to start ends its thread instead.
+    HANDLE waited[] = {started_.get(), thread_->handle()};
+    WaitForMultipleObjects(2, waited, FALSE, INFINITE);
+}
+
+FolderWatcher::~FolderWatcher() {
+    SetEvent(stop_.get());
+    thread_.reset();
+}
 
 std::vector<std::string> FolderWatcher::Watching() const {
-    return folders_;
+    std::lock_guard<std::mutex> hold(lock_);
+    return watching_;
+}
+
+void FolderWatcher::SetWatching(std::vector<std::string> folders) {
+    std::lock_guard<std::mutex> hold(lock_);
+    watching_ = std::move(folders);
 }
 
 }  // namespace tolvar
