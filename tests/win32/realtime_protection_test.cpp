@@ -216,6 +216,27 @@ TEST_F(RealtimeCounted, FilesThatArriveWithoutAnEngineWaitForIt) {
     EXPECT_EQ(told[0].action, kActionQuarantined);
 }
 
+// Guards against a detection that could not be quarantined passing in
+// silence: with the vault full the file stays, and the balloon and the list
+// say it was found and not removed, and why.
+TEST_F(RealtimeCounted, ADetectionTheVaultCannotTakeIsToldAsFoundNotRemoved) {
+    auto full = std::make_unique<VaultTable>();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(
+            full->Append(InfectionRecord{VaultFolder() + "x", "C:\\x" + std::to_string(i), "X "}));
+    CommitVault(*full);
+    useClamdAt(clamd.Port());
+    const std::string infected = write("setup.exe", std::string("MZ") + kMarker);
+    const bool told1 = test::PumpUntil([&] { return !told.empty(); }, 10000);
+    CommitVault(VaultTable{});
+    ASSERT_TRUE(told1);
+    EXPECT_TRUE(fs::exists(infected));
+    EXPECT_EQ(told[0].action, std::string(kActionNotRemoved) + ": the vault is full");
+    const std::vector<RealtimeEvent> listed = LoadRealtimeEvents();
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].action, told[0].action);
+}
+
 // Guards against a check that hangs the program's end while clamd reads a
 // large file: a cancel ends it at once, as no verdict.
 TEST_F(RealtimeCounted, ACancelledCheckEndsAtOnceWithoutAVerdict) {
