@@ -10,6 +10,7 @@
 #include "framework/thread_win.h"
 #include "protection/arrival_queue.h"
 #include "protection/changed_files_walk.h"
+#include "protection/handed_out_files.h"
 #include "protection/watch_plan.h"
 #include "scan/excluded_folders.h"
 
@@ -244,6 +245,7 @@ private:
         const std::string utf8 = WideToUtf8(path);
         if (action == FILE_ACTION_REMOVED || action == FILE_ACTION_RENAMED_OLD_NAME) {
             queue_.Note(utf8, ChangeKind::Removed, now);
+            handedOut_.Forget(utf8);
             return;
         }
         const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -286,7 +288,7 @@ private:
         ready.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
         ready.lastWrite = Ticks(info.ftLastWriteTime);
         file.reset();
-        owner_.ready_(ready);
+        if (handedOut_.IsNew(ready.path, ready.size, ready.lastWrite)) owner_.ready_(ready);
     }
 
     void DropLostWatches() {
@@ -309,6 +311,7 @@ private:
     FolderWatcher& owner_;
     ExcludedFolders skipped_;
     ArrivalQueue queue_;
+    HandedOutFiles handedOut_;
     std::vector<std::unique_ptr<Watch>> watches_;
     std::vector<std::string> absent_;
     std::uint64_t nextRewatch_ = 0;

