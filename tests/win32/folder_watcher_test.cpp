@@ -249,6 +249,34 @@ TEST_F(FolderWatch, ASkippedFoldersFilesAreNeverReadyAndOneFolderIsWatchedOnce) 
                                                               {other + "\\there.txt", 1}}));
 }
 
+// The same folder through Wine's Z: drive, which maps the Linux root: a
+// second path to one folder, as a redirected known folder is on Windows.
+std::string ThroughDriveZ(const std::string& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    if (!unixName) return {};
+    char* name = unixName(Utf8ToWide(path).c_str());
+    if (!name) return {};
+    std::string z = "Z:" + std::string(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    std::replace(z.begin(), z.end(), '/', '\\');
+    return z;
+}
+
+// Guards against one folder reached by two paths being watched twice, and
+// so each of its files scanned twice under two names.
+TEST_F(FolderWatch, OneFolderByTwoPathsIsWatchedOnce) {
+    const std::string again = ThroughDriveZ(watched_);
+    ASSERT_FALSE(again.empty()) << "Wine's Z: drive is needed";
+    ASSERT_FALSE(SamePath(again, watched_));
+    FolderWatcher watcher({watched_, again}, {}, arrivals_.Sink(), Fast());
+    EXPECT_EQ(watcher.Watching(), Strings{watched_});
+    WriteFile(watched_ + "\\once.txt", "o");
+    ASSERT_TRUE(arrivals_.WaitFor(1));
+    EXPECT_EQ(arrivals_.Counts(), (std::map<std::string, int>{{watched_ + "\\once.txt", 1}}));
+}
+
 // Guards against a watched folder that was missing (a drive not plugged
 // in) staying unwatched for good once it is there. (A watched folder
 // deleted while watched cannot be shown here: Wine keeps it on disk until
