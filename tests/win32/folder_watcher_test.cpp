@@ -253,8 +253,8 @@ TEST_F(FolderWatch, ASkippedFoldersFilesAreNeverReadyAndOneFolderIsWatchedOnce) 
 // second path to one folder, as a redirected known folder is on Windows.
 std::string ThroughDriveZ(const std::string& path) {
     using UnixName = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixName>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!unixName) return {};
     char* name = unixName(Utf8ToWide(path).c_str());
     if (!name) return {};
