@@ -20,8 +20,9 @@ namespace {
 
 constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                 FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
-// One wait takes the stop event and at most this many folders.
-constexpr std::size_t kMostWatches = MAXIMUM_WAIT_OBJECTS - 1;
+// One wait takes the stop event and two requests for each of at most this
+// many folders.
+constexpr std::size_t kMostWatches = (MAXIMUM_WAIT_OBJECTS - 1) / 2;
 
 std::uint64_t Ticks(const FILETIME& time) {
     return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
@@ -75,41 +76,91 @@ std::vector<ListedEntry> ListFolderEntries(const std::string& folder) {
     return entries;
 }
 
-// One watched folder and its notice request in flight. It stays at one
-// address while the system may write into it.
-struct Watch {
-    std::string folder;
-    std::wstring wideFolder;
+// A notice request on one folder. It stays at one address while the
+// system may write into it.
+struct Request {
     UniqueHandle directory;
     UniqueHandle event;
     OVERLAPPED overlapped{};
     std::vector<DWORD> buffer;  // notices are DWORD-aligned records
     bool reading = false;
-    // When the last notice was heard (or the watch began): an overflow walk
-    // looks back to it.
-    std::uint64_t lastNotice = 0;
 
-    Watch() = default;
-    Watch(const Watch&) = delete;
-    Watch& operator=(const Watch&) = delete;
-    ~Watch() {
-        if (!reading) return;
-        // The buffer must outlive the request: cancel it and wait for it.
-        CancelIoEx(directory.get(), &overlapped);
-        DWORD bytes = 0;
-        GetOverlappedResult(directory.get(), &overlapped, &bytes, TRUE);
+    Request() = default;
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+    ~Request() { Close(); }
+
+    void Close() {
+        if (reading) {
+            // The buffer must outlive the request: cancel it and wait for it.
+            CancelIoEx(directory.get(), &overlapped);
+            DWORD bytes = 0;
+            GetOverlappedResult(directory.get(), &overlapped, &bytes, TRUE);
+            reading = false;
+        }
+        directory.reset();
+        event.reset();
+        buffer.clear();
     }
 
-    bool Read() {
+    bool Open(const std::string& folder, std::size_t bytes) {
+        directory = OpenFolder(folder);
+        event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        buffer.resize((std::max<std::size_t>(bytes, 64) + sizeof(DWORD) - 1) / sizeof(DWORD));
+        return directory && event;
+    }
+
+    bool Read(bool subtree, DWORD filter) {
         ResetEvent(event.get());
         overlapped = OVERLAPPED{};
         overlapped.hEvent = event.get();
         reading = ReadDirectoryChangesW(directory.get(), buffer.data(),
-                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)), TRUE,
-                                        kNotifyFilter, nullptr, &overlapped, nullptr) != FALSE;
+                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)), subtree,
+                                        filter, nullptr, &overlapped, nullptr) != FALSE;
         return reading;
     }
+
+    bool Done() const { return reading && HasOverlappedIoCompleted(&overlapped); }
 };
+
+// One watched folder: the request on its tree, and one on the folder that
+// holds it, which alone hears the watched folder itself renamed or removed
+// (a request follows its folder to wherever it is moved, and would go on
+// naming its files by the old path).
+struct Watch {
+    std::string folder;
+    std::wstring wideFolder;
+    std::string name;  // the folder's own name, in ComparablePath's form
+    std::string identity;
+    Request tree;
+    Request parent;  // not for a drive's root
+    bool gone = false;
+    // When the last notice was heard (or the watch began): an overflow walk
+    // looks back to it.
+    std::uint64_t lastNotice = 0;
+
+    bool ReadTree() { return tree.Read(TRUE, kNotifyFilter); }
+    bool ReadParent() {
+        return !parent.directory || parent.Read(FALSE, FILE_NOTIFY_CHANGE_DIR_NAME);
+    }
+};
+
+// The notices in a buffer, each as its action and name; a record that
+// runs past the bytes given ends the list.
+template <typename Fn>
+void EachNotice(const BYTE* notices, DWORD bytes, Fn&& fn) {
+    constexpr DWORD kHeader = offsetof(FILE_NOTIFY_INFORMATION, FileName);
+    DWORD offset = 0;
+    for (;;) {
+        if (bytes - offset < kHeader) return;
+        const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(notices + offset);
+        if (notice->FileNameLength > bytes - offset - kHeader) return;
+        fn(notice->Action,
+           std::wstring_view(notice->FileName, notice->FileNameLength / sizeof(WCHAR)));
+        if (notice->NextEntryOffset == 0 || notice->NextEntryOffset > bytes - offset) return;
+        offset += notice->NextEntryOffset;
+    }
+}
 
 }  // namespace
 
@@ -126,16 +177,21 @@ public:
         SetEvent(owner_.started_.get());
         for (;;) {
             std::vector<HANDLE> handles{owner_.stop_.get()};
-            for (const auto& watch : watches_)
-                handles.push_back(watch->event.get());
+            for (const auto& watch : watches_) {
+                handles.push_back(watch->tree.event.get());
+                if (watch->parent.directory) handles.push_back(watch->parent.event.get());
+            }
             const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
                                                         handles.data(), FALSE, Timeout());
             if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
             // Every folder whose request is done, not only the first the
             // wait names: a busy folder must not starve the others.
             bool lost = false;
-            for (auto& watch : watches_)
-                if (HasOverlappedIoCompleted(&watch->overlapped)) lost |= !Complete(*watch);
+            for (auto& watch : watches_) {
+                if (watch->tree.Done() && !Complete(*watch)) watch->gone = true;
+                if (watch->parent.Done() && !CompleteParent(*watch)) watch->gone = true;
+                lost |= watch->gone;
+            }
             if (lost) DropLostWatches();
             if (!absent_.empty() && GetTickCount64() >= nextRewatch_) Replan();
             for (const std::string& folder : queue_.TakeNewFolders())
@@ -185,33 +241,46 @@ private:
         auto watch = std::make_unique<Watch>();
         watch->folder = folder;
         watch->wideFolder = Utf8ToWide(folder);
-        watch->directory = OpenFolder(folder);
-        watch->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        const std::size_t bytes = std::max<DWORD>(owner_.options_.bufferBytes, sizeof(DWORD) * 16);
-        watch->buffer.resize((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
         watch->lastNotice = NowTicks();
-        if (!watch->directory || !watch->event || !watch->Read()) return false;
+        const std::optional<std::string> identity = IdentityOf(folder);
+        if (!identity || !watch->tree.Open(folder, owner_.options_.bufferBytes)) return false;
+        watch->identity = *identity;
+        const std::size_t root = RootLength(folder);
+        const std::size_t slash = folder.find_last_of('\\');
+        if (root != 0 && folder.size() > root && slash != std::string::npos && slash + 1 >= root) {
+            const std::string parent =
+                WithoutClosingBackslash(folder.substr(0, std::max(slash + 1, root)));
+            watch->name = ComparablePath(folder.substr(slash + 1));
+            // Without it the watch still works; it only misses its folder
+            // renamed or removed.
+            if (!watch->parent.Open(parent, 4096)) watch->parent.Close();
+        }
+        if (!watch->ReadTree()) return false;
+        if (!watch->ReadParent()) watch->parent.Close();
         watches_.push_back(std::move(watch));
         return true;
     }
 
-    // Takes in a finished request and asks for the next; false when the
-    // folder is gone.
+    // Takes in a finished request on a watched tree and asks for the next;
+    // false when the folder is gone.
     bool Complete(Watch& watch) {
+        Request& request = watch.tree;
         DWORD bytes = 0;
         const bool ok =
-            GetOverlappedResult(watch.directory.get(), &watch.overlapped, &bytes, FALSE);
+            GetOverlappedResult(request.directory.get(), &request.overlapped, &bytes, FALSE);
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-        watch.reading = false;
+        request.reading = false;
+        // Windows ends the request with an error when the folder is deleted
+        // or its drive removed.
         if (!ok && error != ERROR_NOTIFY_ENUM_DIR) return false;
         // The notices are copied out and the next request made before they
         // are read, so that few are lost meanwhile.
         std::vector<DWORD> notices(
-            watch.buffer.begin(),
-            watch.buffer.begin() + (bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+            request.buffer.begin(),
+            request.buffer.begin() + (bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
         const std::uint64_t lastNotice = watch.lastNotice;
         watch.lastNotice = NowTicks();
-        if (!watch.Read()) return false;
+        if (!watch.ReadTree()) return false;
         if (!ok || bytes == 0) {
             // The notices were more than the buffer held and are lost.
             for (const std::string& file :
@@ -219,26 +288,46 @@ private:
                 queue_.Note(file, ChangeKind::Modified, GetTickCount64());
             return true;
         }
-        Heard(watch, reinterpret_cast<const BYTE*>(notices.data()), bytes);
+        const std::uint64_t now = GetTickCount64();
+        EachNotice(reinterpret_cast<const BYTE*>(notices.data()), bytes,
+                   [&](DWORD action, std::wstring_view name) {
+                       std::wstring path = watch.wideFolder;
+                       if (path.empty() || path.back() != L'\\') path += L'\\';
+                       path += name;
+                       Note(path, action, now);
+                   });
         return true;
     }
 
-    void Heard(const Watch& watch, const BYTE* notices, DWORD bytes) {
-        const std::uint64_t now = GetTickCount64();
-        DWORD offset = 0;
-        for (;;) {
-            if (bytes - offset < offsetof(FILE_NOTIFY_INFORMATION, FileName)) return;
-            const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(notices + offset);
-            const DWORD nameBytes = notice->FileNameLength;
-            if (nameBytes > bytes - offset - offsetof(FILE_NOTIFY_INFORMATION, FileName)) return;
-            std::wstring path = watch.wideFolder;
-            if (path.empty() || path.back() != L'\\') path += L'\\';
-            path.append(notice->FileName, nameBytes / sizeof(WCHAR));
-            Note(path, notice->Action, now);
-            if (notice->NextEntryOffset == 0) return;
-            if (notice->NextEntryOffset > bytes - offset) return;
-            offset += notice->NextEntryOffset;
+    // Takes in a finished request on the folder holding a watched one;
+    // false when the watched folder is gone (renamed, moved or removed).
+    bool CompleteParent(Watch& watch) {
+        Request& request = watch.parent;
+        DWORD bytes = 0;
+        const bool ok =
+            GetOverlappedResult(request.directory.get(), &request.overlapped, &bytes, FALSE);
+        request.reading = false;
+        bool gone = false;
+        if (ok && bytes > 0) {
+            EachNotice(
+                reinterpret_cast<const BYTE*>(request.buffer.data()), bytes,
+                [&](DWORD action, std::wstring_view name) {
+                    if ((action == FILE_ACTION_REMOVED || action == FILE_ACTION_RENAMED_OLD_NAME) &&
+                        ComparablePath(WideToUtf8(name)) == watch.name)
+                        gone = true;
+                });
+        } else {
+            // Notices lost, or the holding folder itself gone: whether the
+            // path still leads to the folder watched tells.
+            gone = IdentityOf(watch.folder) != watch.identity;
         }
+        if (gone) return false;
+        if (!ok && GetLastError() != ERROR_NOTIFY_ENUM_DIR) {
+            watch.parent.Close();
+            return true;
+        }
+        if (!watch.ReadParent()) watch.parent.Close();
+        return true;
     }
 
     void Note(const std::wstring& path, DWORD action, std::uint64_t now) {
@@ -293,7 +382,7 @@ private:
 
     void DropLostWatches() {
         std::erase_if(watches_, [&](const std::unique_ptr<Watch>& watch) {
-            if (watch->reading) return false;
+            if (!watch->gone) return false;
             absent_.push_back(watch->folder);
             return true;
         });

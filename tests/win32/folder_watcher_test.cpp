@@ -296,6 +296,28 @@ TEST_F(FolderWatch, AFolderThatComesBackIsWatchedAgain) {
     EXPECT_EQ(arrivals_.Counts(), (std::map<std::string, int>{{later + "\\arrived.txt", 1}}));
 }
 
+// Guards against a watched folder renamed away going on being watched
+// under its old path (its files handed out by paths that name nothing, or
+// another file) while the folder made in its place goes unwatched.
+TEST_F(FolderWatch, AWatchedFolderRenamedAwayIsLetGoAndItsPlaceWatchedAgain) {
+    FolderWatcher watcher({watched_}, {}, arrivals_.Sink(), Fast());
+    const std::string away = root_ + "\\Renamed";
+    ASSERT_TRUE(MoveFileW(Utf8ToWide(watched_).c_str(), Utf8ToWide(away).c_str()));
+    const ULONGLONG start = GetTickCount64();
+    while (!watcher.Watching().empty() && GetTickCount64() - start < 10000)
+        Sleep(50);
+    EXPECT_TRUE(watcher.Watching().empty());
+    WriteFile(away + "\\moved-away.txt", "a");
+    MakeFolder(watched_);
+    while (watcher.Watching().empty() && GetTickCount64() - start < 20000)
+        Sleep(50);
+    EXPECT_EQ(watcher.Watching(), Strings{watched_});
+    WriteFile(watched_ + "\\in-its-place.txt", "p");
+    ASSERT_TRUE(arrivals_.WaitFor(1));
+    EXPECT_EQ(arrivals_.Counts(),
+              (std::map<std::string, int>{{watched_ + "\\in-its-place.txt", 1}}));
+}
+
 // Guards against files lost when the notices overflow the buffer: the walk
 // that follows finds every file written, and each is handed out once.
 TEST_F(FolderWatch, AnOverflowIsFollowedByAWalkThatMissesNothing) {
