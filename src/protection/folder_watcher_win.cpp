@@ -10,6 +10,8 @@
 #include "framework/thread_win.h"
 #include "protection/arrival_queue.h"
 #include "protection/changed_files_walk.h"
+#include "protection/folder_entries_win.h"
+#include "protection/folder_notices_win.h"
 #include "protection/handed_out_files.h"
 #include "protection/watch_plan.h"
 #include "scan/excluded_folders.h"
@@ -24,105 +26,6 @@ constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANG
 // many folders.
 constexpr std::size_t kMostWatches = (MAXIMUM_WAIT_OBJECTS - 1) / 2;
 
-std::uint64_t Ticks(const FILETIME& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-std::uint64_t NowTicks() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return Ticks(now);
-}
-
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '\\') path += '\\';
-    path += name;
-    return path;
-}
-
-UniqueHandle OpenFolder(const std::string& folder) {
-    // Sharing delete too: the user may still remove or rename the folder.
-    return UniqueHandle(CreateFileW(Utf8ToWide(folder).c_str(), FILE_LIST_DIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
-}
-
-std::optional<std::string> IdentityOf(const std::string& folder) {
-    UniqueHandle handle = OpenFolder(folder);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    return std::to_string(info.dwVolumeSerialNumber) + ":" +
-           std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
-}
-
-std::vector<ListedEntry> ListFolderEntries(const std::string& folder) {
-    std::vector<ListedEntry> entries;
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(Utf8ToWide(Join(folder, "*")).c_str(), &found));
-    if (!search) return entries;
-    do {
-        ListedEntry entry;
-        entry.name = WideToUtf8(found.cFileName);
-        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        entry.lastWrite = Ticks(found.ftLastWriteTime);
-        entry.created = Ticks(found.ftCreationTime);
-        entries.push_back(std::move(entry));
-    } while (FindNextFileW(search.get(), &found));
-    return entries;
-}
-
-// A notice request on one folder. It stays at one address while the
-// system may write into it.
-struct Request {
-    UniqueHandle directory;
-    UniqueHandle event;
-    OVERLAPPED overlapped{};
-    std::vector<DWORD> buffer;  // notices are DWORD-aligned records
-    bool reading = false;
-
-    Request() = default;
-    Request(const Request&) = delete;
-    Request& operator=(const Request&) = delete;
-    ~Request() { Close(); }
-
-    void Close() {
-        if (reading) {
-            // The buffer must outlive the request: cancel it and wait for it.
-            CancelIoEx(directory.get(), &overlapped);
-            DWORD bytes = 0;
-            GetOverlappedResult(directory.get(), &overlapped, &bytes, TRUE);
-            reading = false;
-        }
-        directory.reset();
-        event.reset();
-        buffer.clear();
-    }
-
-    bool Open(const std::string& folder, std::size_t bytes) {
-        directory = OpenFolder(folder);
-        event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        buffer.resize((std::max<std::size_t>(bytes, 64) + sizeof(DWORD) - 1) / sizeof(DWORD));
-        return directory && event;
-    }
-
-    bool Read(bool subtree, DWORD filter) {
-        ResetEvent(event.get());
-        overlapped = OVERLAPPED{};
-        overlapped.hEvent = event.get();
-        reading = ReadDirectoryChangesW(directory.get(), buffer.data(),
-                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)), subtree,
-                                        filter, nullptr, &overlapped, nullptr) != FALSE;
-        return reading;
-    }
-
-    bool Done() const { return reading && HasOverlappedIoCompleted(&overlapped); }
-};
-
 // One watched folder: the request on its tree, and one on the folder that
 // holds it, which alone hears the watched folder itself renamed or removed
 // (a request follows its folder to wherever it is moved, and would go on
@@ -132,8 +35,8 @@ struct Watch {
     std::wstring wideFolder;
     std::string name;  // the folder's own name, in ComparablePath's form
     std::string identity;
-    Request tree;
-    Request parent;  // not for a drive's root
+    NoticeRequest tree;
+    NoticeRequest parent;  // not for a drive's root
     bool gone = false;
     // When the last notice was heard (or the watch began): an overflow walk
     // looks back to it.
@@ -144,23 +47,6 @@ struct Watch {
         return !parent.directory || parent.Read(FALSE, FILE_NOTIFY_CHANGE_DIR_NAME);
     }
 };
-
-// The notices in a buffer, each as its action and name; a record that
-// runs past the bytes given ends the list.
-template <typename Fn>
-void EachNotice(const BYTE* notices, DWORD bytes, Fn&& fn) {
-    constexpr DWORD kHeader = offsetof(FILE_NOTIFY_INFORMATION, FileName);
-    DWORD offset = 0;
-    for (;;) {
-        if (bytes - offset < kHeader) return;
-        const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(notices + offset);
-        if (notice->FileNameLength > bytes - offset - kHeader) return;
-        fn(notice->Action,
-           std::wstring_view(notice->FileName, notice->FileNameLength / sizeof(WCHAR)));
-        if (notice->NextEntryOffset == 0 || notice->NextEntryOffset > bytes - offset) return;
-        offset += notice->NextEntryOffset;
-    }
-}
 
 }  // namespace
 
@@ -264,7 +150,7 @@ private:
     // Takes in a finished request on a watched tree and asks for the next;
     // false when the folder is gone.
     bool Complete(Watch& watch) {
-        Request& request = watch.tree;
+        NoticeRequest& request = watch.tree;
         DWORD bytes = 0;
         const bool ok =
             GetOverlappedResult(request.directory.get(), &request.overlapped, &bytes, FALSE);
@@ -302,7 +188,7 @@ private:
     // Takes in a finished request on the folder holding a watched one;
     // false when the watched folder is gone (renamed, moved or removed).
     bool CompleteParent(Watch& watch) {
-        Request& request = watch.parent;
+        NoticeRequest& request = watch.parent;
         DWORD bytes = 0;
         const bool ok =
             GetOverlappedResult(request.directory.get(), &request.overlapped, &bytes, FALSE);
