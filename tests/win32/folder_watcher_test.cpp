@@ -130,8 +130,8 @@ protected:
 };
 
 // Guards against one scan per write (every write is a notice), a scan
-// before the writer closed the file, and a size or time that is not the
-// file's as closed.
+// before the writer closed the file, a size or time that is not the file's
+// as closed, and a file written again later never scanned again.
 TEST_F(FolderWatch, AFileWrittenIsReadyOnceWithItsSizeAndTime) {
     FolderWatcher watcher({watched_}, {}, arrivals_.Sink(), Fast());
     EXPECT_EQ(watcher.Watching(), Strings{watched_});
@@ -146,6 +146,12 @@ TEST_F(FolderWatch, AFileWrittenIsReadyOnceWithItsSizeAndTime) {
     ASSERT_TRUE(GetFileAttributesExW(Utf8ToWide(path).c_str(), GetFileExInfoStandard, &data));
     EXPECT_EQ(files[0].lastWrite, (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
                                       data.ftLastWriteTime.dwLowDateTime);
+
+    // Written again later: a new version, handed out again.
+    WriteFile(path, std::string(10, 'y'), 1);
+    ASSERT_TRUE(arrivals_.WaitFor(2));
+    ASSERT_EQ(arrivals_.Files().size(), 2u);
+    EXPECT_EQ(arrivals_.Files()[1].size, 10u);
 }
 
 // Guards against half a file being scanned while a slow writer (a
