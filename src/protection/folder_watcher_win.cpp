@@ -10,6 +10,9 @@
 #include "framework/thread_win.h"
 #include "protection/arrival_queue.h"
 #include "protection/changed_files_walk.h"
+#include "protection/folder_entries_win.h"
+#include "protection/folder_notices_win.h"
+#include "protection/handed_out_files.h"
 #include "protection/watch_plan.h"
 #include "scan/excluded_folders.h"
 
@@ -19,94 +22,29 @@ namespace {
 
 constexpr DWORD kNotifyFilter = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                 FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
-// One wait takes the stop event and at most this many folders.
-constexpr std::size_t kMostWatches = MAXIMUM_WAIT_OBJECTS - 1;
+// One wait takes the stop event and two requests for each of at most this
+// many folders.
+constexpr std::size_t kMostWatches = (MAXIMUM_WAIT_OBJECTS - 1) / 2;
 
-std::uint64_t Ticks(const FILETIME& time) {
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
-
-std::uint64_t NowTicks() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return Ticks(now);
-}
-
-std::string Join(const std::string& folder, std::string_view name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != '\\') path += '\\';
-    path += name;
-    return path;
-}
-
-UniqueHandle OpenFolder(const std::string& folder) {
-    // Sharing delete too: the user may still remove or rename the folder.
-    return UniqueHandle(CreateFileW(Utf8ToWide(folder).c_str(), FILE_LIST_DIRECTORY,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
-}
-
-std::optional<std::string> IdentityOf(const std::string& folder) {
-    UniqueHandle handle = OpenFolder(folder);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
-        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return std::nullopt;
-    return std::to_string(info.dwVolumeSerialNumber) + ":" +
-           std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
-}
-
-std::vector<ListedEntry> ListFolderEntries(const std::string& folder) {
-    std::vector<ListedEntry> entries;
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(Utf8ToWide(Join(folder, "*")).c_str(), &found));
-    if (!search) return entries;
-    do {
-        ListedEntry entry;
-        entry.name = WideToUtf8(found.cFileName);
-        entry.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        entry.lastWrite = Ticks(found.ftLastWriteTime);
-        entry.created = Ticks(found.ftCreationTime);
-        entries.push_back(std::move(entry));
-    } while (FindNextFileW(search.get(), &found));
-    return entries;
-}
-
-// One watched folder and its notice request in flight. It stays at one
-// address while the system may write into it.
+// One watched folder: the request on its tree, and one on the folder that
+// holds it, which alone hears the watched folder itself renamed or removed
+// (a request follows its folder to wherever it is moved, and would go on
+// naming its files by the old path).
 struct Watch {
     std::string folder;
     std::wstring wideFolder;
-    UniqueHandle directory;
-    UniqueHandle event;
-    OVERLAPPED overlapped{};
-    std::vector<DWORD> buffer;  // notices are DWORD-aligned records
-    bool reading = false;
+    std::string name;  // the folder's own name, in ComparablePath's form
+    std::string identity;
+    NoticeRequest tree;
+    NoticeRequest parent;  // not for a drive's root
+    bool gone = false;
     // When the last notice was heard (or the watch began): an overflow walk
     // looks back to it.
     std::uint64_t lastNotice = 0;
 
-    Watch() = default;
-    Watch(const Watch&) = delete;
-    Watch& operator=(const Watch&) = delete;
-    ~Watch() {
-        if (!reading) return;
-        // The buffer must outlive the request: cancel it and wait for it.
-        CancelIoEx(directory.get(), &overlapped);
-        DWORD bytes = 0;
-        GetOverlappedResult(directory.get(), &overlapped, &bytes, TRUE);
-    }
-
-    bool Read() {
-        ResetEvent(event.get());
-        overlapped = OVERLAPPED{};
-        overlapped.hEvent = event.get();
-        reading = ReadDirectoryChangesW(directory.get(), buffer.data(),
-                                        static_cast<DWORD>(buffer.size() * sizeof(DWORD)), TRUE,
-                                        kNotifyFilter, nullptr, &overlapped, nullptr) != FALSE;
-        return reading;
+    bool ReadTree() { return tree.Read(TRUE, kNotifyFilter); }
+    bool ReadParent() {
+        return !parent.directory || parent.Read(FALSE, FILE_NOTIFY_CHANGE_DIR_NAME);
     }
 };
 
@@ -125,16 +63,21 @@ public:
         SetEvent(owner_.started_.get());
         for (;;) {
             std::vector<HANDLE> handles{owner_.stop_.get()};
-            for (const auto& watch : watches_)
-                handles.push_back(watch->event.get());
+            for (const auto& watch : watches_) {
+                handles.push_back(watch->tree.event.get());
+                if (watch->parent.directory) handles.push_back(watch->parent.event.get());
+            }
             const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
                                                         handles.data(), FALSE, Timeout());
             if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
             // Every folder whose request is done, not only the first the
             // wait names: a busy folder must not starve the others.
             bool lost = false;
-            for (auto& watch : watches_)
-                if (HasOverlappedIoCompleted(&watch->overlapped)) lost |= !Complete(*watch);
+            for (auto& watch : watches_) {
+                if (watch->tree.Done() && !Complete(*watch)) watch->gone = true;
+                if (watch->parent.Done() && !CompleteParent(*watch)) watch->gone = true;
+                lost |= watch->gone;
+            }
             if (lost) DropLostWatches();
             if (!absent_.empty() && GetTickCount64() >= nextRewatch_) Replan();
             for (const std::string& folder : queue_.TakeNewFolders())
@@ -184,33 +127,46 @@ private:
         auto watch = std::make_unique<Watch>();
         watch->folder = folder;
         watch->wideFolder = Utf8ToWide(folder);
-        watch->directory = OpenFolder(folder);
-        watch->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        const std::size_t bytes = std::max<DWORD>(owner_.options_.bufferBytes, sizeof(DWORD) * 16);
-        watch->buffer.resize((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
         watch->lastNotice = NowTicks();
-        if (!watch->directory || !watch->event || !watch->Read()) return false;
+        const std::optional<std::string> identity = IdentityOf(folder);
+        if (!identity || !watch->tree.Open(folder, owner_.options_.bufferBytes)) return false;
+        watch->identity = *identity;
+        const std::size_t root = RootLength(folder);
+        const std::size_t slash = folder.find_last_of('\\');
+        if (root != 0 && folder.size() > root && slash != std::string::npos && slash + 1 >= root) {
+            const std::string parent =
+                WithoutClosingBackslash(folder.substr(0, std::max(slash + 1, root)));
+            watch->name = ComparablePath(folder.substr(slash + 1));
+            // Without it the watch still works; it only misses its folder
+            // renamed or removed.
+            if (!watch->parent.Open(parent, 4096)) watch->parent.Close();
+        }
+        if (!watch->ReadTree()) return false;
+        if (!watch->ReadParent()) watch->parent.Close();
         watches_.push_back(std::move(watch));
         return true;
     }
 
-    // Takes in a finished request and asks for the next; false when the
-    // folder is gone.
+    // Takes in a finished request on a watched tree and asks for the next;
+    // false when the folder is gone.
     bool Complete(Watch& watch) {
+        NoticeRequest& request = watch.tree;
         DWORD bytes = 0;
         const bool ok =
-            GetOverlappedResult(watch.directory.get(), &watch.overlapped, &bytes, FALSE);
+            GetOverlappedResult(request.directory.get(), &request.overlapped, &bytes, FALSE);
         const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-        watch.reading = false;
+        request.reading = false;
+        // Windows ends the request with an error when the folder is deleted
+        // or its drive removed.
         if (!ok && error != ERROR_NOTIFY_ENUM_DIR) return false;
         // The notices are copied out and the next request made before they
         // are read, so that few are lost meanwhile.
         std::vector<DWORD> notices(
-            watch.buffer.begin(),
-            watch.buffer.begin() + (bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
+            request.buffer.begin(),
+            request.buffer.begin() + (bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
         const std::uint64_t lastNotice = watch.lastNotice;
         watch.lastNotice = NowTicks();
-        if (!watch.Read()) return false;
+        if (!watch.ReadTree()) return false;
         if (!ok || bytes == 0) {
             // The notices were more than the buffer held and are lost.
             for (const std::string& file :
@@ -218,32 +174,53 @@ private:
                 queue_.Note(file, ChangeKind::Modified, GetTickCount64());
             return true;
         }
-        Heard(watch, reinterpret_cast<const BYTE*>(notices.data()), bytes);
+        const std::uint64_t now = GetTickCount64();
+        EachNotice(reinterpret_cast<const BYTE*>(notices.data()), bytes,
+                   [&](DWORD action, std::wstring_view name) {
+                       std::wstring path = watch.wideFolder;
+                       if (path.empty() || path.back() != L'\\') path += L'\\';
+                       path += name;
+                       Note(path, action, now);
+                   });
         return true;
     }
 
-    void Heard(const Watch& watch, const BYTE* notices, DWORD bytes) {
-        const std::uint64_t now = GetTickCount64();
-        DWORD offset = 0;
-        for (;;) {
-            if (bytes - offset < offsetof(FILE_NOTIFY_INFORMATION, FileName)) return;
-            const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(notices + offset);
-            const DWORD nameBytes = notice->FileNameLength;
-            if (nameBytes > bytes - offset - offsetof(FILE_NOTIFY_INFORMATION, FileName)) return;
-            std::wstring path = watch.wideFolder;
-            if (path.empty() || path.back() != L'\\') path += L'\\';
-            path.append(notice->FileName, nameBytes / sizeof(WCHAR));
-            Note(path, notice->Action, now);
-            if (notice->NextEntryOffset == 0) return;
-            if (notice->NextEntryOffset > bytes - offset) return;
-            offset += notice->NextEntryOffset;
+    // Takes in a finished request on the folder holding a watched one;
+    // false when the watched folder is gone (renamed, moved or removed).
+    bool CompleteParent(Watch& watch) {
+        NoticeRequest& request = watch.parent;
+        DWORD bytes = 0;
+        const bool ok =
+            GetOverlappedResult(request.directory.get(), &request.overlapped, &bytes, FALSE);
+        request.reading = false;
+        bool gone = false;
+        if (ok && bytes > 0) {
+            EachNotice(
+                reinterpret_cast<const BYTE*>(request.buffer.data()), bytes,
+                [&](DWORD action, std::wstring_view name) {
+                    if ((action == FILE_ACTION_REMOVED || action == FILE_ACTION_RENAMED_OLD_NAME) &&
+                        ComparablePath(WideToUtf8(name)) == watch.name)
+                        gone = true;
+                });
+        } else {
+            // Notices lost, or the holding folder itself gone: whether the
+            // path still leads to the folder watched tells.
+            gone = IdentityOf(watch.folder) != watch.identity;
         }
+        if (gone) return false;
+        if (!ok && GetLastError() != ERROR_NOTIFY_ENUM_DIR) {
+            watch.parent.Close();
+            return true;
+        }
+        if (!watch.ReadParent()) watch.parent.Close();
+        return true;
     }
 
     void Note(const std::wstring& path, DWORD action, std::uint64_t now) {
         const std::string utf8 = WideToUtf8(path);
         if (action == FILE_ACTION_REMOVED || action == FILE_ACTION_RENAMED_OLD_NAME) {
             queue_.Note(utf8, ChangeKind::Removed, now);
+            handedOut_.Forget(utf8);
             return;
         }
         const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -286,12 +263,12 @@ private:
         ready.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
         ready.lastWrite = Ticks(info.ftLastWriteTime);
         file.reset();
-        owner_.ready_(ready);
+        if (handedOut_.IsNew(ready.path, ready.size, ready.lastWrite)) owner_.ready_(ready);
     }
 
     void DropLostWatches() {
         std::erase_if(watches_, [&](const std::unique_ptr<Watch>& watch) {
-            if (watch->reading) return false;
+            if (!watch->gone) return false;
             absent_.push_back(watch->folder);
             return true;
         });
@@ -309,6 +286,7 @@ private:
     FolderWatcher& owner_;
     ExcludedFolders skipped_;
     ArrivalQueue queue_;
+    HandedOutFiles handedOut_;
     std::vector<std::unique_ptr<Watch>> watches_;
     std::vector<std::string> absent_;
     std::uint64_t nextRewatch_ = 0;

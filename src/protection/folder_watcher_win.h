@@ -41,8 +41,11 @@ class FolderWatcher {
 public:
     // folders: paths in UTF-8 as the program keeps them (e.g.
     // "C:\\Users\\x\\Downloads", no closing backslash); skipped: folders
-    // never entered. `ready` is called on the watcher's own thread. The
-    // watches are in place when the constructor returns.
+    // never entered. `ready` is called on the watcher's own thread, once
+    // for each version (size and last-write time) of a file; while it runs
+    // no notice is taken in (a long call can make the system drop notices,
+    // which a walk then makes up for). It must not throw: an exception ends
+    // the watch. The watches are in place when the constructor returns.
     FolderWatcher(std::vector<std::string> folders, std::vector<std::string> skipped,
                   std::function<void(const ReadyFile&)> ready, FolderWatcherOptions options = {});
     // Ends the watch thread and waits for it.
