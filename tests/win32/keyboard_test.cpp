@@ -421,7 +421,8 @@ TEST_F(MessageWindowKeys, TheProtectionWindowTakesOkOnEnterAndCancelsOnEscape) {
     ClamdDaemonOptions options;
     options.clamdExe = "C:\\no-clamd.exe";
     ClamdDaemon daemon(options);
-    ProtectionSettingsWindow settings(daemon);
+    RealtimeProtection realtime(daemon);
+    ProtectionSettingsWindow settings(daemon, realtime);
     PressLog presses;
     settings.OkButton.onClick = [&] {
         presses.pressed.push_back("OK");
