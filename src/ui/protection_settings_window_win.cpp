@@ -142,8 +142,7 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon,
       RealtimeGroup(add<GroupBox>(kMargin, kRealtimeGroupTop, kGroupWidth, kRealtimeGroupHeight,
                                   "Real-time Protection")),
       RealtimeCheck(RealtimeGroup.add<CheckBox>(kInset, kRealtimeCheckRow, kInnerWidth, 17,
-                                                "Real-time &protection: scan new and changed "
-                                                "files in the watched folders as they arrive")),
+                                                "Real-time &protection")),
       RealtimeStateCaption(
           AddText(RealtimeGroup, kInset, kRealtimeStateRow, kCaptionWidth, kLineHeight, "State:")),
       RealtimeStateText(
