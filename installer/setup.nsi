@@ -23,6 +23,7 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Tolvar AntiVirus"
 !define PUBLISHER "Mirebrook"
@@ -35,6 +36,10 @@ ManifestDPIAware true
 ; bounded by the Administrators.
 !define RUNNING_NAME "Global\Mirebrook.TolvarAntiVirus.Running"
 !define RUNNING_NAMESPACE "Mirebrook.TolvarAntiVirus"
+; The task that starts the program in the tray at logon, with the installing
+; user's highest rights: an entry under the Run key cannot start a program
+; that asks for administrator rights.
+!define LOGON_TASK "Tolvar AntiVirus"
 
 ; The version is the one in the program's own version resource; the name
 ; the build gave the setup must say the same.
@@ -247,6 +252,7 @@ Section "Install"
   Call PlaceScanner
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  Call RegisterLogonTask
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\AntiVirus.exe"
 
   ; Add/Remove Programs, in the registry view Windows reads for a 64-bit
@@ -263,6 +269,73 @@ Section "Install"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
+
+; Sets $0 to the text with the characters XML gives a meaning escaped.
+!macro XML_TEXT text
+  ${WordReplace} "${text}" "&" "&amp;" "+" $0
+  ${WordReplace} "$0" "<" "&lt;" "+" $0
+  ${WordReplace} "$0" ">" "&gt;" "+" $0
+!macroend
+
+; Registers the logon task (in place of one an earlier install made) from
+; a task definition in UTF-16, as Task Scheduler reads it. A task that
+; cannot be registered is said so and the install goes on: the program
+; still starts from its shortcut.
+Function RegisterLogonTask
+  ReadEnvStr $1 USERNAME
+  ReadEnvStr $2 USERDOMAIN
+  ${If} $2 != ""
+    StrCpy $1 "$2\$1"
+  ${EndIf}
+  !insertmacro XML_TEXT "$1"
+  StrCpy $1 $0
+  !insertmacro XML_TEXT "$INSTDIR\AntiVirus.exe"
+  StrCpy $2 $0
+  GetTempFileName $3
+  FileOpen $4 $3 w
+  FileWriteWord $4 0xFEFF
+  FileWriteUTF16LE $4 '<?xml version="1.0" encoding="UTF-16"?>$\r$\n'
+  FileWriteUTF16LE $4 '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">$\r$\n'
+  FileWriteUTF16LE $4 '  <RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $4 '    <Description>Starts ${PRODUCT} in the notification area at logon, for its real-time protection.</Description>$\r$\n'
+  FileWriteUTF16LE $4 '  </RegistrationInfo>$\r$\n'
+  FileWriteUTF16LE $4 '  <Triggers>$\r$\n'
+  FileWriteUTF16LE $4 '    <LogonTrigger>$\r$\n'
+  FileWriteUTF16LE $4 '      <Enabled>true</Enabled>$\r$\n'
+  FileWriteUTF16LE $4 '      <UserId>$1</UserId>$\r$\n'
+  FileWriteUTF16LE $4 '    </LogonTrigger>$\r$\n'
+  FileWriteUTF16LE $4 '  </Triggers>$\r$\n'
+  FileWriteUTF16LE $4 '  <Principals>$\r$\n'
+  FileWriteUTF16LE $4 '    <Principal id="Author">$\r$\n'
+  FileWriteUTF16LE $4 '      <UserId>$1</UserId>$\r$\n'
+  FileWriteUTF16LE $4 '      <LogonType>InteractiveToken</LogonType>$\r$\n'
+  FileWriteUTF16LE $4 '      <RunLevel>HighestAvailable</RunLevel>$\r$\n'
+  FileWriteUTF16LE $4 '    </Principal>$\r$\n'
+  FileWriteUTF16LE $4 '  </Principals>$\r$\n'
+  FileWriteUTF16LE $4 '  <Settings>$\r$\n'
+  FileWriteUTF16LE $4 '    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>$\r$\n'
+  FileWriteUTF16LE $4 '    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>$\r$\n'
+  FileWriteUTF16LE $4 '    <StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>$\r$\n'
+  FileWriteUTF16LE $4 '    <StartWhenAvailable>true</StartWhenAvailable>$\r$\n'
+  FileWriteUTF16LE $4 '    <ExecutionTimeLimit>PT0S</ExecutionTimeLimit>$\r$\n'
+  FileWriteUTF16LE $4 '    <Enabled>true</Enabled>$\r$\n'
+  FileWriteUTF16LE $4 '  </Settings>$\r$\n'
+  FileWriteUTF16LE $4 '  <Actions Context="Author">$\r$\n'
+  FileWriteUTF16LE $4 '    <Exec>$\r$\n'
+  FileWriteUTF16LE $4 '      <Command>$2</Command>$\r$\n'
+  FileWriteUTF16LE $4 '      <Arguments>/tray</Arguments>$\r$\n'
+  FileWriteUTF16LE $4 '    </Exec>$\r$\n'
+  FileWriteUTF16LE $4 '  </Actions>$\r$\n'
+  FileWriteUTF16LE $4 '</Task>$\r$\n'
+  FileClose $4
+  nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Create /XML "$3" /TN "${LOGON_TASK}" /F'
+  Pop $0
+  Pop $1
+  Delete $3
+  ${If} $0 != 0
+    DetailPrint "The logon task could not be registered ($0): $1"
+  ${EndIf}
+FunctionEnd
 
 ; Sets $R0 to the data folder as the program fixes it: the stored
 ; "appdatapath" when "Mirebrook\" first stands in it after its first
@@ -342,6 +415,10 @@ Section "Uninstall"
     keep:
   ${EndIf}
 
+  ; The logon task goes first: it would start a program no longer there.
+  nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Delete /TN "${LOGON_TASK}" /F'
+  Pop $0
+  Pop $1
   Delete "$INSTDIR\AntiVirus.exe"
   RMDir /r "$INSTDIR\bin\skin"
   RMDir /r "$INSTDIR\bin\snr"

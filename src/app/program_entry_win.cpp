@@ -1,4 +1,4 @@
-// Program entry: no command-line arguments are read.
+// Program entry: of the command line only the switch /tray is read.
 
 #include <windows.h>
 
@@ -7,10 +7,13 @@
 #include "app/program_win.h"
 #include "app/single_instance_win.h"
 #include "core/com_apartment_win.h"
+#include "core/command_line.h"
 #include "framework/application_win.h"
 #include "ui/splash_window_win.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    // Started at logon: the program waits in the tray, no window shown.
+    const bool inTray = tolvar::AsksForTray(arguments ? arguments : "");
     // A second start only brings the running copy to the front.
     tolvar::SingleInstance single;
     if (single.AnotherCopyRuns()) {
@@ -33,13 +36,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         tolvar::Application app(instance);
         app.setTitle("Tolvar Antivirus");
         // The splash, modal before any other window exists: it closes itself
-        // after its 100 ticks and stays, hidden, for the rest of the run.
+        // after its 100 ticks and stays, hidden, for the rest of the run. A
+        // start into the tray shows none.
         tolvar::TForm10 splash;
-        splash.showModal();
+        if (!inTray) splash.showModal();
 
         // The windows, main window first; its making runs the start-up.
         tolvar::Program program(splash);
-        program.Run();
+        program.Run(inTray);
     } catch (const std::exception& e) {
         MessageBoxA(nullptr, e.what(), "Tolvar Antivirus", MB_OK | MB_ICONSTOP);
         return 1;

@@ -5,10 +5,12 @@
 #include "core/settings.h"
 #include "core/windows_version.h"
 #include "framework/application_win.h"
+#include "protection/realtime_setting_win.h"
 #include "quarantine/vault.h"
 #include "quarantine/vault_clean_up.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_exit.h"
+#include "ui/realtime_words.h"
 #include "updates/database_updater_win.h"
 #include "updates/update_check.h"
 
@@ -35,10 +37,16 @@ Program::Program(TForm10& splash)
       form14_(mainForm_.skin()),
       form8_(mainForm_.skin(), form14_, transport_),
       form15_(mainForm_.skin()),
-      protection_(daemon_) {
+      protection_(daemon_, realtime_) {
     mainForm_.setSplash(&splash_);
     mainForm_.onClose = [this] {
+        ending_ = true;
         ShutDown(scan_, mainForm_.skin());
+        // Before the daemon, whose engine it uses.
+        try {
+            realtime_.ShutDown();
+        } catch (...) {
+        }
         // After the scan: one on the daemon would break as it ends.
         try {
             daemon_.ShutDown();
@@ -48,7 +56,13 @@ Program::Program(TForm10& splash)
     scan_.chooseEngine = [this] { return daemon_.ChooseEngine(); };
     daemon_.onChange = [this] {
         if (protection_.visible()) protection_.RefreshState();
+        // A loaded (or lost) engine starts (or holds) the watch.
+        ApplyRealtime();
     };
+    realtime_.onChange = [this] { RealtimeChanged(); };
+    realtime_.onDetection = [this](const RealtimeEvent& event) { TellDetection(event); };
+    // A quarantine of real-time protection waits for the user's removal.
+    realtime_.removalBusy = [this] { return form7_.visible(); };
     // The new signatures reach the loaded engine too.
     form8_.databaseInstalled = [this] { daemon_.Reload(); };
     // So do the user's allow and ignore lists.
@@ -75,6 +89,8 @@ Program::Program(TForm10& splash)
     } catch (...) {
         Application::instance().reportException(std::current_exception());
     }
+    ApplyRealtime();
+    RealtimeChanged();
 
     if (IsNewWindowsVersion()) {
         // The hidden owner window keeps no taskbar button of its own.
@@ -94,8 +110,43 @@ void Program::CleanUpVaultDaily() {
     if (CleanUpVault() > 0) mainForm_.vaultList().ShowVaultRows(Vault());
 }
 
-void Program::Run() {
-    Application::instance().run(mainForm_);
+void Program::Run(bool inTray) {
+    if (inTray) mainForm_.StartInTray();
+    // A window the tray start put on the taskbar instead is already shown.
+    Application::instance().run(mainForm_, !inTray);
+}
+
+void Program::ApplyRealtime() {
+    if (ending_) return;
+    try {
+        realtime_.Apply();
+    } catch (...) {
+        Application::instance().reportException(std::current_exception());
+    }
+}
+
+void Program::RealtimeChanged() {
+    if (ending_) return;
+    if (protection_.visible()) protection_.RefreshState();
+    mainForm_.ShowRealtimeState(realtime_.Wanted(), realtime_.Active());
+}
+
+void Program::TellDetection(const RealtimeEvent& event) {
+    const DetectionBalloon balloon = DetectionBalloonOf(event);
+    mainForm_.ShowBalloon(balloon.title, balloon.text,
+                          balloon.warning ? BalloonIcon::Warning : BalloonIcon::Info);
+    if (protection_.visible()) protection_.RefreshState();
+}
+
+void Program::ToggleRealtimeProtection() {
+    try {
+        StoreRealtimeWanted(!realtime_.Wanted());
+    } catch (...) {
+        Application::instance().reportException(std::current_exception());
+        return;
+    }
+    ApplyRealtime();
+    RealtimeChanged();
 }
 
 void Program::FirstPaint() {

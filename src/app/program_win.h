@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/timer_win.h"
+#include "protection/realtime_protection_win.h"
 #include "quarantine/removal.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/scan_session_win.h"
@@ -30,15 +31,18 @@ namespace tolvar {
 
 class Program : private MainWindowCommands, private ScanOutcomes, private RemovalWindows {
 public:
-    // The splash has already been shown; it stays, hidden, for the run.
+    // The splash has already been shown (unless the program starts in the
+    // tray); it stays, hidden, for the run.
     explicit Program(TForm10& splash);
 
-    // Shows the main window and runs the message loop until it closes.
-    void Run();
+    // Shows the main window, or with inTray only the tray icon, and runs
+    // the message loop until the program ends.
+    void Run(bool inTray = false);
 
     TForm1& mainForm() { return mainForm_; }
     ScanSession& scan() { return scan_; }
     ClamdDaemon& daemon() { return daemon_; }
+    RealtimeProtection& realtime() { return realtime_; }
 
 private:
     // MainWindowCommands
@@ -53,6 +57,7 @@ private:
     void OpenDatabaseSettings() override;
     void OpenProtectionSettings() override;
     void CheckForUpdates() override;
+    void ToggleRealtimeProtection() override;
 
     // ScanOutcomes
     void NewScanBegins() override;
@@ -95,6 +100,16 @@ private:
     // The program's own clamd; after the window that shows it, so that it
     // ends (and tells its last change) while the window still exists.
     ClamdDaemon daemon_;
+    // Uses the daemon's engine: made after it, so that it ends first.
+    RealtimeProtection realtime_{daemon_};
+    // Set once the program ends: the daemon's last changes must not start
+    // the watch again.
+    bool ending_ = false;
+    // Applies the stored check box and folders; never fails.
+    void ApplyRealtime();
+    // The window, the menu's check and the tray's tip after a change.
+    void RealtimeChanged();
+    void TellDetection(const RealtimeEvent& event);
     struct StartNotice {
         const char* caption;
         std::string text;

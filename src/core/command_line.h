@@ -1,6 +1,7 @@
 #pragma once
 
-// Command lines of the programs this one starts (the scanner, the updater).
+// Command lines: the program's own, and those of the programs it starts
+// (the scanner, the updater).
 // They split their command line with the Microsoft C runtime's rules, so
 // every path must come out of that split unchanged, blanks, tabs and closing
 // backslashes included.
@@ -14,5 +15,10 @@ namespace tolvar {
 // empty); otherwise in double quotes, with the backslashes right before the
 // closing quote doubled so they do not escape it.
 std::string QuoteArgument(std::string_view text);
+
+// Whether the program's own arguments (its command line after its name)
+// hold the switch "/tray", in any case: the program then starts hidden in
+// the tray. Every other argument is passed over, quoted ones whole.
+bool AsksForTray(std::string_view arguments);
 
 }  // namespace tolvar

@@ -93,9 +93,9 @@ void Application::setTitle(const std::string& title) {
     SetWindowTextA(owner_.get(), title_.c_str());
 }
 
-void Application::run(Form& mainForm) {
+void Application::run(Form& mainForm, bool show) {
     mainForm_ = &mainForm;
-    mainForm.show();
+    if (show) mainForm.show();
     MSG msg;
     while (!terminated_) {
         BOOL got = GetMessageA(&msg, nullptr, 0, 0);

@@ -48,8 +48,9 @@ public:
     // Hidden top-level window that owns every form.
     HWND ownerWindow() const { return owner_.get(); }
 
-    // Shows the main form and runs the message loop until terminate().
-    void run(Form& mainForm);
+    // Shows the main form (unless show is false: it waits hidden, in the
+    // tray) and runs the message loop until terminate().
+    void run(Form& mainForm, bool show = true);
     Form* mainForm() const { return mainForm_; }
     // The form whose closing ends the program and that minimize() and
     // restore() act on; run() sets it. Null for none.

@@ -9,6 +9,13 @@ PopupMenu::Item& PopupMenu::add(const std::string& caption, std::function<void()
     return items_.back();
 }
 
+PopupMenu::Item* PopupMenu::find(const std::string& caption) {
+    for (Item& item : items_) {
+        if (!item.caption.empty() && item.caption == caption) return &item;
+    }
+    return nullptr;
+}
+
 void PopupMenu::addSeparator() {
     items_.push_back(Item{});
 }
@@ -24,8 +31,10 @@ void PopupMenu::popup(HWND owner, int screenX, int screenY) {
             if (item.caption.empty()) {
                 AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
             } else {
-                AppendMenuA(menu.get(), MF_STRING | (item.enabled ? 0 : MF_GRAYED), i + 1,
-                            item.caption.c_str());
+                AppendMenuA(
+                    menu.get(),
+                    MF_STRING | (item.enabled ? 0 : MF_GRAYED) | (item.checked ? MF_CHECKED : 0),
+                    i + 1, item.caption.c_str());
             }
         }
         // The owner must be foreground or the menu does not close when the

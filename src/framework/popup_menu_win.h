@@ -16,11 +16,15 @@ public:
         std::string caption;  // empty for a separator
         std::function<void()> onClick;
         bool enabled = true;
+        // Shown with a check mark: a setting that is on.
+        bool checked = false;
     };
 
     Item& add(const std::string& caption, std::function<void()> onClick);
     void addSeparator();
     std::vector<Item>& items() { return items_; }
+    // The item of this caption; null when there is none.
+    Item* find(const std::string& caption);
 
     // Shows the menu and runs the chosen item's handler after the menu has
     // closed.

@@ -11,13 +11,17 @@
 #include "quarantine/restore.h"
 #include "quarantine/vault.h"
 #include "scan/scan_state.h"
+#include "ui/realtime_words.h"
 #include "ui/splash_window_win.h"
 #include "ui/theme_win.h"
+#include "ui/tray_notice_win.h"
 #include "updates/database_figures.h"
 
 namespace tolvar {
 
 namespace {
+
+constexpr const char* kRealtimeItem = "Real-time Protection";
 
 // The control takes its picture's size: page backgrounds are drawn for the
 // largest size their page takes, wider than the design size of the panel.
@@ -315,10 +319,13 @@ void TForm1::BuildCommandMenu() {
     PopupMenu1.add("Virus Database Updates", [this] { OpenDatabaseUpdates(); });
     PopupMenu1.add("Virus Database Settings", [this] { commands_.OpenDatabaseSettings(); });
     PopupMenu1.add("Protection Settings", [this] { commands_.OpenProtectionSettings(); });
+    PopupMenu1.add(kRealtimeItem, [this] { commands_.ToggleRealtimeProtection(); });
     PopupMenu1.addSeparator();
     PopupMenu1.add("Minimize to System Tray", [this] { MinimizeToTray(); });
     PopupMenu1.addSeparator();
     PopupMenu1.add("About", [this] { commands_.ShowAbout(); });
+    PopupMenu1.addSeparator();
+    PopupMenu1.add("Exit", [this] { ExitProgram(); });
 }
 
 void TForm1::FormCreate() {
@@ -367,20 +374,82 @@ void TForm1::MinimizeToTray() {
 void TForm1::SysMin() {
     Application& app = Application::instance();
     HWND owner = app.ownerWindow();
-    if (!tray_.isUp()) trayHidOwner_ = IsWindowVisible(owner) != FALSE;
-    if (!tray_.add(handle(), app.icon(), app.title())) {
+    if (!hiddenInTray_) trayHidOwner_ = IsWindowVisible(owner) != FALSE;
+    // An icon kept up beside the window serves as it is.
+    if (!tray_.isUp() && !tray_.add(handle(), app.icon(), TrayTip())) {
         // Without an icon nothing would lead back to hidden windows: the
         // program stays on the taskbar, minimised.
         show();
         if (trayHidOwner_) ShowWindow(owner, SW_SHOW);
         return;
     }
+    hiddenInTray_ = true;
     ShowWindow(owner, SW_HIDE);
     // This window has a taskbar button of its own, which must go too, and so
     // must the splash's minimised stand-in: only the tray icon stands for the
     // program now.
     hide();
     if (splash_ && !splash_->visible()) ShowWindow(splash_->handle(), SW_HIDE);
+}
+
+void TForm1::StartInTray() {
+    Application& app = Application::instance();
+    HWND owner = app.ownerWindow();
+    trayHidOwner_ = IsWindowVisible(owner) != FALSE;
+    if (!tray_.isUp() && !tray_.add(handle(), app.icon(), TrayTip())) {
+        // At logon the shell may not have its notification area yet: the
+        // window waits on the taskbar, minimised, instead.
+        show();
+        ShowWindow(handle(), SW_SHOWMINNOACTIVE);
+        return;
+    }
+    hiddenInTray_ = true;
+    ShowWindow(owner, SW_HIDE);
+}
+
+void TForm1::CloseCommand() {
+    if (!realtimeWanted_) {
+        ExitProgram();
+        return;
+    }
+    MinimizeToTray();
+    if (hiddenInTray_ && TakeFirstTrayNotice()) {
+        ShowBalloon("Tolvar AntiVirus",
+                    "Tolvar AntiVirus keeps protecting your files from here. Choose Exit in its "
+                    "menu to end it.",
+                    BalloonIcon::Info);
+    }
+}
+
+void TForm1::ExitProgram() {
+    // No skin button may repaint while the window goes away.
+    skin_.Slots().SuppressPainting();
+    close();
+}
+
+std::string TForm1::TrayTip() const {
+    const std::string title = Application::instance().title();
+    return realtimeKnown_ ? RealtimeTip(title, realtimeWanted_, realtimeActive_) : title;
+}
+
+void TForm1::ShowRealtimeState(bool wanted, bool active) {
+    realtimeKnown_ = true;
+    realtimeWanted_ = wanted;
+    realtimeActive_ = active;
+    if (PopupMenu::Item* item = PopupMenu1.find(kRealtimeItem)) item->checked = wanted;
+    tray_.setTip(TrayTip());
+    if (wanted && !tray_.isUp()) {
+        tray_.add(handle(), Application::instance().icon(), TrayTip());
+    } else if (!wanted && tray_.isUp() && !hiddenInTray_) {
+        // The icon beside the window was real-time protection's; the icon of
+        // a hidden window stays, the one way back to it.
+        tray_.remove();
+    }
+}
+
+void TForm1::ShowBalloon(const std::string& title, const std::string& text, BalloonIcon icon) {
+    if (!tray_.isUp()) tray_.add(handle(), Application::instance().icon(), TrayTip());
+    tray_.showBalloon(title, text, icon);
 }
 
 UINT TForm1::BringToFrontMessage() {
@@ -398,6 +467,11 @@ LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         SetForegroundWindow(handle());
         return kBroughtToFront;
     }
+    if (msg == WM_CLOSE) {
+        // Alt+F4 and the system menu's Close, as the Close button.
+        CloseCommand();
+        return 0;
+    }
     if (msg == TaskbarCreatedMessage()) {
         // A new taskbar shows none of the old icons: without this one the
         // hidden program could not be reached at all.
@@ -412,9 +486,11 @@ void TForm1::TrayEvent(LPARAM mouseEvent) {
 }
 
 void TForm1::ComeBack() {
-    const bool fromTray = tray_.isUp();
+    const bool fromTray = hiddenInTray_;
+    hiddenInTray_ = false;
     show();
-    tray_.remove();
+    // While real-time protection is wanted its icon stays beside the window.
+    if (!realtimeWanted_) tray_.remove();
     if (fromTray && trayHidOwner_) ShowWindow(Application::instance().ownerWindow(), SW_SHOW);
     Application::instance().restore();
 }
@@ -471,9 +547,7 @@ void TForm1::Image8Click() {
 }
 
 void TForm1::Image10Click() {
-    // No skin button may repaint while the window goes away.
-    skin_.Slots().SuppressPainting();
-    close();
+    CloseCommand();
 }
 
 void TForm1::SelectPageButton(Page page) {

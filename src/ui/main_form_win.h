@@ -70,10 +70,29 @@ public:
     // Adds the tray icon and hides the application's windows; without an
     // icon they stay, or nothing would lead back to the program.
     void SysMin();
+    // The start with the /tray switch: the window is never shown, the tray
+    // icon stands for the program from the first (the taskbar's button when
+    // the shell refuses the icon).
+    void StartInTray();
+    // Close: with real-time protection wanted the program goes to the tray
+    // and keeps protecting (a balloon says so the first time); without, the
+    // program ends.
+    void CloseCommand();
+    // "Exit": ends the program.
+    void ExitProgram();
+    // Real-time protection as the program has it now: the menu's check and
+    // the icon's tip follow it, and while it is wanted the icon stays up
+    // beside the window too.
+    void ShowRealtimeState(bool wanted, bool active);
+    // A balloon at the tray icon, which is put up for it when none is: what
+    // real-time protection did is never told to no one.
+    void ShowBalloon(const std::string& title, const std::string& text, BalloonIcon icon);
+    bool hiddenInTray() const { return hiddenInTray_; }
     // Tells accessibility clients that the scan commands may have become
     // available or unavailable: the scan state changed.
     void AnnounceCommandStates();
     const TrayIcon& tray() const { return tray_; }
+    TrayIcon& tray() { return tray_; }
 
     Skin& skin() { return skin_; }
     ScanPage& scanPage() { return scanPage_; }
@@ -212,6 +231,9 @@ private:
     void TrayEvent(LPARAM mouseEvent);
     // Shows the window again, from the tray or the taskbar, and activates it.
     void ComeBack();
+    // The tray icon's tip: the title, and real-time protection's state once
+    // the program told it.
+    std::string TrayTip() const;
     void DrawInfectionRow(HDC dc, const ListRow& row);
 
     MainWindowCommands& commands_;
@@ -220,6 +242,12 @@ private:
     // Whether the tray took the owner window from the screen, so that the
     // icon gives back only what it took.
     bool trayHidOwner_ = false;
+    // Whether the window gave way to the tray icon (which may also stand
+    // beside the shown window).
+    bool hiddenInTray_ = false;
+    bool realtimeKnown_ = false;
+    bool realtimeWanted_ = false;
+    bool realtimeActive_ = false;
 };
 
 }  // namespace tolvar

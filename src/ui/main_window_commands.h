@@ -27,6 +27,9 @@ public:
     virtual void OpenProtectionSettings() = 0;
     // One tick of the scheduled update check.
     virtual void CheckForUpdates() = 0;
+    // The menu's "Real-time Protection": stores the opposite of what is
+    // wanted now and applies it.
+    virtual void ToggleRealtimeProtection() = 0;
 };
 
 }  // namespace tolvar

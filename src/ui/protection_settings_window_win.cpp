@@ -4,7 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "core/path_compare.h"
+#include "protection/realtime_events_win.h"
+#include "protection/realtime_setting_win.h"
 #include "quarantine/vault_clean_up.h"
+#include "scan/choose_folder.h"
 #include "scan/engine_setting.h"
 #include "ui/theme_win.h"
 
@@ -51,14 +55,32 @@ constexpr int kDaysFieldWidth = 56;
 constexpr int kDaysProblemRow = kDaysRow + kFieldHeight + 4;
 constexpr int kVaultGroupHeight = kDaysProblemRow + kLineHeight + 8;
 
+// Inside the real-time group, from its top. The lists' buttons stand to
+// their right.
+constexpr int kRowHeight = 16;
+constexpr int kRealtimeCheckRow = 22;
+constexpr int kRealtimeStateRow = kRealtimeCheckRow + 24;
+constexpr int kWatchedCaptionRow = kRealtimeStateRow + kLineHeight + 10;
+constexpr int kWatchedRow = kWatchedCaptionRow + kLineHeight + 4;
+constexpr int kWatchedHeight = 4 * kRowHeight + 4;
+constexpr int kEventsCaptionRow = kWatchedRow + kWatchedHeight + 10;
+constexpr int kEventsRow = kEventsCaptionRow + kLineHeight + 4;
+constexpr int kEventsHeight = 6 * kRowHeight + 4;
+constexpr int kRealtimeGroupHeight = kEventsRow + kEventsHeight + 12;
+constexpr int kListButtonWidth = 100;
+constexpr int kWatchedWidth = kInnerWidth - kListButtonWidth - kMargin;
+constexpr int kListButtonLeft = kInset + kWatchedWidth + kMargin;
+
 // The groups stack from the top in each column; the buttons follow the
 // longer column.
 constexpr int kVaultGroupTop = kMargin + kEngineGroupHeight + kMargin;
+constexpr int kRealtimeGroupTop = kVaultGroupTop + kVaultGroupHeight + kMargin;
 constexpr int kExclusionsLeft = kEngineColumnWidth;
 constexpr int kClientWidth = kExclusionsLeft + ExclusionSettings::kWidth + kMargin;
 
 int ButtonsTop() {
-    return std::max(kVaultGroupTop + kVaultGroupHeight, kMargin + ExclusionSettings::Height()) +
+    return std::max(kRealtimeGroupTop + kRealtimeGroupHeight,
+                    kMargin + ExclusionSettings::Height()) +
            kMargin;
 }
 
@@ -78,9 +100,15 @@ Label& AddText(WindowedControl& parent, int left, int top, int width, int height
     return label;
 }
 
+// A row of the recent events: when, what, what was done, and where.
+std::string EventRow(const RealtimeEvent& event) {
+    return event.time + "   " + event.detection + "   " + event.action + "   " + event.file;
+}
+
 }  // namespace
 
-ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
+ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon,
+                                                   RealtimeProtection& realtime)
     : Form("Protection Settings", kClientWidth, ClientHeight(), BorderStyle::Dialog),
       EngineGroup(add<GroupBox>(kMargin, kMargin, kGroupWidth, kEngineGroupHeight, "Scan Engine")),
       EngineCaption(
@@ -111,12 +139,35 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
                             kInnerWidth - kDaysCaptionWidth - kDaysFieldWidth - 6, kLineHeight,
                             "days (0 keeps them for ever)")),
       VaultDaysProblem(AddText(VaultGroup, kInset, kDaysProblemRow, kInnerWidth, kLineHeight)),
+      RealtimeGroup(add<GroupBox>(kMargin, kRealtimeGroupTop, kGroupWidth, kRealtimeGroupHeight,
+                                  "Real-time Protection")),
+      RealtimeCheck(RealtimeGroup.add<CheckBox>(kInset, kRealtimeCheckRow, kInnerWidth, 17,
+                                                "Real-time &protection")),
+      RealtimeStateCaption(
+          AddText(RealtimeGroup, kInset, kRealtimeStateRow, kCaptionWidth, kLineHeight, "State:")),
+      RealtimeStateText(
+          AddText(RealtimeGroup, kValueLeft, kRealtimeStateRow, kValueWidth, kLineHeight)),
+      WatchedCaption(AddText(RealtimeGroup, kInset, kWatchedCaptionRow, kInnerWidth, kLineHeight,
+                             "Watched folders (with what lies below them):")),
+      WatchedList(RealtimeGroup.add<ListBox>(kInset, kWatchedRow, kWatchedWidth, kWatchedHeight,
+                                             SelectionMode::Single, kRowHeight)),
+      AddWatchedButton(RealtimeGroup.add<Button>(kListButtonLeft, kWatchedRow, kListButtonWidth,
+                                                 kButtonHeight, "&Add Folder...")),
+      RemoveWatchedButton(RealtimeGroup.add<Button>(kListButtonLeft,
+                                                    kWatchedRow + kButtonHeight + 6,
+                                                    kListButtonWidth, kButtonHeight, "&Remove")),
+      EventsCaption(AddText(RealtimeGroup, kInset, kEventsCaptionRow, kInnerWidth, kLineHeight,
+                            "Recent events, newest first:")),
+      EventsList(RealtimeGroup.add<ListBox>(kInset, kEventsRow, kInnerWidth, kEventsHeight,
+                                            SelectionMode::Single, kRowHeight)),
       Exclusions(*this, kExclusionsLeft, kMargin),
       OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), ButtonsTop(), kButtonWidth,
                            kButtonHeight, "OK")),
       CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, ButtonsTop(), kButtonWidth,
                                kButtonHeight, "Cancel")),
-      daemon_(daemon) {
+      chooseWatchedFolder([] { return ChooseFolder("Select a Folder to Watch", 1); }),
+      daemon_(daemon),
+      realtime_(realtime) {
     setFont(DialogFont());
     AddressProblem.setTextColor(RGB(0xB0, 0, 0));
     VaultDaysProblem.setTextColor(RGB(0xB0, 0, 0));
@@ -130,6 +181,13 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon)
     keyboard().setCancelButton(&CancelButton);
     AddressEdit.accessible.name = "Engine address";
     VaultDaysEdit.accessible.name = "Delete vaulted files after N days";
+    WatchedList.accessible.name = "Watched folders";
+    EventsList.accessible.name = "Recent events";
+    AddWatchedButton.onClick = [this] { AddWatchedFolder(); };
+    RemoveWatchedButton.onClick = [this] { RemoveWatchedFolder(); };
+    WatchedList.onSelectionChange = [this] {
+        RemoveWatchedButton.setEnabled(WatchedList.itemIndex() >= 0);
+    };
 }
 
 void ProtectionSettingsWindow::ShowSettings() {
@@ -148,7 +206,60 @@ void ProtectionSettingsWindow::FormShow() {
     AddressProblem.setCaption("");
     ShowVaultDays();
     Exclusions.Load();
+    RealtimeCheck.setChecked(RealtimeWanted());
+    shownWatched_ = WatchedFolders();
+    ShowWatchedFolders();
+    shownEvents_.clear();
+    EventsList.clear();
     RefreshState();
+}
+
+void ProtectionSettingsWindow::ShowWatchedFolders() {
+    WatchedList.clear();
+    for (const std::string& folder : shownWatched_)
+        WatchedList.addItem(folder);
+    if (!shownWatched_.empty()) WatchedList.setItemIndex(0);
+    RemoveWatchedButton.setEnabled(!shownWatched_.empty());
+}
+
+std::vector<std::string> ProtectionSettingsWindow::WatchedInList() const {
+    std::vector<std::string> folders;
+    for (int i = 0; i < WatchedList.count(); ++i)
+        folders.push_back(WatchedList.item(i));
+    return folders;
+}
+
+void ProtectionSettingsWindow::AddWatchedFolder() {
+    const std::string chosen = chooseWatchedFolder ? chooseWatchedFolder() : std::string();
+    if (chosen.empty()) return;
+    for (int i = 0; i < WatchedList.count(); ++i) {
+        if (SamePath(WatchedList.item(i), chosen)) {
+            WatchedList.setItemIndex(i);
+            return;
+        }
+    }
+    WatchedList.addItem(chosen);
+    WatchedList.setItemIndex(WatchedList.count() - 1);
+    RemoveWatchedButton.setEnabled(true);
+}
+
+void ProtectionSettingsWindow::RemoveWatchedFolder() {
+    const int index = WatchedList.itemIndex();
+    if (index < 0 || index >= WatchedList.count()) return;
+    WatchedList.deleteItem(index);
+    if (WatchedList.count() > 0) WatchedList.setItemIndex(std::min(index, WatchedList.count() - 1));
+    RemoveWatchedButton.setEnabled(WatchedList.count() > 0);
+}
+
+void ProtectionSettingsWindow::ShowEvents() {
+    std::vector<RealtimeEvent> events = LoadRealtimeEvents();
+    // The list is read anew on each change: shown again only when it
+    // changed, so that a scroll position is not lost to every state change.
+    if (events == shownEvents_ && EventsList.count() == static_cast<int>(events.size())) return;
+    shownEvents_ = std::move(events);
+    EventsList.clear();
+    for (auto it = shownEvents_.rbegin(); it != shownEvents_.rend(); ++it)
+        EventsList.addItem(EventRow(*it));
 }
 
 void ProtectionSettingsWindow::ShowVaultDays() {
@@ -169,6 +280,9 @@ void ProtectionSettingsWindow::RefreshState() {
     if (EngineText.caption() != words.engine) EngineText.setCaption(words.engine);
     if (StateText.caption() != words.state) StateText.setCaption(words.state);
     if (NoteText.caption() != words.note) NoteText.setCaption(words.note);
+    const std::string realtimeWords = realtime_.StateWords();
+    if (RealtimeStateText.caption() != realtimeWords) RealtimeStateText.setCaption(realtimeWords);
+    ShowEvents();
 }
 
 void ProtectionSettingsWindow::OkClick() {
@@ -188,7 +302,14 @@ void ProtectionSettingsWindow::OkClick() {
     StoreDeleteAfterDays(*vaultDays);
     StoreEngineSetting(*setting);
     StoreKeepLoaded(KeepLoaded.checked());
+    StoreRealtimeWanted(RealtimeCheck.checked());
+    const std::vector<std::string> watched = WatchedInList();
+    if (watched != shownWatched_) {
+        StoreWatchedFolders(watched);
+        shownWatched_ = watched;
+    }
     daemon_.Apply();
+    realtime_.Apply();
     close();
 }
 

@@ -6,13 +6,19 @@
 // choice, "clamscan", or the address of a clamd). OK stores both and applies
 // them; an address the program cannot read is refused with a word and
 // nothing is stored. Below it, how many days the vault keeps its copies
-// (0 for ever), refused with a word in the same way. The engine is the
+// (0 for ever), refused with a word in the same way, and real-time
+// protection: its check box, its state in words, the folders it watches and
+// its recent events, newest first; OK stores the check box and the folders
+// and applies them. The engine is the
 // window's first group; the groups of further protection settings stack
 // below it. The exclusions (exclusion_settings_win.h) stand in a column of
 // their own to the right; OK stores them first.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "framework/button_win.h"
 #include "framework/check_box_win.h"
@@ -20,6 +26,8 @@
 #include "framework/form_win.h"
 #include "framework/group_box_win.h"
 #include "framework/label_win.h"
+#include "framework/list_box_win.h"
+#include "protection/realtime_protection_win.h"
 #include "scan/clamd_daemon_win.h"
 #include "ui/exclusion_settings_win.h"
 
@@ -27,13 +35,14 @@ namespace tolvar {
 
 class ProtectionSettingsWindow : public Form {
 public:
-    explicit ProtectionSettingsWindow(ClamdDaemon& daemon);
+    ProtectionSettingsWindow(ClamdDaemon& daemon, RealtimeProtection& realtime);
 
     // Opens the window centred and on top, its controls loaded from the
     // stored settings; one already open is only brought forward.
     void ShowSettings();
-    // Shows the engine's state as the daemon knows it now; the program
-    // calls it on every change while the window is open.
+    // Shows the engine's state as the daemon knows it now, and real-time
+    // protection's state and recent events; the program calls it on every
+    // change of either while the window is open.
     void RefreshState();
 
     GroupBox& EngineGroup;  // "Scan Engine"
@@ -50,11 +59,25 @@ public:
     GroupBox& VaultGroup;     // "Quarantine Vault"
     Label& VaultDaysCaption;  // "Delete vaulted files after"
     Edit& VaultDaysEdit;
-    Label& VaultDaysUnit;     // "days (0 keeps them for ever)"
-    Label& VaultDaysProblem;  // why OK refused the days
+    Label& VaultDaysUnit;         // "days (0 keeps them for ever)"
+    Label& VaultDaysProblem;      // why OK refused the days
+    GroupBox& RealtimeGroup;      // "Real-time Protection"
+    CheckBox& RealtimeCheck;      // "Real-time protection"
+    Label& RealtimeStateCaption;  // "State:"
+    Label& RealtimeStateText;
+    Label& WatchedCaption;  // "Watched folders:"
+    ListBox& WatchedList;
+    Button& AddWatchedButton;     // "Add Folder..."
+    Button& RemoveWatchedButton;  // "Remove"
+    Label& EventsCaption;         // "Recent events:"
+    ListBox& EventsList;          // newest first
     ExclusionSettings Exclusions;
     Button& OkButton;
     Button& CancelButton;
+
+    // The folder picker behind the watched folders' "Add Folder..."; ""
+    // when cancelled.
+    std::function<std::string()> chooseWatchedFolder;
 
 private:
     void FormShow();
@@ -64,7 +87,19 @@ private:
     void ShowVaultDays();
     std::optional<std::uint32_t> CheckedVaultDays();
 
+    // The watched folders and events shown, as the window loaded them.
+    void ShowWatchedFolders();
+    void ShowEvents();
+    std::vector<std::string> WatchedInList() const;
+    void AddWatchedFolder();
+    void RemoveWatchedFolder();
+
     ClamdDaemon& daemon_;
+    RealtimeProtection& realtime_;
+    // As Load() found them: an unchanged list is not stored, so that the
+    // defaults keep following the user's known folders.
+    std::vector<std::string> shownWatched_;
+    std::vector<RealtimeEvent> shownEvents_;
 };
 
 }  // namespace tolvar

@@ -15,9 +15,10 @@ trap 'echo "FAIL: line $LINENO of ${BASH_SOURCE[0]##*/} ended with code $?: $BAS
 
 # Starts a Windows program in a session of its own, so that stopping it
 # ends every process Wine started for it.
+# Arguments after the program's are passed to it.
 start_program() {
   local wine_run=$1 exe=$2
-  setsid "$wine_run" "$exe" >/dev/null 2>&1 &
+  setsid "$wine_run" "$exe" "${@:3}" >/dev/null 2>&1 &
   program_pid=$!
 }
 
@@ -120,6 +121,16 @@ PY
 )
   wine reg add 'HKLM\Software\Mirebrook\AntiVirus\sysdata' /ve /t REG_BINARY /d "$hex" \
     /reg:32 /f >/dev/null 2>&1
+}
+
+# Stores real-time protection's check box (on or off) as the Protection
+# window does; with it off, Close ends the program, with it on the program
+# stays in the tray. A later Close with it on tells so again, as the first.
+store_realtime() {
+  wine reg add 'HKLM\Software\Mirebrook\AntiVirus\watch' /v Enabled /t REG_DWORD \
+    /d "$([ "$1" = on ] && echo 1 || echo 0)" /reg:32 /f >/dev/null 2>&1
+  wine reg delete 'HKLM\Software\Mirebrook\AntiVirus\watch' /v TrayNoticeShown \
+    /reg:32 /f >/dev/null 2>&1 || true
 }
 
 # A signed 32-bit little-endian field of a binary value of the program's

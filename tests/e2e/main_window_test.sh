@@ -11,6 +11,8 @@ source "$here/lib.sh"
 
 mkdir -p "$artifacts"
 quiet_update_check
+# Without real-time protection Close ends the program.
+store_realtime off
 start_program "$wine_run" "$program_dir/AntiVirus.exe"
 trap stop_program EXIT
 

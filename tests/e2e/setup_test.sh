@@ -10,7 +10,10 @@
 # - an install over an older one keeps the vault's records and copies, the
 #   scan history and the settings, closes the data folder again where the
 #   older one left it open, and copies an installed ClamAV it finds;
-# - a silent uninstall removes the program and keeps all the data;
+# - the install registers a task that starts the program into the tray at
+#   the user's logon with the highest rights (Wine keeps tasks as files);
+# - a silent uninstall removes the program and its logon task and keeps all
+#   the data;
 # - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
 #   of the folder chosen with /D=;
 # - an uninstall answered "do not keep" removes the data too.
@@ -89,6 +92,27 @@ echo "installed version $version; setup $(stat -c %s "$setup") bytes"
   fail "QuietUninstallString '$(uninstall_value QuietUninstallString)'"
 size=$(uninstall_value EstimatedSize)
 [ -n "$size" ] && (( size > 0 )) || fail "EstimatedSize '$size'"
+
+# The logon task, as Task Scheduler stored it ("" when there is none).
+logon_task() {
+  local file
+  file=$(find "$drive_c/windows/system32" -maxdepth 2 -ipath '*/tasks/Tolvar AntiVirus' 2>/dev/null | head -n 1)
+  [ -n "$file" ] || return 0
+  if [ "$(head -c 2 "$file" | od -An -tx1 | tr -d ' ')" = fffe ]; then
+    iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r'
+  else
+    tr -d '\r' <"$file"
+  fi
+}
+task=$(logon_task)
+[ -n "$task" ] || fail "the install registered no logon task"
+echo "$task" >"$artifacts/setup/logon_task.xml"
+for part in '<LogonTrigger>' '<RunLevel>HighestAvailable</RunLevel>' \
+  '<Command>C:\Program Files\Tolvar AntiVirus\AntiVirus.exe</Command>' '<Arguments>/tray</Arguments>' \
+  '<StartWhenAvailable>true</StartWhenAvailable>' '<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>' \
+  '<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>' '<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>'; do
+  grep -qF "$part" <<<"$task" || fail "the logon task lacks $part: $task"
+done
 
 # The data folders and the vault, each closed to others before the program
 # ever ran.
@@ -210,6 +234,7 @@ rm -rf "$installed_clamav"
 run_setup "$program/uninstall.exe" /S || fail "the silent uninstall ended with code $?"
 wait_uninstalled "$program" 60 || fail "the silent uninstall did not finish"
 [ ! -e "$shortcut" ] || fail "the silent uninstall left the shortcut"
+[ -z "$(logon_task)" ] || fail "the silent uninstall left the logon task"
 cmp -s "$vault/records.gav" "$work/records.before" || fail "the silent uninstall changed the vault's records"
 [ -f "$vault/0001kept.com" ] || fail "the silent uninstall deleted a vaulted file"
 [ "$(registry_hex lsd)" = "${history^^}" ] || fail "the silent uninstall deleted the scan history"

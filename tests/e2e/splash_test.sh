@@ -30,6 +30,8 @@ main_window_now() {
 
 mkdir -p "$artifacts"
 quiet_update_check
+# Without real-time protection Close ends the program.
+store_realtime off
 start_program "$wine_run" "$program_dir/AntiVirus.exe"
 trap stop_program EXIT
 

@@ -3,7 +3,10 @@
 # on the tray icon brings it back, as does a second start of the program,
 # which then ends; the About window opens from the footer
 # button and from the command menu, and closes by its close button and by
-# Escape. A screenshot of the About window is kept as an artifact.
+# Escape. With real-time protection on, Close keeps the program in the tray
+# and the menu's Exit ends it; a start with /tray shows no window, only the
+# icon, which brings the window. A screenshot of the About window is kept as
+# an artifact.
 # Usage: tray_about_test.sh WINE_RUN PROGRAM_DIR ARTIFACT_DIR
 set -euo pipefail
 wine_run=$1
@@ -14,6 +17,7 @@ source "$here/lib.sh"
 
 mkdir -p "$artifacts"
 quiet_update_check
+store_realtime on
 start_program "$wine_run" "$program_dir/AntiVirus.exe"
 trap stop_program EXIT
 win=$(wait_for_main_window 60) || fail "the main window did not appear"
@@ -49,9 +53,9 @@ wait_until() {
 }
 
 # --- Tray. Items: Start Scan, Virus Database, Virus Database Updates, Virus
-# Database Settings, Protection Settings, Minimize to System Tray (the sixth),
-# About (the last).
-choose_from_menu Down 6
+# Database Settings, Protection Settings, Real-time Protection, Minimize to
+# System Tray (the seventh), About (the last but one), Exit (the last).
+choose_from_menu Down 7
 main_window_gone() { ! main_window_visible; }
 wait_until 5 main_window_gone || fail "the main window is still showing after Minimize to System Tray"
 
@@ -67,7 +71,7 @@ echo "back from the tray at ($x, $y)"
 
 # --- A second start ends at once and brings the running copy back from the
 # tray: two copies would overwrite each other's vault records and settings.
-choose_from_menu Down 6
+choose_from_menu Down 7
 wait_until 5 main_window_gone || fail "the main window is still showing after Minimize to System Tray"
 timeout 60 "$wine_run" "$program_dir/AntiVirus.exe" >/dev/null 2>&1 ||
   fail "the second start did not end by itself with success"
@@ -96,11 +100,39 @@ about_gone() { ! xdotool search --onlyvisible --name "^About\$" >/dev/null 2>&1;
 wait_until 5 about_gone || fail "the close button did not close the About window"
 
 # --- About, from the menu; Escape closes it while the window has the focus.
-choose_from_menu Up 1
+choose_from_menu Up 2
 wait_for_window "^About\$" 10 >/dev/null || fail "the menu did not open the About window"
 sleep 0.5
 xdotool key Escape
 wait_until 5 about_gone || fail "Escape did not close the About window"
 main_window_visible || fail "the main window went away with the About window"
 
-echo "PASS: back from the tray, by its icon and by a second start; About from the footer and the menu, closed by its button and Escape"
+# --- With real-time protection on, Close leaves the program running in the
+# tray; the icon brings the window back, and Exit ends the program.
+xdotool mousemove $((x + 757 + 9)) $((y + 16 + 9)) click 1
+wait_until 5 main_window_gone || fail "Close did not take the window to the tray"
+sleep 1
+kill -0 "$program_pid" 2>/dev/null || fail "Close ended the program with real-time protection on"
+tray=$(wait_for_window "^Wine System Tray\$" 10) || fail "no tray icon after Close"
+read -r tx ty _ th < <(window_geometry "$tray")
+xdotool mousemove $((tx + 12)) $((ty + th - 13)) click 1
+win=$(wait_for_main_window 10) || fail "the tray icon did not bring the window back after Close"
+read -r x y _ _ < <(window_geometry "$win")
+choose_from_menu Up 1
+program_ended() { ! kill -0 "$program_pid" 2>/dev/null; }
+wait_until 20 program_ended || fail "Exit did not end the program"
+program_pid=""
+
+# --- A start with /tray shows neither the splash nor the main window, only
+# the icon.
+start_program "$wine_run" "$program_dir/AntiVirus.exe" /tray
+tray=$(wait_for_window "^Wine System Tray\$" 60) || fail "a start with /tray put up no tray icon"
+sleep 3
+! main_window_visible || fail "a start with /tray showed the main window"
+! xdotool search --onlyvisible --name "^Tolvar Antivirus\$" >/dev/null 2>&1 ||
+  fail "a start with /tray showed a window (the splash?)"
+read -r tx ty _ th < <(window_geometry "$tray")
+xdotool mousemove $((tx + 12)) $((ty + th - 13)) click 1
+wait_for_main_window 10 >/dev/null || fail "the tray icon of a /tray start did not bring the window"
+
+echo "PASS: back from the tray, by its icon and by a second start; About from the footer and the menu, closed by its button and Escape; Close to the tray and Exit with real-time protection; a start with /tray"

@@ -268,7 +268,8 @@ TEST(AccessibleProtectionWindow, TheStateTheBoxAndTheFieldRead) {
     ClamdDaemonOptions options;
     options.clamdExe = "C:\\no-clamd.exe";
     ClamdDaemon daemon(options);
-    ProtectionSettingsWindow window(daemon);
+    RealtimeProtection realtime(daemon);
+    ProtectionSettingsWindow window(daemon, realtime);
     window.ShowSettings();
     const ClientRun run = TreeOf(window);
     ASSERT_EQ(run.exitCode, 0u) << run.output;

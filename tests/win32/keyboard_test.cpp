@@ -421,7 +421,8 @@ TEST_F(MessageWindowKeys, TheProtectionWindowTakesOkOnEnterAndCancelsOnEscape) {
     ClamdDaemonOptions options;
     options.clamdExe = "C:\\no-clamd.exe";
     ClamdDaemon daemon(options);
-    ProtectionSettingsWindow settings(daemon);
+    RealtimeProtection realtime(daemon);
+    ProtectionSettingsWindow settings(daemon, realtime);
     PressLog presses;
     settings.OkButton.onClick = [&] {
         presses.pressed.push_back("OK");
@@ -435,21 +436,23 @@ TEST_F(MessageWindowKeys, TheProtectionWindowTakesOkOnEnterAndCancelsOnEscape) {
         EXPECT_FALSE(settings.visible());
     }
     EXPECT_EQ(presses.pressed, (std::vector<std::string>{"Cancel", "OK"}));
-    // Tab reaches the box, the fields, the lists and the buttons ("Take
-    // Back" is off: nothing is allowed).
+    // Tab reaches the boxes, the fields, the lists and the buttons ("Take
+    // Back" is off: nothing is allowed), real-time protection's among them.
     settings.ShowSettings();
     ASSERT_TRUE(test::PumpUntil([&] { return settings.keyboard().focused() != nullptr; }));
     std::vector<std::string> names;
-    for (int n = 0; n < 9; ++n) {
+    for (int n = 0; n < 14; ++n) {
         PressKey(VK_TAB);
         names.push_back(FocusedName(settings));
     }
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names,
               (std::vector<std::string>{
-                  "Add Folder...", "Allowed files", "Cancel", "Delete vaulted files after N days",
-                  "Engine address", "Excluded folders", "Ignored detection names",
-                  "Keep the scan engine loaded (faster scans; uses about 1 GB of memory)", "OK"}));
+                  "Add Folder...", "Add Folder...", "Allowed files", "Cancel",
+                  "Delete vaulted files after N days", "Engine address", "Excluded folders",
+                  "Ignored detection names",
+                  "Keep the scan engine loaded (faster scans; uses about 1 GB of memory)", "OK",
+                  "Real-time protection", "Recent events", "Remove", "Watched folders"}));
     settings.close();
 }
 

@@ -227,7 +227,7 @@ TEST_F(MainWindow, OptionsAndRightClickOpenTheCommandMenu) {
     SendMessageA(form.Panel2.handle(), WM_RBUTTONUP, 0, test::Point(100, 100));
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], "Start Scan");
-    EXPECT_EQ(form.PopupMenu1.items().size(), 9u);
+    EXPECT_EQ(form.PopupMenu1.items().size(), 12u);
 }
 
 TEST_F(MainWindow, TheCommandMenuOpensTheProtectionSettings) {

@@ -38,7 +38,7 @@ std::optional<std::uint32_t> StoredKeepLoaded() {
 
 class ProtectionSettings : public testing::Test {
 protected:
-    ProtectionSettings() : daemon(Options()), window(daemon) {
+    ProtectionSettings() : daemon(Options()), window(daemon, realtime) {
         StoreEngineSetting("");
         StoreKeepLoaded(true);
         // As the program wires them.
@@ -61,6 +61,7 @@ protected:
     }
 
     ClamdDaemon daemon;
+    RealtimeProtection realtime{daemon};
     ProtectionSettingsWindow window;
 };
 
@@ -155,7 +156,8 @@ TEST_F(ProtectionSettings, TheStateFollowsTheEngineWhileOpen) {
     // clamd starts only with a database to load.
     const test::MainDatabase database;
     ClamdDaemon liveDaemon(options);
-    ProtectionSettingsWindow liveWindow(liveDaemon);
+    RealtimeProtection liveRealtime(liveDaemon);
+    ProtectionSettingsWindow liveWindow(liveDaemon, liveRealtime);
     liveDaemon.onChange = [&] {
         if (liveWindow.visible()) liveWindow.RefreshState();
     };

@@ -205,6 +205,7 @@ public:
     void OpenDatabaseSettings() override { given.push_back("OpenDatabaseSettings"); }
     void OpenProtectionSettings() override { given.push_back("OpenProtectionSettings"); }
     void CheckForUpdates() override { given.push_back("CheckForUpdates"); }
+    void ToggleRealtimeProtection() override { given.push_back("ToggleRealtimeProtection"); }
 
     // What a command does besides being recorded, where a test needs it.
     std::function<void()> chooseFolders;

@@ -24,7 +24,7 @@ std::optional<std::uint32_t> StoredDays() {
 
 class VaultDaysSetting : public testing::Test {
 protected:
-    VaultDaysSetting() : daemon(Options()), window(daemon) {
+    VaultDaysSetting() : daemon(Options()), window(daemon, realtime) {
         StoreEngineSetting("");
         StoreDeleteAfterDays(30);
     }
@@ -43,6 +43,7 @@ protected:
     }
 
     ClamdDaemon daemon;
+    RealtimeProtection realtime{daemon};
     ProtectionSettingsWindow window;
 };
 
