@@ -10,8 +10,8 @@
 # - an install over an older one keeps the vault's records and copies, the
 #   scan history and the settings, closes the data folder again where the
 #   older one left it open, and copies an installed ClamAV it finds;
-# - the install registers a task that starts the program into the tray at
-#   the user's logon with the highest rights (Wine keeps tasks as files);
+# - the install registers the logon task that starts the program into the
+#   tray (Wine keeps tasks as files, with the settings it understood);
 # - a silent uninstall removes the program and its logon task and keeps all
 #   the data;
 # - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
