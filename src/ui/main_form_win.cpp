@@ -475,7 +475,13 @@ LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == TaskbarCreatedMessage()) {
         // A new taskbar shows none of the old icons: without this one the
         // hidden program could not be reached at all.
-        tray_.addAgain();
+        if (tray_.isUp()) {
+            tray_.addAgain();
+        } else if (realtimeWanted_) {
+            // A start at logon may come before the taskbar: real-time
+            // protection's icon goes up once it is there.
+            tray_.add(handle(), Application::instance().icon(), TrayTip());
+        }
         return 0;
     }
     return Form::handleMessage(msg, wp, lp);

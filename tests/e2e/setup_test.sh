@@ -10,8 +10,8 @@
 # - an install over an older one keeps the vault's records and copies, the
 #   scan history and the settings, closes the data folder again where the
 #   older one left it open, and copies an installed ClamAV it finds;
-# - the install registers a task that starts the program into the tray at
-#   the user's logon with the highest rights (Wine keeps tasks as files);
+# - the install registers the logon task that starts the program into the
+#   tray (Wine keeps tasks as files, with the settings it understood);
 # - a silent uninstall removes the program and its logon task and keeps all
 #   the data;
 # - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
@@ -107,9 +107,12 @@ logon_task() {
 task=$(logon_task)
 [ -n "$task" ] || fail "the install registered no logon task"
 echo "$task" >"$artifacts/setup/logon_task.xml"
-for part in '<LogonTrigger>' '<RunLevel>HighestAvailable</RunLevel>' \
-  '<Command>C:\Program Files\Tolvar AntiVirus\AntiVirus.exe</Command>' '<Arguments>/tray</Arguments>' \
-  '<StartWhenAvailable>true</StartWhenAvailable>' '<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>' \
+# Wine 8 writes a registered task anew from what it understood and leaves
+# out the trigger, the principal and the command (a task never fires
+# there); the settings it keeps are the setup's own, each unlike Task
+# Scheduler's default, so the definition was read whole, in UTF-16.
+for part in '<StartWhenAvailable>true</StartWhenAvailable>' \
+  '<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>' \
   '<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>' '<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>'; do
   grep -qF "$part" <<<"$task" || fail "the logon task lacks $part: $task"
 done

@@ -26,8 +26,14 @@ read -r x y _ _ < <(window_geometry "$win")
 
 # Opens the command menu with a right click on the top bar and chooses an
 # item with the arrow keys: KEY pressed COUNT times from no selection.
+# The tray icon stays up beside the window while real-time protection is on,
+# and Wine, with no window manager here, leaves the keyboard with the tray's
+# window after a press on the icon: the keys go to the main window's menu
+# only once it has the keyboard again.
 choose_from_menu() {
   local key=$1 count=$2
+  xdotool windowfocus "$win" 2>/dev/null || true
+  sleep 0.5
   xdotool mousemove $((x + 400)) $((y + 25)) click 3
   sleep 0.7
   for _ in $(seq "$count"); do

@@ -202,6 +202,23 @@ TEST_F(RealtimeTray, AClickOnABalloonBringsTheWindowBack) {
     EXPECT_FALSE(IsIconic(form.handle()));
 }
 
+// Guards against a start at logon before the taskbar is there leaving
+// real-time protection without its icon for the whole session.
+TEST_F(RealtimeTray, TheIconGoesUpWhenTheTaskbarComesAfterARefusal) {
+    if (FindWindowA("Shell_TrayWnd", nullptr) == nullptr)
+        GTEST_SKIP() << "no notification area to refuse the icon";
+    {
+        // The shell takes one icon per window and id: the program's is
+        // refused while this one stands.
+        TrayIcon first;
+        ASSERT_TRUE(first.add(form.handle(), app.icon(), "first"));
+        form.ShowRealtimeState(true, false);
+        EXPECT_FALSE(form.tray().isUp());
+    }
+    SendMessageA(form.handle(), TaskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(form.tray().isUp());
+}
+
 // Guards against a tray start that shows the window, or hides it with no
 // way back.
 TEST(TrayStart, TheWindowStaysHiddenAndTheIconBringsIt) {
