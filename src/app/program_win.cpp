@@ -133,6 +133,8 @@ void Program::RealtimeChanged() {
 
 void Program::TellDetection(const RealtimeEvent& event) {
     const DetectionBalloon balloon = DetectionBalloonOf(event);
+    // The vault list shows the copy the quarantine just made.
+    if (event.action == kActionQuarantined) mainForm_.vaultList().ShowVaultRows(Vault());
     mainForm_.ShowBalloon(balloon.title, balloon.text,
                           balloon.warning ? BalloonIcon::Warning : BalloonIcon::Info);
     if (protection_.visible()) protection_.RefreshState();

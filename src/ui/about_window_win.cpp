@@ -10,7 +10,9 @@ namespace {
 
 Image& Background(Form& form) {
     Image& image = form.add<Image>(0, 0, TForm2::kClientWidth, TForm2::kClientHeight);
-    image.setPicture(LoadPictureResource("FORM2_IMAGE1"));
+    // Decoded when the window is first painted: most never show it.
+    image.setPictureSource([] { return LoadPictureResource("FORM2_IMAGE1"); });
+    image.releasePicture();
     return image;
 }
 

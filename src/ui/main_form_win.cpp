@@ -28,7 +28,7 @@ constexpr const char* kRealtimeItem = "Real-time Protection";
 Image& MakePicture(WindowedControl& parent, int left, int top, const char* resource) {
     Bitmap picture = LoadPictureResource(resource);
     Image& image = parent.add<Image>(left, top, picture.width(), picture.height());
-    image.setPicture(std::move(picture));
+    image.setPictureSource([name = std::string(resource)] { return LoadPictureResource(name); });
     return image;
 }
 
@@ -390,6 +390,13 @@ void TForm1::SysMin() {
     // program now.
     hide();
     if (splash_ && !splash_->visible()) ShowWindow(splash_->handle(), SW_HIDE);
+    ReleaseHiddenPictures();
+}
+
+void TForm1::ReleaseHiddenPictures() {
+    // Decoded again when the window is next painted.
+    ReleaseResourcePictures(*this);
+    if (splash_ && !splash_->visible()) ReleaseResourcePictures(*splash_);
 }
 
 void TForm1::StartInTray() {
@@ -405,6 +412,7 @@ void TForm1::StartInTray() {
     }
     hiddenInTray_ = true;
     ShowWindow(owner, SW_HIDE);
+    ReleaseHiddenPictures();
 }
 
 void TForm1::CloseCommand() {

@@ -229,6 +229,8 @@ private:
     void Action1Execute();
     void Image11Click();
     void TrayEvent(LPARAM mouseEvent);
+    // While the program waits in the tray its windows' pictures are let go.
+    void ReleaseHiddenPictures();
     // Shows the window again, from the tray or the taskbar, and activates it.
     void ComeBack();
     // The tray icon's tip: the title, and real-time protection's state once

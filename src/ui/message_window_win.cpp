@@ -9,7 +9,9 @@ namespace {
 Image& PictureControl(Form& form, const std::string& resource) {
     Bitmap picture = LoadPictureResource(resource);
     Image& image = form.add<Image>(0, 0, picture.width(), picture.height());
-    image.setPicture(std::move(picture));
+    // Decoded when the window is first painted: most never show.
+    image.setPictureSource([resource] { return LoadPictureResource(resource); });
+    image.releasePicture();
     return image;
 }
 

@@ -43,7 +43,7 @@ TForm10::TForm10(bool newWindowsVersion)
     setStayOnTop(true);
     centreOnScreen();
 
-    Image1.setPicture(LoadPictureResource("FORM10_IMAGE1"));
+    Image1.setPictureSource([] { return LoadPictureResource("FORM10_IMAGE1"); });
     Label1.setTextColor(kLabelColour);
     Timer1.onTimer = [this] { Timer1Timer(); };
     onShow = [this] { FormShow(); };

@@ -65,6 +65,29 @@ TEST_F(PaintedForm, BackgroundPictureAndTransparentLabelComposeInOneBitmap) {
     EXPECT_EQ(CountPixels(shot, 0, 0, 200, 20, kTextColour), 0);
 }
 
+// Guards against a window that waits hidden all day holding its decoded
+// pictures, and against one that comes back blank after they were let go:
+// a picture with a source is let go and painted again from it; one set
+// once (drawn onto in place) is kept.
+TEST_F(PaintedForm, APictureWithASourceIsLetGoAndPaintedAgainFromIt) {
+    int decoded = 0;
+    Panel& panel = form.add<Panel>(150, 10, 40, 40);
+    Image& sourced = panel.add<Image>(0, 0, 40, 40);
+    sourced.setPictureSource([&decoded] {
+        ++decoded;
+        return SolidPicture(40, 40, kPictureColour);
+    });
+    EXPECT_EQ(decoded, 1);
+
+    ReleaseResourcePictures(form);
+    EXPECT_FALSE(picture.picture().empty());  // no source: kept
+    EXPECT_EQ(decoded, 1);
+    EXPECT_EQ(form.renderOffscreen().pixel(21, 11), kPictureColour);
+    const Bitmap shot = panel.renderOffscreen();
+    EXPECT_EQ(decoded, 2);
+    EXPECT_EQ(CountPixels(shot, 0, 0, 40, 40, kPictureColour), 40 * 40);
+}
+
 TEST_F(PaintedForm, OpaqueLabelFillsItsBox) {
     label.setTransparent(false);
     label.setBackground(RGB(0, 0, 255));
