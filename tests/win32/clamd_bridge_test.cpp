@@ -369,8 +369,6 @@ TEST_F(ClamdBridge, ServesTheTestCorpusInOneSessionWithWindowsPathsUntilShutdown
     }
     stream += std::string(4, '\0');
     requests.push_back({stream, '\0', std::string("stream: ") + kTestSignature + " FOUND"});
-    requests.push_back({std::string("zVERSION\0", 9), '\0', ""});
-    const std::size_t version = requests.size();
 
     Socket session = Connect(port_);
     ASSERT_TRUE(session);
@@ -399,14 +397,17 @@ TEST_F(ClamdBridge, ServesTheTestCorpusInOneSessionWithWindowsPathsUntilShutdown
         at = end + 1;
     }
     for (std::size_t id = 1; id <= requests.size(); ++id) {
-        if (id == version) continue;
         EXPECT_EQ(answers[id], std::vector<std::string>{requests[id - 1].expected})
             << "request " << id;
     }
-    ASSERT_EQ(answers[version].size(), 1u);
-    EXPECT_EQ(answers[version][0].rfind("ClamAV ", 0), 0u) << answers[version][0];
-    EXPECT_NE(answers[version][0].find("/6/"), std::string::npos)
-        << "the daily database's version: " << answers[version][0];
+
+    // VERSION on a connection of its own: inside a session clamd writes a
+    // VERSION reply's number and its text apart, and a scan's reply can
+    // land between them.
+    const std::string version = Ask(port_, std::string("zVERSION\0", 9));
+    EXPECT_EQ(version.rfind("ClamAV ", 0), 0u) << version;
+    EXPECT_NE(version.find("/6/"), std::string::npos)
+        << "the daily database's version: " << version;
 
     // SHUTDOWN ends Debian's clamd, and the bridge with its exit code.
     Socket control = Connect(port_);
