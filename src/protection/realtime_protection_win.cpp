@@ -12,7 +12,6 @@
 #include "protection/folder_watcher_win.h"
 #include "protection/realtime_events_win.h"
 #include "protection/realtime_setting_win.h"
-#include "protection/scanned_cache.h"
 #include "quarantine/vault.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/excluded_folders.h"
@@ -36,11 +35,6 @@ struct RealtimeEngine {
     bool stream = false;
     bool operator==(const RealtimeEngine&) const = default;
 };
-
-// The folder in the form the watched and excluded lists keep, or nothing.
-std::optional<std::string> ListedForm(const std::string& folder) {
-    return ExcludedFolderOf(folder);
-}
 
 }  // namespace
 
@@ -75,14 +69,6 @@ public:
         changed_.notify_all();
     }
 
-    void ForgetVerdicts() {
-        {
-            std::lock_guard lock(mutex_);
-            forget_ = true;
-        }
-        changed_.notify_all();
-    }
-
     // An engine is set and was not found gone.
     bool Scanning() const {
         std::lock_guard lock(mutex_);
@@ -108,11 +94,10 @@ private:
     }
 
     void Body(Thread& self) {
-        ScannedCache cache;
         std::unique_lock lock(mutex_);
         for (;;) {
             const auto due = [this] {
-                return quit_ || forget_ || (!queue_.empty() && engine_ && engineDown_.empty());
+                return quit_ || (!queue_.empty() && engine_ && engineDown_.empty());
             };
             // Nothing to do costs nothing: only files waiting for a clamd
             // that went make the worker look again, now and then.
@@ -121,10 +106,6 @@ private:
                 retrying ? changed_.wait_for(lock, std::chrono::milliseconds(kEngineRetryMs), due)
                          : (changed_.wait(lock, due), true);
             if (quit_) return;
-            if (forget_) {
-                cache.Clear();
-                forget_ = false;
-            }
             if (!ready) {
                 // A clamd that went is asked again while files wait for it.
                 engineDown_.clear();
@@ -135,27 +116,16 @@ private:
             queue_.pop_front();
             const RealtimeEngine engine = *engine_;
             lock.unlock();
-            const bool known = cache.Unchanged(file.path, file.size, file.lastWrite);
+            // The watch hands out each version of a file once; an empty file
+            // holds nothing to find.
             FileVerdict verdict{FileVerdict::Kind::Clean, {}};
-            // An empty file holds nothing to find.
-            if (!known && file.size > 0)
+            if (file.size > 0)
                 verdict = CheckFileWithClamd(engine.address, file.path, engine.stream,
                                              kVerdictTimeoutMs, cancel_);
-            switch (verdict.kind) {
-                case FileVerdict::Kind::Clean:
-                    cache.Remember(file.path, file.size, file.lastWrite);
-                    break;
-                case FileVerdict::Kind::Found:
-                    cache.Forget(file.path);
-                    self.synchronize([&] { owner_.Found(file.path, verdict.detail); });
-                    break;
-                case FileVerdict::Kind::Unread:
-                    // Gone before its turn, or the engine could not read it:
-                    // nothing to take away.
-                    break;
-                case FileVerdict::Kind::NoEngine:
-                    break;
-            }
+            if (verdict.kind == FileVerdict::Kind::Found)
+                self.synchronize([&] { owner_.Found(file.path, verdict.detail); });
+            // Unread: gone before its turn, or the engine could not read it;
+            // nothing to take away.
             lock.lock();
             if (quit_) return;
             if (verdict.kind == FileVerdict::Kind::NoEngine) {
@@ -175,7 +145,6 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool quit_ = false;
-    bool forget_ = false;
     std::deque<ReadyFile> queue_;
     std::optional<RealtimeEngine> engine_;
     std::string engineDown_;
@@ -204,7 +173,8 @@ void RealtimeProtection::Apply() {
     std::vector<std::string> skipped;
     for (const std::string& folder :
          {Folders().DataFolder, Folders().DatabaseFolder, VaultFolder()})
-        if (std::optional<std::string> listed = ListedForm(folder)) skipped.push_back(*listed);
+        if (std::optional<std::string> listed = ExcludedFolderOf(folder))
+            skipped.push_back(*listed);
     for (std::string& excluded : ParseExcludedFolders(LoadExcludedFoldersText()))
         skipped.push_back(std::move(excluded));
 
@@ -226,14 +196,7 @@ void RealtimeProtection::Apply() {
                own.address) {
         engine = RealtimeEngine{*own.address, false};
     }
-    // What was clean before a new database may be found by it.
-    const std::optional<std::uint32_t> database =
-        own.version ? own.version->database : std::nullopt;
-    if (service_) {
-        if (database != database_) service_->ForgetVerdicts();
-        service_->SetEngine(engine);
-    }
-    database_ = database;
+    if (service_) service_->SetEngine(engine);
     Changed();
 }
 
@@ -277,7 +240,7 @@ void RealtimeProtection::Changed() {
 }
 
 void RealtimeProtection::Found(std::string path, std::string name) {
-    if (ending_) return;  // found again at the next start: it was never cached
+    if (ending_) return;  // found again at the next start
     detections_.push_back({std::move(path), std::move(name)});
     QuarantineNext();
 }

@@ -76,7 +76,6 @@ private:
     bool ending_ = false;
     std::vector<std::string> folders_;
     std::vector<std::string> skipped_;
-    std::optional<std::uint32_t> database_;
     std::deque<Detection> detections_;
     std::unique_ptr<InfectionTable> table_;
     std::unique_ptr<RemovalRun> run_;

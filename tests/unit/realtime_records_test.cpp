@@ -1,10 +1,8 @@
-// The records real-time protection keeps: the list of recent events as its
-// file holds them, and the cache of files found clean.
+// The list of recent real-time events as its file holds them.
 
 #include <gtest/gtest.h>
 
 #include "protection/realtime_events.h"
-#include "protection/scanned_cache.h"
 
 namespace tolvar {
 namespace {
@@ -49,36 +47,6 @@ TEST(RealtimeEvents, OnlyTheNewestAreKept) {
     ASSERT_EQ(kept.size(), kRealtimeEventsKept);
     EXPECT_EQ(kept.front().file, "C:\\f5");
     EXPECT_EQ(kept.back().file, events.back().file);
-}
-
-// Guards against a changed file passing as scanned (same path, new size or
-// time), a path in other case scanned twice, and a cache that grows without
-// bound or forgets the newest files first.
-TEST(ScannedCache, OnlyAnUnchangedFileCountsAsScannedAndTheOldestAreForgotten) {
-    ScannedCache cache(3);
-    cache.Remember("C:\\Users\\Ann\\Downloads\\a.exe", 10, 100);
-    EXPECT_TRUE(cache.Unchanged("c:\\users\\ann\\downloads\\A.EXE", 10, 100));
-    EXPECT_FALSE(cache.Unchanged("C:\\Users\\Ann\\Downloads\\a.exe", 11, 100));
-    EXPECT_FALSE(cache.Unchanged("C:\\Users\\Ann\\Downloads\\a.exe", 10, 101));
-
-    cache.Remember("C:\\b", 1, 1);
-    cache.Remember("C:\\c", 1, 1);
-    cache.Remember("C:\\d", 1, 1);
-    EXPECT_EQ(cache.Size(), 3u);
-    EXPECT_FALSE(cache.Unchanged("C:\\Users\\Ann\\Downloads\\a.exe", 10, 100));
-    EXPECT_TRUE(cache.Unchanged("C:\\d", 1, 1));
-
-    cache.Forget("C:\\d");
-    EXPECT_FALSE(cache.Unchanged("C:\\d", 1, 1));
-    for (int k = 0; k < 50; ++k) {
-        cache.Remember("C:\\again", 1, 1);
-        cache.Forget("C:\\again");
-    }
-    cache.Remember("C:\\e", 1, 1);
-    EXPECT_TRUE(cache.Unchanged("C:\\e", 1, 1));
-    EXPECT_LE(cache.Size(), 3u);
-    cache.Clear();
-    EXPECT_FALSE(cache.Unchanged("C:\\e", 1, 1));
 }
 
 }  // namespace
