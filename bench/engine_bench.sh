@@ -38,6 +38,7 @@ cd "$repo_root"
 source scripts/build.sh
 source scripts/wine-session.sh
 source tests/e2e/lib.sh
+source bench/bench_lib.sh
 
 tree_files=${BENCH_TREE_FILES:-20000}
 build_dir=${BENCH_BUILD_DIR:-build/bench-win}
@@ -70,27 +71,6 @@ cleanup() {
   stop_session
 }
 trap cleanup EXIT
-
-now_us() {
-  local t=$EPOCHREALTIME
-  echo "${t//[!0-9]/}"
-}
-
-cpu_ticks() {
-  local stat
-  read -r stat <"/proc/$1/stat" || { echo 0; return; }
-  set -- ${stat##*") "}
-  echo $(( ${12} + ${13} ))
-}
-
-session_process() {
-  ps -e -o pid=,sid=,comm= | awk -v sid="$1" -v name="$2" \
-    '$2 == sid && $3 == name { print $1; exit }'
-}
-
-windows_path() {
-  echo "Z:${1//\//\\}"
-}
 
 result_window() {
   xdotool search --onlyvisible --name '^(Infections Found|Scan Complete|Scan Failed)$' \
@@ -166,23 +146,12 @@ t0=$(now_us)
 setsid wine "$build_dir/tools/clamd_bridge.exe" --foreground \
   --config-file="$(windows_path "$conf")" </dev/null >"$work/clamd.log" 2>&1 &
 clamd_pid=$!
-ping_clamd() {
-  python3 - "$port" <<'PY'
-import socket, sys
-try:
-    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1)
-    s.sendall(b"zPING\0")
-    sys.exit(0 if s.recv(16).startswith(b"PONG") else 1)
-except OSError:
-    sys.exit(1)
-PY
-}
 for _ in $(seq 600); do
-  ping_clamd && break
+  clamd_answers "$port" && break
   kill -0 "$clamd_pid" 2>/dev/null || die "the clamd bridge ended: $(tail -5 "$work/clamd.log")"
   sleep 0.2
 done
-ping_clamd || die "clamd did not answer PING within two minutes"
+clamd_answers "$port" || die "clamd did not answer PING within two minutes"
 t1=$(now_us)
 debian_clamd=$(pgrep -n -x clamd) || die "no Debian clamd runs"
 load_seconds=$(awk -v us=$((t1 - t0)) 'BEGIN { printf "%.1f", us / 1e6 }')

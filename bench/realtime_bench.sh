@@ -35,6 +35,7 @@ cd "$repo_root"
 source scripts/build.sh
 source scripts/wine-session.sh
 source tests/e2e/lib.sh
+source bench/bench_lib.sh
 
 files=${BENCH_FILES:-10000}
 idle_seconds=${BENCH_IDLE_SECONDS:-600}
@@ -66,31 +67,6 @@ cleanup() {
   stop_session
 }
 trap cleanup EXIT
-
-now_us() {
-  local t=$EPOCHREALTIME
-  echo "${t//[!0-9]/}"
-}
-
-cpu_ticks() {
-  local stat
-  read -r stat <"/proc/$1/stat" || { echo 0; return; }
-  set -- ${stat##*") "}
-  echo $(( ${12} + ${13} ))
-}
-
-session_process() {
-  ps -e -o pid=,sid=,comm= | awk -v sid="$1" -v name="$2" \
-    '$2 == sid && $3 == name { print $1; exit }'
-}
-
-windows_path() {
-  echo "Z:${1//\//\\}"
-}
-
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 
 ensure_dependencies
 echo "== building (Windows, in $build_dir)"
@@ -137,29 +113,18 @@ echo "== starting Debian's clamd behind the clamd bridge (port $port)"
 setsid wine "$build_dir/tools/clamd_bridge.exe" --foreground \
   --config-file="$(windows_path "$conf")" </dev/null >"$work/clamd.log" 2>&1 &
 clamd_pid=$!
-ping_port() {
-  python3 - "$1" <<'PY'
-import socket, sys
-try:
-    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1)
-    s.sendall(b"zPING\0")
-    sys.exit(0 if s.recv(16).startswith(b"PONG") else 1)
-except OSError:
-    sys.exit(1)
-PY
-}
 for _ in $(seq 600); do
-  ping_port "$port" && break
+  clamd_answers "$port" && break
   kill -0 "$clamd_pid" 2>/dev/null || die "the clamd bridge ended: $(tail -5 "$work/clamd.log")"
   sleep 0.2
 done
-ping_port "$port" || die "clamd did not answer PING within two minutes"
+clamd_answers "$port" || die "clamd did not answer PING within two minutes"
 proxy_port=$(free_port)
 requests="$work/requests.txt"
 : >"$requests"
 python3 bench/clamd_counting_proxy.py "$proxy_port" "$port" "$requests" &
 proxy_pid=$!
-for _ in $(seq 50); do ping_port "$proxy_port" && break; sleep 0.1; done
+for _ in $(seq 50); do clamd_answers "$proxy_port" && break; sleep 0.1; done
 : >"$requests"
 
 wine reg add "$engine_key" /ve /d "127.0.0.1:$proxy_port" /reg:32 /f >/dev/null 2>&1
