@@ -23,26 +23,32 @@ std::string QuoteArgument(std::string_view text) {
     return quoted;
 }
 
-bool AsksForTray(std::string_view arguments) {
-    std::size_t at = 0;
-    while (at < arguments.size()) {
-        at = arguments.find_first_not_of(" \t", at);
-        if (at == std::string_view::npos) break;
-        std::size_t end = at;
-        bool quoted = false;
-        while (end < arguments.size() &&
-               (quoted || (arguments[end] != ' ' && arguments[end] != '\t'))) {
-            if (arguments[end] == '"') quoted = !quoted;
-            ++end;
+ProgramArguments ReadProgramArguments(const std::vector<std::string>& arguments) {
+    ProgramArguments read;
+    for (const std::string& argument : arguments) {
+        if (EqualIgnoringCase(argument, "/tray")) {
+            read.tray = true;
+        } else if (EqualIgnoringCase(argument, "/scan")) {
+            read.scan = true;
+        } else if (read.scan && !argument.empty() && argument.front() != '/') {
+            // No Windows path starts with "/": such a word is a switch this
+            // program does not know, never a file.
+            read.scanPaths.push_back(argument);
+        } else {
+            read.ignored.push_back(argument);
         }
-        // A quoted "/tray" is still the switch, as the C runtime would pass it.
-        std::string_view word = arguments.substr(at, end - at);
-        if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
-            word = word.substr(1, word.size() - 2);
-        if (EqualIgnoringCase(word, "/tray")) return true;
-        at = end;
     }
-    return false;
+    return read;
+}
+
+std::string IgnoredArgumentsNotice(const std::vector<std::string>& ignored) {
+    if (ignored.empty()) return "";
+    std::string notice = "Ignored on the command line:";
+    for (const std::string& argument : ignored) {
+        notice += ' ';
+        notice += argument.empty() ? std::string("\"\"") : QuoteArgument(argument);
+    }
+    return notice;
 }
 
 }  // namespace tolvar

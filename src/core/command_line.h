@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvar {
 
@@ -16,9 +17,21 @@ namespace tolvar {
 // closing quote doubled so they do not escape it.
 std::string QuoteArgument(std::string_view text);
 
-// Whether the program's own arguments (its command line after its name)
-// hold the switch "/tray", in any case: the program then starts hidden in
-// the tray. Every other argument is passed over, quoted ones whole.
-bool AsksForTray(std::string_view arguments);
+// What the program's own arguments (after its name, as the C runtime splits
+// them, in UTF-8) ask for. Switches are read in any case and anywhere:
+// "/tray" starts the program hidden in the tray; "/scan" makes every
+// argument after it that is no switch a file or folder to scan. Anything
+// else is ignored, and kept to be told.
+struct ProgramArguments {
+    bool tray = false;
+    bool scan = false;
+    std::vector<std::string> scanPaths;
+    std::vector<std::string> ignored;
+};
+ProgramArguments ReadProgramArguments(const std::vector<std::string>& arguments);
+
+// The status line's word on what the command line held that the program
+// does not read; "" when nothing was ignored.
+std::string IgnoredArgumentsNotice(const std::vector<std::string>& ignored);
 
 }  // namespace tolvar

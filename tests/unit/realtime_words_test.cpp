@@ -1,32 +1,14 @@
-// The switch that starts the program in the tray, and the words the tray
-// says of real-time protection.
+// The words the tray says of real-time protection.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/command_line.h"
 #include "protection/realtime_events.h"
 #include "ui/realtime_words.h"
 
 namespace tolvar {
 namespace {
-
-// Guards against a logon start that shows the window (the switch missed)
-// and against a file argument taken for the switch.
-TEST(TraySwitch, FoundInAnyCaseAmongOtherArgumentsButNotInsideOne) {
-    EXPECT_TRUE(AsksForTray("/tray"));
-    EXPECT_TRUE(AsksForTray("/TRAY"));
-    EXPECT_TRUE(AsksForTray("  /Tray  "));
-    EXPECT_TRUE(AsksForTray("/other \"C:\\My Files\\x\" /tray"));
-    EXPECT_TRUE(AsksForTray("\"/tray\""));
-    EXPECT_FALSE(AsksForTray(""));
-    EXPECT_FALSE(AsksForTray("/trayx"));
-    EXPECT_FALSE(AsksForTray("tray"));
-    EXPECT_FALSE(AsksForTray("-tray"));
-    EXPECT_FALSE(AsksForTray("\"C:\\a /tray b\""));
-    EXPECT_FALSE(AsksForTray("C:\\tray\\/tray"));
-}
 
 // The tray's oldest tip field holds 63 characters: each state must fit
 // with the program's title.
