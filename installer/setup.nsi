@@ -3,6 +3,7 @@
 ;   VERSION       the build's version (major.minor.patch)
 ;   OUTFILE       the setup to write
 ;   PROGRAM       the built AntiVirus.exe
+;   HELPER        the built TolvarScan.exe, behind Explorer's menu
 ;   SKIN          the folder of the skin pictures (res/skin)
 ;   DATA_FOLDERS  the built data_folders.exe
 ;   ICON, TERMS   the program's icon and its terms
@@ -40,6 +41,9 @@ ManifestDPIAware true
 ; user's highest rights: an entry under the Run key cannot start a program
 ; that asks for administrator rights.
 !define LOGON_TASK "Tolvar AntiVirus"
+; Explorer's "Scan with Tolvar AntiVirus", for files, folders and drives.
+!define SCAN_VERB "TolvarAntiVirus.Scan"
+!define SCAN_VERB_TEXT "Scan with Tolvar AntiVirus"
 
 ; The version is the one in the program's own version resource; the name
 ; the build gave the setup must say the same.
@@ -247,12 +251,14 @@ Section "Install"
 
   SetOutPath "$INSTDIR"
   File "${PROGRAM}"
+  File "${HELPER}"
   SetOutPath "$INSTDIR\bin\skin"
   File "${SKIN}/*.png"
   Call PlaceScanner
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
   Call RegisterLogonTask
+  Call RegisterScanVerbs
   CreateShortCut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\AntiVirus.exe"
 
   ; Add/Remove Programs, in the registry view Windows reads for a 64-bit
@@ -269,6 +275,22 @@ Section "Install"
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
+
+; Explorer's verbs start the helper, which needs no consent prompt. A
+; drive's path ("C:\") goes unquoted: in quotes its closing backslash would
+; escape the closing quote.
+!macro SCAN_VERB class argument
+  WriteRegStr HKLM "Software\Classes\${class}\shell\${SCAN_VERB}" "" "${SCAN_VERB_TEXT}"
+  WriteRegStr HKLM "Software\Classes\${class}\shell\${SCAN_VERB}" "Icon" "$INSTDIR\AntiVirus.exe,0"
+  WriteRegStr HKLM "Software\Classes\${class}\shell\${SCAN_VERB}\command" "" \
+    '"$INSTDIR\TolvarScan.exe" /scan ${argument}'
+!macroend
+
+Function RegisterScanVerbs
+  !insertmacro SCAN_VERB "*" '"%1"'
+  !insertmacro SCAN_VERB "Directory" '"%1"'
+  !insertmacro SCAN_VERB "Drive" '%1'
+FunctionEnd
 
 ; Sets $0 to the text with the characters XML gives a meaning escaped.
 !macro XML_TEXT text
@@ -419,7 +441,12 @@ Section "Uninstall"
   nsExec::ExecToStack '"$SYSDIR\schtasks.exe" /Delete /TN "${LOGON_TASK}" /F'
   Pop $0
   Pop $1
+  ; So do Explorer's verbs, which would start a helper no longer there.
+  DeleteRegKey HKLM "Software\Classes\*\shell\${SCAN_VERB}"
+  DeleteRegKey HKLM "Software\Classes\Directory\shell\${SCAN_VERB}"
+  DeleteRegKey HKLM "Software\Classes\Drive\shell\${SCAN_VERB}"
   Delete "$INSTDIR\AntiVirus.exe"
+  Delete "$INSTDIR\TolvarScan.exe"
   RMDir /r "$INSTDIR\bin\skin"
   RMDir /r "$INSTDIR\bin\snr"
   RMDir "$INSTDIR\bin"

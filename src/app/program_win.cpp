@@ -8,6 +8,7 @@
 #include "protection/realtime_setting_win.h"
 #include "quarantine/vault.h"
 #include "quarantine/vault_clean_up.h"
+#include "scan/excluded_folders.h"
 #include "scan/scan_state.h"
 #include "scan/scanner_exit.h"
 #include "ui/realtime_words.h"
@@ -41,6 +42,8 @@ Program::Program(TForm10& splash)
     mainForm_.setSplash(&splash_);
     mainForm_.onClose = [this] {
         ending_ = true;
+        requestTimer_.setEnabled(false);
+        if (requests_) requests_->setOnArrival(nullptr);
         ShutDown(scan_, mainForm_.skin());
         // Before the daemon, whose engine it uses.
         try {
@@ -73,6 +76,13 @@ Program::Program(TForm10& splash)
     vaultCleanUp_.onTimer = [this] { CleanUpVaultDaily(); };
     form14_.openSettings = [this] { OpenDatabaseSettings(); };
     form15_.openDownload = [this] { form8_.showModal(); };
+    requestTimer_.onTimer = [this] { StartRequestedScan(); };
+    mainForm_.onComeBack = [this] {
+        if (!heldResult_) return;
+        std::function<void()> show = std::move(heldResult_);
+        heldResult_ = nullptr;
+        show();
+    };
 
     // An error here (a skin file missing, say) is reported and the window
     // still comes up, without the steps that did not run.
@@ -250,7 +260,90 @@ void Program::CheckForUpdates() {
     }
 }
 
+void Program::TakeScanRequests(ScanRequestPipe* pipe, const std::vector<std::string>& ownPaths,
+                               const std::string& word) {
+    if (!word.empty()) scan_.ShowStatus(word);
+    if (!ownPaths.empty()) AddArrival(CheckScanRequest(ownPaths));
+    requests_ = pipe;
+    if (!requests_) return;
+    std::weak_ptr<int> alive = alive_;
+    requests_->setOnArrival([this, alive] {
+        Application::instance().post([this, alive] {
+            if (!alive.expired()) TakeArrivals();
+        });
+    });
+    // What came while the program was starting.
+    TakeArrivals();
+}
+
+void Program::TakeArrivals() {
+    if (ending_ || !requests_) return;
+    const std::vector<ScanRequestPipe::Arrival> arrivals = requests_->Take();
+    if (arrivals.empty()) return;
+    for (const ScanRequestPipe::Arrival& arrival : arrivals)
+        AddArrival(arrival);
+    // The user asked from Explorer: the window shows the scan.
+    mainForm_.ComeForward();
+}
+
+void Program::AddArrival(const ScanRequestPipe::Arrival& arrival) {
+    std::vector<std::string> targets;
+    std::vector<RequestedPath> refused = arrival.refused;
+    // clamscan leaves an excluded folder out, but never a file named to it.
+    const ExcludedFolders excluded = LoadExcludedFolders();
+    for (const std::string& target : arrival.targets) {
+        if (excluded.Covers(target)) {
+            refused.push_back({target, "excluded from scans"});
+        } else {
+            targets.push_back(target);
+        }
+    }
+    if (!refused.empty() && targets.empty() && !joiner_.Waiting()) {
+        scan_.ShowStatus("Not scanned: " + refused.front().path + " (" + refused.front().refusal + ")" +
+                         (refused.size() > 1 ? " and " + std::to_string(refused.size() - 1) + " more"
+                                             : std::string()));
+    }
+    if (targets.empty()) return;
+    joiner_.Add(targets, arrival.tick);
+    StartRequestedScan();
+}
+
+bool Program::BusyForNewScan() const {
+    return !ScanIsIdle() || form7_.visible() || form11_.visible() || form3_.visible() ||
+           form8_.visible() || form6_.visible();
+}
+
+void Program::StartRequestedScan() {
+    if (ending_ || !joiner_.Waiting()) {
+        requestTimer_.setEnabled(false);
+        return;
+    }
+    requestTimer_.setEnabled(true);
+    if (BusyForNewScan()) {
+        const std::string note = ScanIsIdle() ? "" : "  (a scan request waits for this scan to end)";
+        scan_.SetStatusNote(note);
+        if (ScanIsIdle()) scan_.ShowStatus("A scan request waits for the window open to be closed");
+        return;
+    }
+    std::vector<std::string> targets = joiner_.TakeReady(GetTickCount64());
+    if (targets.empty()) return;
+    requestTimer_.setEnabled(false);
+    scan_.SetStatusNote("");
+    mainForm_.ShowScanProgress();
+    scan_.StartChosenScan(std::move(targets));
+}
+
+void Program::ShowOrHoldResult(std::function<void()> show, const std::string& balloon, bool warning) {
+    if (!mainForm_.hiddenInTray()) {
+        show();
+        return;
+    }
+    heldResult_ = std::move(show);
+    mainForm_.ShowBalloon("Tolvar AntiVirus", balloon, warning ? BalloonIcon::Warning : BalloonIcon::Info);
+}
+
 void Program::NewScanBegins() {
+    heldResult_ = nullptr;
     // The windows that told how an earlier scan ended speak of it no more;
     // the prompt's offer least of all: pressed now it would stop this scan
     // and remove what it has found so far.
@@ -262,15 +355,17 @@ void Program::NewScanBegins() {
 }
 
 void Program::InfectionsFound(std::int32_t count) {
-    form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); });
+    // Never removed without the user: the offer waits for the window.
+    ShowOrHoldResult([this, count] { form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); }); },
+                     "Scan complete: " + std::to_string(count) + " infection(s) found", true);
 }
 
 void Program::NoInfectionsFound() {
-    form17_.showCentred();
+    ShowOrHoldResult([this] { form17_.showCentred(); }, "Scan complete: no infections found", false);
 }
 
 void Program::ScanFailed(const std::string& reason) {
-    scanFailed_.ShowFailure(reason);
+    ShowOrHoldResult([this, reason] { scanFailed_.ShowFailure(reason); }, "Scan failed: " + reason, true);
 }
 
 void Program::ReportError(std::exception_ptr error) {

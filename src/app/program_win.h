@@ -9,6 +9,8 @@
 
 #include "framework/timer_win.h"
 #include "protection/realtime_protection_win.h"
+#include "protection/request_joiner.h"
+#include "protection/scan_request_pipe_win.h"
 #include "quarantine/removal.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/scan_session_win.h"
@@ -38,6 +40,14 @@ public:
     // Shows the main window, or with inTray only the tray icon, and runs
     // the message loop until the program ends.
     void Run(bool inTray = false);
+
+    // Requests to scan: the program's own command line's paths, and from
+    // now on what the pipe takes (none when it could not be made). A word
+    // for the status line (what the command line held that is not read)
+    // comes with them.
+    void TakeScanRequests(ScanRequestPipe* pipe, const std::vector<std::string>& ownPaths,
+                          const std::string& word);
+    const RequestJoiner& scanRequests() const { return joiner_; }
 
     TForm1& mainForm() { return mainForm_; }
     ScanSession& scan() { return scan_; }
@@ -122,6 +132,25 @@ private:
     Timer vaultCleanUp_{60 * 60 * 1000, true};
     ULONGLONG lastVaultCleanUp_ = GetTickCount64();
     void CleanUpVaultDaily();
+
+    // Requests to scan from other processes (Explorer's menu, a second
+    // start), joined into one scan once they stop coming; one that comes
+    // while the program is busy waits for it.
+    ScanRequestPipe* requests_ = nullptr;
+    RequestJoiner joiner_;
+    Timer requestTimer_{200, false};
+    void TakeArrivals();
+    void AddArrival(const ScanRequestPipe::Arrival& arrival);
+    void StartRequestedScan();
+    // A scan, a removal or a download runs, or a window about the last scan
+    // waits for the user: a new scan would cut into it.
+    bool BusyForNewScan() const;
+    // What the last scan's end would show, kept while the window is in the
+    // tray: a balloon tells it, and it shows as the window comes back.
+    std::function<void()> heldResult_;
+    void ShowOrHoldResult(std::function<void()> show, const std::string& balloon, bool warning);
+    // Posted news from the pipe's thread is dropped once the program is gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace tolvar

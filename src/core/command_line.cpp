@@ -33,7 +33,11 @@ ProgramArguments ReadProgramArguments(const std::vector<std::string>& arguments)
         } else if (read.scan && !argument.empty() && argument.front() != '/') {
             // No Windows path starts with "/": such a word is a switch this
             // program does not know, never a file.
-            read.scanPaths.push_back(argument);
+            // "C:\" in quotes reaches the program as C:" (its backslash
+            // escapes the quote), and no Windows name holds a quote.
+            std::string path = argument;
+            if (path.back() == '"') path.back() = '\\';
+            read.scanPaths.push_back(path);
         } else {
             read.ignored.push_back(argument);
         }

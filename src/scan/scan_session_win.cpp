@@ -137,7 +137,7 @@ void ScanSession::RefreshDisplay() {
     if (run_) run_->Deliver(parser_);
     if (parser_.LinesParsed() != shown_.lines) {
         shown_.lines = parser_.LinesParsed();
-        view_.ShowStatus(parser_.StatusText());
+        view_.ShowStatus(parser_.StatusText() + statusNote_);
     }
     RefreshFigures();
 }
@@ -206,6 +206,7 @@ void ScanSession::EngineEnded(const ScannerEnding& ending) {
 }
 
 void ScanSession::EndScan(bool stopped, bool showResult, bool itemsUnread) {
+    lastStopped_ = stopped;
     // The last chunks arrived after the last tick: the figures that stay on
     // the page, and that the history records, are the exact ones.
     if (stopped) {
@@ -228,6 +229,7 @@ void ScanSession::EndScan(bool stopped, bool showResult, bool itemsUnread) {
 }
 
 void ScanSession::FailScan(const std::string& reason) {
+    lastStopped_ = false;
     RefreshDisplay();
     // A scan that was not done shows how far it came, never its end.
     view_.ShowStatus("Scanning Failed");
@@ -381,6 +383,12 @@ void ScanSession::ShowRemovalOutcome(int removed, const std::vector<InfectionRec
 
 void ScanSession::ShowStatus(const std::string& text) {
     view_.ShowStatus(text);
+}
+
+void ScanSession::SetStatusNote(std::string note) {
+    if (note == statusNote_) return;
+    statusNote_ = std::move(note);
+    if (ScanIsScanning() && shown_.lines > 0) view_.ShowStatus(parser_.StatusText() + statusNote_);
 }
 
 }  // namespace tolvar

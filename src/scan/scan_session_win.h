@@ -59,6 +59,11 @@ public:
     void ShowRemovalOutcome(int removed, const std::vector<InfectionRecord>& left);
     // A word in the status line, between scans.
     void ShowStatus(const std::string& text);
+    // Words that follow the scanned item in the status line for as long as
+    // they are set (a request waiting for this scan to end); "" for none.
+    void SetStatusNote(std::string note);
+    // Whether the last scan to end was stopped rather than finished.
+    bool LastScanStopped() const { return lastStopped_; }
 
     // Whether a scanner process or a clamd scan's worker still runs.
     bool ScannerRunning() const;
@@ -115,6 +120,8 @@ private:
     // begins.
     std::unique_ptr<EngineRun> run_;
     bool stopRequested_ = false;
+    bool lastStopped_ = false;
+    std::string statusNote_;
     // Posted reports hold this weakly: one posted just before the session
     // went is dropped.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

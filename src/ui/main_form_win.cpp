@@ -471,8 +471,7 @@ LRESULT TForm1::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     if (msg == BringToFrontMessage()) {
-        ComeBack();
-        SetForegroundWindow(handle());
+        ComeForward();
         return kBroughtToFront;
     }
     if (msg == WM_CLOSE) {
@@ -507,6 +506,12 @@ void TForm1::ComeBack() {
     if (!realtimeWanted_) tray_.remove();
     if (fromTray && trayHidOwner_) ShowWindow(Application::instance().ownerWindow(), SW_SHOW);
     Application::instance().restore();
+    if (fromTray && onComeBack) onComeBack();
+}
+
+void TForm1::ComeForward() {
+    ComeBack();
+    SetForegroundWindow(handle());
 }
 
 namespace {

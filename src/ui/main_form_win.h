@@ -88,6 +88,11 @@ public:
     // real-time protection did is never told to no one.
     void ShowBalloon(const std::string& title, const std::string& text, BalloonIcon icon);
     bool hiddenInTray() const { return hiddenInTray_; }
+    // Brings the window back from the tray (or the taskbar) to the front.
+    void ComeForward();
+    // Runs each time the window comes back from the tray: what waited for
+    // the user while it was hidden is shown then.
+    std::function<void()> onComeBack;
     // Tells accessibility clients that the scan commands may have become
     // available or unavailable: the scan state changed.
     void AnnounceCommandStates();

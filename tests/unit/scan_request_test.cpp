@@ -33,6 +33,8 @@ TEST(ProgramArgumentsTest, SwitchesInAnyCaseAndPlaceAndTheRestTold) {
     EXPECT_EQ(IgnoredArgumentsNotice({"a b", ""}), "Ignored on the command line: \"a b\" \"\"");
     EXPECT_EQ(IgnoredArgumentsNotice({}), "");
 
+    // A drive's root in quotes, as Explorer's verb may give it.
+    EXPECT_EQ(ReadProgramArguments({"/scan", "C:\""}).scanPaths, (Paths{"C:\\"}));
     // Paths without /scan are not scanned.
     const ProgramArguments loose = ReadProgramArguments({"C:\\a"});
     EXPECT_FALSE(loose.scan);
