@@ -67,7 +67,8 @@ std::unique_ptr<tolvar::ScanRequestPipe> OpenRequestPipe(std::string& problem) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    const tolvar::ProgramArguments arguments = tolvar::ReadProgramArguments(ThisProgramsArguments());
+    const tolvar::ProgramArguments arguments =
+        tolvar::ReadProgramArguments(ThisProgramsArguments());
     // Read against this start's current folder, which the running copy
     // does not share.
     const std::vector<std::string> scanPaths = tolvar::FullPathsOf(arguments.scanPaths);
@@ -113,7 +114,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         tolvar::Program program(splash);
         std::string word = tolvar::IgnoredArgumentsNotice(arguments.ignored);
         if (!pipeProblem.empty()) {
-            word = (word.empty() ? "" : word + " ") + "Scans from Explorer's menu are off: " + pipeProblem;
+            word = (word.empty() ? "" : word + " ") +
+                   "Scans from Explorer's menu are off: " + pipeProblem;
         }
         program.TakeScanRequests(requests.get(), scanPaths, word);
         program.Run(inTray);

@@ -299,9 +299,10 @@ void Program::AddArrival(const ScanRequestPipe::Arrival& arrival) {
         }
     }
     if (!refused.empty() && targets.empty() && !joiner_.Waiting()) {
-        scan_.ShowStatus("Not scanned: " + refused.front().path + " (" + refused.front().refusal + ")" +
-                         (refused.size() > 1 ? " and " + std::to_string(refused.size() - 1) + " more"
-                                             : std::string()));
+        scan_.ShowStatus(
+            "Not scanned: " + refused.front().path + " (" + refused.front().refusal + ")" +
+            (refused.size() > 1 ? " and " + std::to_string(refused.size() - 1) + " more"
+                                : std::string()));
     }
     if (targets.empty()) return;
     joiner_.Add(targets, arrival.tick);
@@ -320,7 +321,8 @@ void Program::StartRequestedScan() {
     }
     requestTimer_.setEnabled(true);
     if (BusyForNewScan()) {
-        const std::string note = ScanIsIdle() ? "" : "  (a scan request waits for this scan to end)";
+        const std::string note =
+            ScanIsIdle() ? "" : "  (a scan request waits for this scan to end)";
         scan_.SetStatusNote(note);
         if (ScanIsIdle()) scan_.ShowStatus("A scan request waits for the window open to be closed");
         return;
@@ -333,13 +335,15 @@ void Program::StartRequestedScan() {
     scan_.StartChosenScan(std::move(targets));
 }
 
-void Program::ShowOrHoldResult(std::function<void()> show, const std::string& balloon, bool warning) {
+void Program::ShowOrHoldResult(std::function<void()> show, const std::string& balloon,
+                               bool warning) {
     if (!mainForm_.hiddenInTray()) {
         show();
         return;
     }
     heldResult_ = std::move(show);
-    mainForm_.ShowBalloon("Tolvar AntiVirus", balloon, warning ? BalloonIcon::Warning : BalloonIcon::Info);
+    mainForm_.ShowBalloon("Tolvar AntiVirus", balloon,
+                          warning ? BalloonIcon::Warning : BalloonIcon::Info);
 }
 
 void Program::NewScanBegins() {
@@ -356,16 +360,19 @@ void Program::NewScanBegins() {
 
 void Program::InfectionsFound(std::int32_t count) {
     // Never removed without the user: the offer waits for the window.
-    ShowOrHoldResult([this, count] { form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); }); },
-                     "Scan complete: " + std::to_string(count) + " infection(s) found", true);
+    ShowOrHoldResult(
+        [this, count] { form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); }); },
+        "Scan complete: " + std::to_string(count) + " infection(s) found", true);
 }
 
 void Program::NoInfectionsFound() {
-    ShowOrHoldResult([this] { form17_.showCentred(); }, "Scan complete: no infections found", false);
+    ShowOrHoldResult([this] { form17_.showCentred(); }, "Scan complete: no infections found",
+                     false);
 }
 
 void Program::ScanFailed(const std::string& reason) {
-    ShowOrHoldResult([this, reason] { scanFailed_.ShowFailure(reason); }, "Scan failed: " + reason, true);
+    ShowOrHoldResult([this, reason] { scanFailed_.ShowFailure(reason); }, "Scan failed: " + reason,
+                     true);
 }
 
 void Program::ReportError(std::exception_ptr error) {

@@ -90,12 +90,14 @@ void AwaitPipe(HANDLE process) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    const tolvar::ProgramArguments arguments = tolvar::ReadProgramArguments(ThisProgramsArguments());
+    const tolvar::ProgramArguments arguments =
+        tolvar::ReadProgramArguments(ThisProgramsArguments());
     const std::vector<std::string> paths = tolvar::FullPathsOf(arguments.scanPaths);
     if (paths.empty()) {
-        return Tell("TolvarScan.exe hands files and folders to Tolvar AntiVirus to scan:\n\n"
-                    "TolvarScan.exe /scan PATH...",
-                    MB_ICONINFORMATION);
+        return Tell(
+            "TolvarScan.exe hands files and folders to Tolvar AntiVirus to scan:\n\n"
+            "TolvarScan.exe /scan PATH...",
+            MB_ICONINFORMATION);
     }
 
     HandOver handOver = tolvar::HandScanRequestOver(paths);
@@ -103,10 +105,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         // One helper at a time decides whether to start the program.
         const tolvar::UniqueHandle starting(
             CreateMutexW(nullptr, FALSE, L"Local\\Mirebrook.TolvarScan.Starting"));
-        const DWORD waited = starting ? WaitForSingleObject(starting.get(), kStartPatienceMs + 5000)
-                                      : WAIT_FAILED;
+        const DWORD waited =
+            starting ? WaitForSingleObject(starting.get(), kStartPatienceMs + 5000) : WAIT_FAILED;
         const bool holding = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-        const tolvar::UniqueHandle refused(OpenEventW(SYNCHRONIZE, FALSE, L"Local\\Mirebrook.TolvarScan.Refused"));
+        const tolvar::UniqueHandle refused(
+            OpenEventW(SYNCHRONIZE, FALSE, L"Local\\Mirebrook.TolvarScan.Refused"));
         if (refused) {
             if (holding) ReleaseMutex(starting.get());
             return 1;  // the user just said no to the program's start
@@ -125,8 +128,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             if (program || error == ERROR_SUCCESS) AwaitPipe(program.get());
             if (holding) ReleaseMutex(starting.get());
             if (!program && error != ERROR_SUCCESS) {
-                return Tell("Tolvar AntiVirus could not be started: " + tolvar::SystemErrorText(error),
-                            MB_ICONWARNING);
+                return Tell(
+                    "Tolvar AntiVirus could not be started: " + tolvar::SystemErrorText(error),
+                    MB_ICONWARNING);
             }
             return 0;  // the program has the paths from its command line
         }

@@ -24,9 +24,10 @@ void RequestJoiner::Add(const std::vector<std::string>& targets, std::uint64_t n
     if (targets_.empty()) firstMs_ = nowMs;
     lastMs_ = nowMs;
     for (const std::string& target : targets) {
-        const bool known = std::any_of(targets_.begin(), targets_.end(), [&](const std::string& kept) {
-            return SamePath(kept, target) || CoveredBy(target, kept);
-        });
+        const bool known =
+            std::any_of(targets_.begin(), targets_.end(), [&](const std::string& kept) {
+                return SamePath(kept, target) || CoveredBy(target, kept);
+            });
         if (known) continue;
         // A folder takes in what was asked inside it before.
         std::erase_if(targets_, [&](const std::string& kept) { return CoveredBy(kept, target); });

@@ -56,8 +56,8 @@ std::string ScanRequestMessage(const std::vector<std::string>& paths) {
 }
 
 std::optional<std::vector<std::string>> ReadScanRequestMessage(std::string_view message) {
-    if (message.size() > kLongestScanRequest || message.substr(0, kMessageHead.size()) != kMessageHead ||
-        !IsValidUtf8(message)) {
+    if (message.size() > kLongestScanRequest ||
+        message.substr(0, kMessageHead.size()) != kMessageHead || !IsValidUtf8(message)) {
         return std::nullopt;
     }
     message.remove_prefix(kMessageHead.size());
@@ -79,7 +79,8 @@ RequestedPath CheckRequestedPath(std::string_view given) {
     if (!IsValidUtf8(given)) return Refused(given, "the path is not readable text");
     std::string path(given);
     for (char& c : path) {
-        if (static_cast<unsigned char>(c) < 0x20) return Refused(given, "the path holds a control character");
+        if (static_cast<unsigned char>(c) < 0x20)
+            return Refused(given, "the path holds a control character");
         if (c == '/') c = '\\';
     }
     // The long form of a drive's or share's path is the path itself; any
@@ -87,7 +88,8 @@ RequestedPath CheckRequestedPath(std::string_view given) {
     if (path.rfind("\\\\?\\UNC\\", 0) == 0) {
         path = "\\\\" + path.substr(8);
     } else if (path.rfind("\\\\?\\", 0) == 0 && path.size() >= 7 &&
-               std::isalpha(static_cast<unsigned char>(path[4])) && path[5] == ':' && path[6] == '\\') {
+               std::isalpha(static_cast<unsigned char>(path[4])) && path[5] == ':' &&
+               path[6] == '\\') {
         path = path.substr(4);
     }
     if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("\\\\?\\", 0) == 0 ||
@@ -155,7 +157,8 @@ std::optional<ScanRequestReply> ReadScanRequestReply(std::string_view text) {
     text.remove_prefix(kReplyHead.size());
     ScanRequestReply reply;
     std::size_t at = 0;
-    if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at]))) return std::nullopt;
+    if (at >= text.size() || !std::isdigit(static_cast<unsigned char>(text[at])))
+        return std::nullopt;
     while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) && at < 9) {
         reply.taken = reply.taken * 10 + static_cast<std::size_t>(text[at] - '0');
         ++at;
@@ -167,7 +170,8 @@ std::optional<ScanRequestReply> ReadScanRequestReply(std::string_view text) {
         const std::string_view line = text.substr(0, end);
         const std::size_t tab = line.find('\t');
         if (tab != std::string_view::npos) {
-            reply.refused.push_back({std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
+            reply.refused.push_back(
+                {std::string(line.substr(0, tab)), std::string(line.substr(tab + 1))});
         }
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);

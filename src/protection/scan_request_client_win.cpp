@@ -38,15 +38,16 @@ HandOver HandScanRequestOver(const std::vector<std::string>& paths, unsigned lon
     const ULONGLONG until = GetTickCount64() + waitMs;
     UniqueHandle pipe;
     for (;;) {
-        pipe.reset(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
-                               nullptr));
+        pipe.reset(CreateFileW(
+            name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
         if (pipe) break;
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) return HandOver{};
         const ULONGLONG now = GetTickCount64();
         if (error != ERROR_PIPE_BUSY || now >= until) {
-            return Failed("the program's request pipe could not be opened: " + SystemErrorText(error));
+            return Failed("the program's request pipe could not be opened: " +
+                          SystemErrorText(error));
         }
         // Another request is being served: wait for the pipe to be free.
         if (!WaitNamedPipeW(name.c_str(), static_cast<DWORD>(until - now)) &&
@@ -56,7 +57,8 @@ HandOver HandScanRequestOver(const std::vector<std::string>& paths, unsigned lon
     }
     DWORD mode = PIPE_READMODE_MESSAGE;
     if (!SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr)) {
-        return Failed("the program's request pipe could not be read: " + SystemErrorText(GetLastError()));
+        return Failed("the program's request pipe could not be read: " +
+                      SystemErrorText(GetLastError()));
     }
     // The program brings its window forward with the scan; a process that
     // Explorer just started may lend it that right.
@@ -68,8 +70,8 @@ HandOver HandScanRequestOver(const std::vector<std::string>& paths, unsigned lon
     OVERLAPPED overlapped{};
     overlapped.hEvent = event.get();
     DWORD bytes = 0;
-    BOOL started =
-        WriteFile(pipe.get(), message.data(), static_cast<DWORD>(message.size()), nullptr, &overlapped);
+    BOOL started = WriteFile(pipe.get(), message.data(), static_cast<DWORD>(message.size()),
+                             nullptr, &overlapped);
     if (!Complete(pipe.get(), overlapped, started, 10000, bytes)) {
         return Failed("the request could not be sent: " + SystemErrorText(GetLastError()));
     }
@@ -79,7 +81,8 @@ HandOver HandScanRequestOver(const std::vector<std::string>& paths, unsigned lon
     ResetEvent(event.get());
     started = ReadFile(pipe.get(), replyText.data(), static_cast<DWORD>(replyText.size()), nullptr,
                        &overlapped);
-    if (!Complete(pipe.get(), overlapped, started, 10000, bytes) && GetLastError() != ERROR_MORE_DATA) {
+    if (!Complete(pipe.get(), overlapped, started, 10000, bytes) &&
+        GetLastError() != ERROR_MORE_DATA) {
         return Failed("the program did not answer: " + SystemErrorText(GetLastError()));
     }
     replyText.resize(bytes);

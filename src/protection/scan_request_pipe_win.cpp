@@ -126,8 +126,8 @@ struct ScanRequestPipe::Worker {
     void Write(const std::string& text) {
         OVERLAPPED overlapped = Fresh();
         DWORD bytes = 0;
-        const BOOL started =
-            WriteFile(pipe.get(), text.data(), static_cast<DWORD>(text.size()), nullptr, &overlapped);
+        const BOOL started = WriteFile(pipe.get(), text.data(), static_cast<DWORD>(text.size()),
+                                       nullptr, &overlapped);
         if (!Finish(overlapped, started, kClientPatienceMs, bytes)) return;
         // The reply is read before the pipe is let go: the client closes it
         // once it has, and a disconnect before that would drop the reply.
@@ -141,20 +141,21 @@ struct ScanRequestPipe::Worker {
 ScanRequestPipe::ScanRequestPipe(const std::string& name) : worker_(std::make_unique<Worker>()) {
     const std::wstring security = Utf8ToWide(ScanRequestPipeSecurity(CurrentUserSid()));
     PSECURITY_DESCRIPTOR raw = nullptr;
-    if (CurrentUserSid().empty() ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorW(security.c_str(), SDDL_REVISION_1, &raw,
-                                                              nullptr)) {
+    if (CurrentUserSid().empty() || !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                                        security.c_str(), SDDL_REVISION_1, &raw, nullptr)) {
         throw AppError("The scan request pipe's access list could not be made: " +
                        SystemErrorText(GetLastError()));
     }
     const LocalMemory descriptor(raw);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     worker_->pipe.reset(CreateNamedPipeW(
-        Utf8ToWide(name).c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, kPipeBuffer,
-        kPipeBuffer, 0, &attributes));
+        Utf8ToWide(name).c_str(),
+        PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+        kPipeBuffer, kPipeBuffer, 0, &attributes));
     if (!worker_->pipe) {
-        throw AppError("The scan request pipe could not be made: " + SystemErrorText(GetLastError()));
+        throw AppError("The scan request pipe could not be made: " +
+                       SystemErrorText(GetLastError()));
     }
     worker_->thread = std::make_unique<Thread>([this](Thread&) {
         Worker& w = *worker_;

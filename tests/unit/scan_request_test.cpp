@@ -51,19 +51,20 @@ TEST(RequestedPathTest, OnlyFullPathsToFilesAndFoldersAreTaken) {
     EXPECT_EQ(taken("\\\\?\\C:\\long\\x.exe"), "C:\\long\\x.exe");
     EXPECT_EQ(taken("\\\\?\\UNC\\srv\\share\\f"), "\\\\srv\\share\\f");
     EXPECT_EQ(taken("\\\\srv\\share"), "\\\\srv\\share");
-    EXPECT_EQ(taken("C:\\Zeichnungen\\Bücher\\Ölgemälde.exe"), "C:\\Zeichnungen\\Bücher\\Ölgemälde.exe");
+    EXPECT_EQ(taken("C:\\Zeichnungen\\Bücher\\Ölgemälde.exe"),
+              "C:\\Zeichnungen\\Bücher\\Ölgemälde.exe");
     EXPECT_EQ(taken("C:\\console.log"), "C:\\console.log");
     EXPECT_EQ(taken("C:\\com10\\lpt"), "C:\\com10\\lpt");
 
     const auto refusal = [](const char* path) { return CheckRequestedPath(path).refusal; };
-    for (const char* device : {"\\\\.\\PhysicalDrive0", "\\\\.\\C:", "\\\\?\\GLOBALROOT\\Device\\X",
-                               "\\\\?\\Volume{0}\\", "\\??\\C:\\x", "C:\\temp\\NUL", "C:\\nul.txt",
-                               "C:\\a\\Com1 .log", "C:\\LPT9", "C:\\CONOUT$", "C:\\COM\xC2\xB9",
-                               "\\\\.\\pipe\\x", "//./COM1"}) {
+    for (const char* device :
+         {"\\\\.\\PhysicalDrive0", "\\\\.\\C:", "\\\\?\\GLOBALROOT\\Device\\X",
+          "\\\\?\\Volume{0}\\", "\\??\\C:\\x", "C:\\temp\\NUL", "C:\\nul.txt", "C:\\a\\Com1 .log",
+          "C:\\LPT9", "C:\\CONOUT$", "C:\\COM\xC2\xB9", "\\\\.\\pipe\\x", "//./COM1"}) {
         EXPECT_EQ(refusal(device), "the path names a device") << device;
     }
-    for (const char* relative : {"a.exe", "..\\a.exe", "C:a.exe", "\\Windows\\x", "C:\\a\\..\\..\\b",
-                                 "C:\\a\\.\\b"}) {
+    for (const char* relative :
+         {"a.exe", "..\\a.exe", "C:a.exe", "\\Windows\\x", "C:\\a\\..\\..\\b", "C:\\a\\.\\b"}) {
         EXPECT_EQ(refusal(relative), "the path is not a full path") << relative;
     }
     EXPECT_EQ(refusal(""), "no path");
@@ -84,7 +85,8 @@ TEST(ScanRequestMessageTest, RoundTripsAndRefusesWhatIsNoRequest) {
     EXPECT_FALSE(ReadScanRequestMessage("C:\\a\n"));
     EXPECT_FALSE(ReadScanRequestMessage(ScanRequestMessage({})));
     EXPECT_FALSE(ReadScanRequestMessage(ScanRequestMessage({"C:\\\xFF"})));
-    EXPECT_FALSE(ReadScanRequestMessage(ScanRequestMessage({std::string(kLongestScanRequest, 'a')})));
+    EXPECT_FALSE(
+        ReadScanRequestMessage(ScanRequestMessage({std::string(kLongestScanRequest, 'a')})));
 
     const ScanRequestReply reply{1, {{"C:\\nul", "the path names a device"}}};
     const auto read = ReadScanRequestReply(ScanRequestReplyText(reply));

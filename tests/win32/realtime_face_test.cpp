@@ -21,6 +21,7 @@
 #include "core/registry_win.h"
 #include "fake_clamd_support.h"
 #include "framework/application_win.h"
+#include "notify_log.h"
 #include "protection/realtime_events_win.h"
 #include "protection/realtime_setting_win.h"
 #include "recording_views.h"
@@ -35,29 +36,7 @@ namespace tolvar {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Every call the tray made, passed on to the shell as the program makes it.
-struct NotifyLog {
-    struct Call {
-        DWORD message;
-        NOTIFYICONDATAA record;
-    };
-    std::vector<Call> calls;
-
-    void watch(TrayIcon& tray) {
-        tray.notify = [this](DWORD message, NOTIFYICONDATAA* record) {
-            calls.push_back({message, *record});
-            return Shell_NotifyIconA(message, record);
-        };
-    }
-    std::vector<Call> balloons() const {
-        std::vector<Call> found;
-        std::copy_if(calls.begin(), calls.end(), std::back_inserter(found), [](const Call& c) {
-            return c.message == NIM_MODIFY && (c.record.uFlags & NIF_INFO);
-        });
-        return found;
-    }
-};
+using test::NotifyLog;
 
 // The program's subkey "watch" and the events file gone, as on a computer
 // where real-time protection was never touched.
