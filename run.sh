@@ -88,5 +88,9 @@ fi
 if [ -e "$PWD/build/run/data/$demo_named_file" ]; then
   echo "restored:          D:\\${demo_named_file//\//\\}"
 fi
+echo "== a scan from Explorer's menu while the program runs: TolvarScan.exe /scan D:\\explorer_demo,"
+echo "   then a second AntiVirus.exe /scan with a file and a folder, which ends at once"
+explorer_line=$(explorer_scan_demo "$shots")
+echo "explorer scan:     $explorer_line"
 echo "== screenshots in $shots:"
 ls -1 "$shots"

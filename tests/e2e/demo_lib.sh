@@ -356,3 +356,46 @@ realtime_demo() {
   import -window root "$out/8_realtime_quarantined.png" 2>/dev/null || true
   printf '%s\n' "$line" | tr '\t' ' ' | tr -d '\r'
 }
+
+# Scans from Explorer's menu while the program runs. The command the setup
+# registered for folders (its "%1" the demo folder D:\explorer_demo, which
+# holds the EICAR file) hands the folder to the running program through
+# TolvarScan.exe, which ends; the program scans it and offers the removal,
+# declined here. Then a second start, "AntiVirus.exe /scan" with a file and
+# a folder, ends at once, and the running program scans both in one scan,
+# which finds nothing. Prints the first scan's result.
+explorer_scan_demo() {
+  local out=$1 folder="$demo_root/data/explorer_demo" scans command prompt result helper finished width
+  mkdir -p "$folder/sub"
+  printf '%s' 'X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*' >"$folder/setup.exe"
+  echo "clean" >"$folder/readme.txt"
+  echo "clean" >"$folder/sub/notes.txt"
+  command=$(wine reg query 'HKCR\Directory\shell\TolvarAntiVirus.Scan\command' /ve 2>/dev/null |
+    sed -n 's/.*REG_SZ[[:space:]]*//p' | tr -d '\r')
+  case "$command" in
+    *'\TolvarScan.exe" /scan "%1"') ;;
+    *) fail "Explorer's verb for folders is '$command'" ;;
+  esac
+  helper=${command%\" /scan*}
+  helper=${helper#\"}
+  scans=$(history_int 12)
+  timeout 60 wine "$helper" /scan 'D:\explorer_demo' >/dev/null 2>&1 ||
+    fail "TolvarScan.exe did not hand D:\\explorer_demo to the running program"
+  prompt=$(wait_for_window "^Infections Found\$" 120) || fail "the scan from Explorer's menu found nothing"
+  sleep 0.5
+  shoot "$prompt" "$out/9_explorer_scan.png"
+  [ "$(history_int 12)" = $((scans + 1)) ] || fail "the scan from Explorer's menu was not one scan"
+  result="D:\\explorer_demo: $(history_int 24) items scanned, $(history_int 60) infection(s) found"
+  click_until_gone "$prompt" $((189 + 50)) $((112 + 16)) || fail "No did not close the prompt"
+  [ -e "$folder/setup.exe" ] || fail "the declined removal removed setup.exe"
+
+  timeout 60 wine "C:\\Program Files\\Tolvar AntiVirus\\AntiVirus.exe" /scan \
+    'D:\explorer_demo\readme.txt' 'D:\explorer_demo\sub' >/dev/null 2>&1 ||
+    fail "a second AntiVirus.exe /scan did not end after handing its paths over"
+  finished=$(wait_for_window "^Scan Complete\$" 120) || fail "the second start's paths were not scanned"
+  [ "$(history_int 12)" = $((scans + 2)) ] || fail "the second start's paths were not one scan"
+  [ "$(history_int 24)" = 2 ] || fail "the second start's scan scanned $(history_int 24) items, not 2"
+  read -r _ _ width _ < <(window_geometry "$finished")
+  click_until_gone "$finished" $((width / 2)) $((112 + 16)) || true
+  printf '%s\n' "$result"
+}

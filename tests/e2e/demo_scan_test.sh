@@ -125,8 +125,13 @@ restored="$work/data/$demo_named_file"
 cmp -s "$restored" <(printf '%s' 'X5O!P%@AP[4\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*') ||
   fail "the restored $restored is not the EICAR file byte for byte"
 echo "restored byte-identical: $restored"
+explorer_line=$(explorer_scan_demo "$shots")
+echo "explorer scan: $explorer_line"
+[ "$explorer_line" = 'D:\explorer_demo: 3 items scanned, 1 infection(s) found' ] ||
+  fail "the scan from Explorer's menu: $explorer_line"
 if [ "$mode" = clamd ]; then
-  echo "real-time: $(realtime_demo "$shots")"
+  realtime_line=$(realtime_demo "$shots")
+  echo "real-time: $realtime_line"
 fi
 stop_program
 

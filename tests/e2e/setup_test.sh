@@ -12,8 +12,10 @@
 #   older one left it open, and copies an installed ClamAV it finds;
 # - the install registers the logon task that starts the program into the
 #   tray (Wine keeps tasks as files, with the settings it understood);
-# - a silent uninstall removes the program and its logon task and keeps all
-#   the data;
+# - the install registers Explorer's "Scan with Tolvar AntiVirus" for files,
+#   folders and drives, each starting TolvarScan.exe, which it installs;
+# - a silent uninstall removes the program, its logon task and Explorer's
+#   verbs and keeps all the data;
 # - a setup built with ClamAV's folder carries its files into bin\snr\1\9\
 #   of the folder chosen with /D=;
 # - an uninstall answered "do not keep" removes the data too.
@@ -116,6 +118,24 @@ for part in '<StartWhenAvailable>true</StartWhenAvailable>' \
   '<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>' '<ExecutionTimeLimit>PT0S</ExecutionTimeLimit>'; do
   grep -qF "$part" <<<"$task" || fail "the logon task lacks $part: $task"
 done
+
+# Explorer's verbs: their words, and the helper's command line ("" when a
+# verb is missing).
+verb_value() {
+  wine reg query "HKCR\\$1\\shell\\TolvarAntiVirus.Scan${2:-}" /ve 2>/dev/null |
+    sed -n 's/.*REG_SZ[[:space:]]*//p' | tr -d '\r'
+}
+[ -f "$program/TolvarScan.exe" ] || fail "the setup did not install TolvarScan.exe"
+for class in '*' Directory Drive; do
+  [ "$(verb_value "$class")" = "Scan with Tolvar AntiVirus" ] ||
+    fail "no verb \"Scan with Tolvar AntiVirus\" for $class: '$(verb_value "$class")'"
+done
+helper='"C:\Program Files\Tolvar AntiVirus\TolvarScan.exe" /scan'
+[ "$(verb_value '*' '\command')" = "$helper \"%1\"" ] || fail "the files' verb runs '$(verb_value '*' '\command')'"
+[ "$(verb_value Directory '\command')" = "$helper \"%1\"" ] ||
+  fail "the folders' verb runs '$(verb_value Directory '\command')'"
+# A drive's "C:\" unquoted: in quotes its backslash would escape the quote.
+[ "$(verb_value Drive '\command')" = "$helper %1" ] || fail "the drives' verb runs '$(verb_value Drive '\command')'"
 
 # The data folders and the vault, each closed to others before the program
 # ever ran.
@@ -238,6 +258,10 @@ run_setup "$program/uninstall.exe" /S || fail "the silent uninstall ended with c
 wait_uninstalled "$program" 60 || fail "the silent uninstall did not finish"
 [ ! -e "$shortcut" ] || fail "the silent uninstall left the shortcut"
 [ -z "$(logon_task)" ] || fail "the silent uninstall left the logon task"
+for class in '*' Directory Drive; do
+  [ -z "$(verb_value "$class")" ] || fail "the silent uninstall left Explorer's verb for $class"
+done
+[ ! -e "$program/TolvarScan.exe" ] || fail "the silent uninstall left TolvarScan.exe"
 cmp -s "$vault/records.gav" "$work/records.before" || fail "the silent uninstall changed the vault's records"
 [ -f "$vault/0001kept.com" ] || fail "the silent uninstall deleted a vaulted file"
 [ "$(registry_hex lsd)" = "${history^^}" ] || fail "the silent uninstall deleted the scan history"
