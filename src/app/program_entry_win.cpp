@@ -13,25 +13,13 @@
 #include "core/app_error.h"
 #include "core/com_apartment_win.h"
 #include "core/command_line.h"
+#include "core/program_arguments_win.h"
 #include "core/wide_text_win.h"
 #include "framework/application_win.h"
 #include "protection/scan_request_client_win.h"
 #include "ui/splash_window_win.h"
 
 namespace {
-
-// The arguments after the program's name, split as the C runtime splits
-// them, in UTF-8: WinMain's own text is in the ANSI code page, which may
-// lack a letter of a path.
-std::vector<std::string> ThisProgramsArguments() {
-    int count = 0;
-    LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
-    const tolvar::LocalMemory held(raw);
-    std::vector<std::string> arguments;
-    for (int i = 1; raw && i < count; ++i)
-        arguments.push_back(tolvar::WideToUtf8(raw[i]));
-    return arguments;
-}
 
 // Hands the paths to the running copy, trying for up to waitMs while it has
 // no pipe yet (it is starting) or is busy with another request.
@@ -68,7 +56,7 @@ std::unique_ptr<tolvar::ScanRequestPipe> OpenRequestPipe(std::string& problem) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     const tolvar::ProgramArguments arguments =
-        tolvar::ReadProgramArguments(ThisProgramsArguments());
+        tolvar::ReadProgramArguments(tolvar::ThisProgramsArguments());
     // Read against this start's current folder, which the running copy
     // does not share.
     const std::vector<std::string> scanPaths = tolvar::FullPathsOf(arguments.scanPaths);

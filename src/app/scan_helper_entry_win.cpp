@@ -16,6 +16,7 @@
 
 #include "core/command_line.h"
 #include "core/handles_win.h"
+#include "core/program_arguments_win.h"
 #include "core/system_error_win.h"
 #include "core/wide_text_win.h"
 #include "protection/scan_request_client_win.h"
@@ -29,16 +30,6 @@ using tolvar::HandOver;
 constexpr ULONGLONG kStartPatienceMs = 120000;
 // A refused prompt holds the others back this long.
 constexpr DWORD kRefusalHeldMs = 10000;
-
-std::vector<std::string> ThisProgramsArguments() {
-    int count = 0;
-    LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
-    const tolvar::LocalMemory held(raw);
-    std::vector<std::string> arguments;
-    for (int i = 1; raw && i < count; ++i)
-        arguments.push_back(tolvar::WideToUtf8(raw[i]));
-    return arguments;
-}
 
 std::wstring ProgramBesideThis() {
     std::wstring path(32768, L'\0');
@@ -91,7 +82,7 @@ void AwaitPipe(HANDLE process) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const tolvar::ProgramArguments arguments =
-        tolvar::ReadProgramArguments(ThisProgramsArguments());
+        tolvar::ReadProgramArguments(tolvar::ThisProgramsArguments());
     const std::vector<std::string> paths = tolvar::FullPathsOf(arguments.scanPaths);
     if (paths.empty()) {
         return Tell(
