@@ -324,7 +324,7 @@ void Program::StartRequestedScan() {
         const std::string note =
             ScanIsIdle() ? "" : "  (a scan request waits for this scan to end)";
         scan_.SetStatusNote(note);
-        if (ScanIsIdle()) scan_.ShowStatus("A scan request waits for the window open to be closed");
+        if (ScanIsIdle()) scan_.ShowStatus("A scan request waits until the open window is closed");
         return;
     }
     std::vector<std::string> targets = joiner_.TakeReady(GetTickCount64());

@@ -21,8 +21,13 @@ bool CoveredBy(const std::string& target, const std::string& folder) {
 
 void RequestJoiner::Add(const std::vector<std::string>& targets, std::uint64_t nowMs) {
     if (targets.empty()) return;
-    if (targets_.empty()) firstMs_ = nowMs;
-    lastMs_ = nowMs;
+    if (targets_.empty()) {
+        firstMs_ = nowMs;
+        lastMs_ = nowMs;
+    }
+    // Requests kept while the program started are handed in after its own,
+    // with the earlier times they came at.
+    lastMs_ = std::max(lastMs_, nowMs);
     for (const std::string& target : targets) {
         const bool known =
             std::any_of(targets_.begin(), targets_.end(), [&](const std::string& kept) {

@@ -10,6 +10,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -69,8 +70,9 @@ std::wstring HelperPath() {
     return path.substr(0, path.find_last_of(L'\\') + 1) + L"TolvarScan.exe";
 }
 
-UniqueHandle StartHelper(const std::vector<std::string>& arguments) {
-    std::wstring command = L"\"" + HelperPath() + L"\" /scan";
+UniqueHandle StartHelper(const std::vector<std::string>& arguments,
+                         const std::wstring& helper = HelperPath()) {
+    std::wstring command = L"\"" + helper + L"\" /scan";
     for (const std::string& argument : arguments)
         command += L" \"" + Utf8ToWide(argument) + L"\"";
     STARTUPINFOW startup{};
@@ -192,6 +194,54 @@ TEST(ScanHelperTest, HandsItsPathsToTheRunningProgramAndEnds) {
     const std::vector<ScanRequestPipe::Arrival> arrivals = pipe.Take();
     ASSERT_EQ(arrivals.size(), 1u);
     EXPECT_EQ(arrivals[0].targets, (std::vector<std::string>{file, folder.folder()}));
+}
+
+// Guards against one consent prompt (and one program start) per selected
+// item when the program does not run: fifteen helpers at once start it
+// once and hand the rest of their paths to it.
+TEST(ScanHelperTest, ManyHelpersStartTheProgramOnceWhenItDoesNotRun) {
+    RequestFolder folder;
+    const fs::path installed = fs::temp_directory_path() / "tolvar-helper-start";
+    fs::remove_all(installed);
+    fs::create_directories(installed);
+    const fs::path tests = fs::path(HelperPath()).parent_path();
+    fs::copy_file(HelperPath(), installed / "TolvarScan.exe");
+    fs::copy_file(tests / "program_stand_in.exe", installed / "AntiVirus.exe");
+
+    std::vector<std::string> files;
+    std::vector<UniqueHandle> helpers;
+    for (int i = 0; i < 15; ++i) {
+        files.push_back(folder.file("pick-" + std::to_string(i) + ".exe"));
+        helpers.push_back(StartHelper({files.back()}, (installed / "TolvarScan.exe").wstring()));
+    }
+    for (UniqueHandle& helper : helpers) {
+        ASSERT_TRUE(helper);
+        EXPECT_EQ(HelperExit(helper.get()), 0u);
+    }
+    // The stand-in ends five seconds after the last request.
+    test::PumpUntil([] { return false; }, 500);
+    const std::string started = test::Content((installed / "started.txt").string());
+    EXPECT_EQ(std::count(started.begin(), started.end(), '\n'), 1) << started;
+    std::vector<std::string> got;
+    for (const std::string& list :
+         {started, test::Content((installed / "requests.txt").string())}) {
+        std::size_t at = 0;
+        while (at < list.size()) {
+            const std::size_t end = list.find_first_of("|\n", at);
+            if (end > at) got.push_back(list.substr(at, end - at));
+            at = end + 1;
+        }
+    }
+    std::sort(got.begin(), got.end());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(got, files);
+    test::PumpUntil(
+        [&installed] {
+            std::error_code busy;
+            fs::remove_all(installed, busy);
+            return !busy;
+        },
+        10000);
 }
 
 // The whole program with its request pipe, scanning with the fake scanner.
