@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/registry_win.h"
+#include "fake_clamd_support.h"
 #include "protection/scan_schedule_store_win.h"
 #include "protection/scheduled_scans_win.h"
 #include "scan/clamd_daemon_win.h"
