@@ -7,6 +7,7 @@
 #include "core/path_compare.h"
 #include "protection/realtime_events_win.h"
 #include "protection/realtime_setting_win.h"
+#include "protection/scan_schedule_store_win.h"
 #include "quarantine/vault_clean_up.h"
 #include "scan/choose_folder.h"
 #include "scan/engine_setting.h"
@@ -71,16 +72,40 @@ constexpr int kListButtonWidth = 100;
 constexpr int kWatchedWidth = kInnerWidth - kListButtonWidth - kMargin;
 constexpr int kListButtonLeft = kInset + kWatchedWidth + kMargin;
 
+// Inside the scheduled scan's group, from its top: the frequency with the
+// time below it, the weekdays to their right, then the targets, why OK
+// refused, and the last run.
+constexpr int kRadioRow = 20;
+constexpr int kFrequencyWidth = 130;
+constexpr int kFrequencyHeight = 16 + 3 * 20 + 4;
+constexpr int kWeekdayLeft = kInset + kFrequencyWidth + kMargin;
+constexpr int kWeekdayHeight = 16 + 7 * 17 + 4;
+constexpr int kTimeCaptionRow = kRadioRow + kFrequencyHeight + 8;
+constexpr int kTimeRow = kTimeCaptionRow + kLineHeight + 4;
+constexpr int kTimeWidth = 60;
+constexpr int kTargetsRow = kRadioRow + kWeekdayHeight + 6;
+constexpr int kTargetsHeight = 16 + 2 * 20 + 4;
+constexpr int kScheduleProblemRow = kTargetsRow + kTargetsHeight + 4;
+constexpr int kLastRunRow = kScheduleProblemRow + 2 * kLineHeight + 2;
+constexpr int kScheduleGroupHeight = kLastRunRow + 2 * kLineHeight + 8;
+
 // The groups stack from the top in each column; the buttons follow the
 // longer column.
 constexpr int kVaultGroupTop = kMargin + kEngineGroupHeight + kMargin;
 constexpr int kRealtimeGroupTop = kVaultGroupTop + kVaultGroupHeight + kMargin;
 constexpr int kExclusionsLeft = kEngineColumnWidth;
 constexpr int kClientWidth = kExclusionsLeft + ExclusionSettings::kWidth + kMargin;
+constexpr int kScheduleGroupWidth = ExclusionSettings::kWidth;
+constexpr int kScheduleInnerWidth = kScheduleGroupWidth - 2 * kInset;
+constexpr int kWeekdayWidth = kScheduleGroupWidth - kWeekdayLeft - kInset;
+
+int ScheduleGroupTop() {
+    return kMargin + ExclusionSettings::Height() + kMargin;
+}
 
 int ButtonsTop() {
     return std::max(kRealtimeGroupTop + kRealtimeGroupHeight,
-                    kMargin + ExclusionSettings::Height()) +
+                    ScheduleGroupTop() + kScheduleGroupHeight) +
            kMargin;
 }
 
@@ -98,6 +123,20 @@ Label& AddText(WindowedControl& parent, int left, int top, int width, int height
     label.setFont(DialogFont());
     if (height > kLineHeight) label.setWordWrap(true);
     return label;
+}
+
+// The weekdays as the window lists them, Monday first; the system counts
+// from Sunday (0).
+const std::vector<std::string>& WeekdayNames() {
+    static const std::vector<std::string> names{"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                                "Friday", "Saturday", "Sunday"};
+    return names;
+}
+int WeekdayOfItem(int item) {
+    return (item + 1) % 7;
+}
+int ItemOfWeekday(int weekday) {
+    return (weekday + 6) % 7;
 }
 
 // A row of the recent events: when, what, what was done, and where.
@@ -161,6 +200,24 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon,
       EventsList(RealtimeGroup.add<ListBox>(kInset, kEventsRow, kInnerWidth, kEventsHeight,
                                             SelectionMode::Single, kRowHeight)),
       Exclusions(*this, kExclusionsLeft, kMargin),
+      ScheduleGroup(add<GroupBox>(kExclusionsLeft, ScheduleGroupTop(), kScheduleGroupWidth,
+                                  kScheduleGroupHeight, "Scheduled Scan")),
+      FrequencyGroup(ScheduleGroup.add<RadioGroup>(
+          kInset, kRadioRow, kFrequencyWidth, kFrequencyHeight,
+          "Scheduled scan:", std::vector<std::string>{"&Off", "&Daily", "&Weekly"})),
+      WeekdayGroup(ScheduleGroup.add<RadioGroup>(kWeekdayLeft, kRadioRow, kWeekdayWidth,
+                                                 kWeekdayHeight, "Weekday", WeekdayNames())),
+      TimeCaption(AddText(ScheduleGroup, kInset, kTimeCaptionRow, kFrequencyWidth, kLineHeight,
+                          "Time (HH:MM):")),
+      TimeEdit(ScheduleGroup.add<Edit>(kInset, kTimeRow, kTimeWidth, kFieldHeight)),
+      TargetsGroup(ScheduleGroup.add<RadioGroup>(
+          kInset, kTargetsRow, kScheduleInnerWidth, kTargetsHeight, "Scan:",
+          std::vector<std::string>{"All fi&xed drives",
+                                   "Folders last &chosen in the folder chooser"})),
+      ScheduleProblem(AddText(ScheduleGroup, kInset, kScheduleProblemRow, kScheduleInnerWidth,
+                              2 * kLineHeight)),
+      LastRunText(
+          AddText(ScheduleGroup, kInset, kLastRunRow, kScheduleInnerWidth, 2 * kLineHeight)),
       OkButton(add<Button>(kClientWidth - 2 * (kMargin + kButtonWidth), ButtonsTop(), kButtonWidth,
                            kButtonHeight, "OK")),
       CancelButton(add<Button>(kClientWidth - kMargin - kButtonWidth, ButtonsTop(), kButtonWidth,
@@ -171,6 +228,7 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon,
     setFont(DialogFont());
     AddressProblem.setTextColor(RGB(0xB0, 0, 0));
     VaultDaysProblem.setTextColor(RGB(0xB0, 0, 0));
+    ScheduleProblem.setTextColor(RGB(0xB0, 0, 0));
     setStayOnTop(true);
     centreOnScreen();
 
@@ -183,6 +241,11 @@ ProtectionSettingsWindow::ProtectionSettingsWindow(ClamdDaemon& daemon,
     VaultDaysEdit.accessible.name = "Delete vaulted files after N days";
     WatchedList.accessible.name = "Watched folders";
     EventsList.accessible.name = "Recent events";
+    TimeEdit.accessible.name = "Scheduled scan time (HH:MM)";
+    FrequencyGroup.onChange = [this] {
+        WeekdayGroup.setEnabled(FrequencyGroup.itemIndex() ==
+                                static_cast<int>(ScheduleFrequency::Weekly));
+    };
     AddWatchedButton.onClick = [this] { AddWatchedFolder(); };
     RemoveWatchedButton.onClick = [this] { RemoveWatchedFolder(); };
     WatchedList.onSelectionChange = [this] {
@@ -211,7 +274,52 @@ void ProtectionSettingsWindow::FormShow() {
     ShowWatchedFolders();
     shownEvents_.clear();
     EventsList.clear();
+    ShowSchedule();
     RefreshState();
+}
+
+void ProtectionSettingsWindow::ShowSchedule() {
+    shownSchedule_ = LoadScanSchedule();
+    FrequencyGroup.setItemIndex(static_cast<int>(shownSchedule_.frequency));
+    WeekdayGroup.setItemIndex(ItemOfWeekday(shownSchedule_.weekday));
+    WeekdayGroup.setEnabled(shownSchedule_.frequency == ScheduleFrequency::Weekly);
+    TimeEdit.setText(TimeOfDayText(shownSchedule_.minuteOfDay));
+    TargetsGroup.setItemIndex(static_cast<int>(shownSchedule_.targets));
+    ScheduleProblem.setCaption("");
+}
+
+void ProtectionSettingsWindow::ShowLastRun() {
+    const std::string words =
+        schedule_ ? schedule_->LastRunWords() : LastRunWordsOf(LoadLastScheduledRun(), false);
+    if (LastRunText.caption() != words) LastRunText.setCaption(words);
+}
+
+std::optional<ScanSchedule> ProtectionSettingsWindow::CheckedSchedule() {
+    ScanSchedule schedule = shownSchedule_;
+    schedule.frequency = FrequencyGroup.itemIndex() < 0
+                             ? ScheduleFrequency::Off
+                             : static_cast<ScheduleFrequency>(FrequencyGroup.itemIndex());
+    if (WeekdayGroup.itemIndex() >= 0) schedule.weekday = WeekdayOfItem(WeekdayGroup.itemIndex());
+    schedule.targets = TargetsGroup.itemIndex() == static_cast<int>(ScheduleTargets::ChosenFolders)
+                           ? ScheduleTargets::ChosenFolders
+                           : ScheduleTargets::FixedDrives;
+    const std::optional<int> minute = TimeOfDayFromText(TimeEdit.text());
+    if (!minute) {
+        ScheduleProblem.setCaption("Not stored: the time must be HH:MM, such as 14:30.");
+        keyboard().focus(TimeEdit);
+        return std::nullopt;
+    }
+    schedule.minuteOfDay = *minute;
+    // A run with nothing to scan would fail at every time it names.
+    if (schedule.frequency != ScheduleFrequency::Off &&
+        schedule.targets == ScheduleTargets::ChosenFolders && LastChosenFolders().empty()) {
+        ScheduleProblem.setCaption(
+            "Not stored: no folders were chosen in the folder chooser yet. Scan folders from "
+            "there first, or choose all fixed drives.");
+        return std::nullopt;
+    }
+    ScheduleProblem.setCaption("");
+    return schedule;
 }
 
 void ProtectionSettingsWindow::ShowWatchedFolders() {
@@ -283,6 +391,7 @@ void ProtectionSettingsWindow::RefreshState() {
     const std::string realtimeWords = realtime_.StateWords();
     if (RealtimeStateText.caption() != realtimeWords) RealtimeStateText.setCaption(realtimeWords);
     ShowEvents();
+    ShowLastRun();
 }
 
 void ProtectionSettingsWindow::OkClick() {
@@ -296,6 +405,8 @@ void ProtectionSettingsWindow::OkClick() {
     AddressProblem.setCaption("");
     const std::optional<std::uint32_t> vaultDays = CheckedVaultDays();
     if (!vaultDays) return;
+    std::optional<ScanSchedule> schedule = CheckedSchedule();
+    if (!schedule) return;
     if (!Exclusions.Store()) return;
     // A store that fails leaves the window open with the entries, and the
     // error report says why.
@@ -308,8 +419,19 @@ void ProtectionSettingsWindow::OkClick() {
         StoreWatchedFolders(watched);
         shownWatched_ = watched;
     }
+    const bool timesChanged = schedule->frequency != shownSchedule_.frequency ||
+                              schedule->weekday != shownSchedule_.weekday ||
+                              schedule->minuteOfDay != shownSchedule_.minuteOfDay;
+    const bool scheduleChangedHere = timesChanged || schedule->targets != shownSchedule_.targets;
+    if (scheduleChangedHere) {
+        // Times before this moment are not caught up under the new times.
+        if (timesChanged) schedule->storedAt = schedule_ ? schedule_->now() : SystemLocalMoment();
+        StoreScanSchedule(*schedule);
+        shownSchedule_ = *schedule;
+    }
     daemon_.Apply();
     realtime_.Apply();
+    if (scheduleChangedHere && scheduleChanged) scheduleChanged();
     close();
 }
 

@@ -12,7 +12,12 @@
 // and applies them. The engine is the
 // window's first group; the groups of further protection settings stack
 // below it. The exclusions (exclusion_settings_win.h) stand in a column of
-// their own to the right; OK stores them first.
+// their own to the right; OK stores them first. Below them, the scheduled
+// scan: Off, Daily or Weekly on a weekday, at a time (HH:MM, refused with a
+// word when it is no time), of all fixed drives or of the folders last
+// chosen in the folder chooser (refused with a word while none were ever
+// chosen), and the last run's time and outcome; OK stores it and tells
+// scheduleChanged.
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +32,9 @@
 #include "framework/group_box_win.h"
 #include "framework/label_win.h"
 #include "framework/list_box_win.h"
+#include "framework/radio_group_win.h"
 #include "protection/realtime_protection_win.h"
+#include "protection/scheduled_scans_win.h"
 #include "scan/clamd_daemon_win.h"
 #include "ui/exclusion_settings_win.h"
 
@@ -41,9 +48,13 @@ public:
     // stored settings; one already open is only brought forward.
     void ShowSettings();
     // Shows the engine's state as the daemon knows it now, and real-time
-    // protection's state and recent events; the program calls it on every
-    // change of either while the window is open.
+    // protection's state and recent events, and the scheduled scan's last
+    // run; the program calls it on every change of any while the window is
+    // open.
     void RefreshState();
+    // The scheduled scans whose last run the window shows (and whose clock
+    // dates a stored schedule); none shows the stored last run.
+    void setSchedule(ScheduledScans* schedule) { schedule_ = schedule; }
 
     GroupBox& EngineGroup;  // "Scan Engine"
     Label& EngineCaption;   // "Engine in use:"
@@ -72,12 +83,22 @@ public:
     Label& EventsCaption;         // "Recent events:"
     ListBox& EventsList;          // newest first
     ExclusionSettings Exclusions;
+    GroupBox& ScheduleGroup;     // "Scheduled Scan"
+    RadioGroup& FrequencyGroup;  // "Scheduled scan:" Off, Daily, Weekly
+    RadioGroup& WeekdayGroup;    // Monday to Sunday; Weekly only
+    Label& TimeCaption;          // "Time (HH:MM):"
+    Edit& TimeEdit;
+    RadioGroup& TargetsGroup;  // "Scan:" all fixed drives, the folders last chosen
+    Label& ScheduleProblem;    // why OK refused the schedule
+    Label& LastRunText;
     Button& OkButton;
     Button& CancelButton;
 
     // The folder picker behind the watched folders' "Add Folder..."; ""
     // when cancelled.
     std::function<std::string()> chooseWatchedFolder;
+    // The schedule was stored: the program applies it.
+    std::function<void()> scheduleChanged;
 
 private:
     void FormShow();
@@ -91,6 +112,11 @@ private:
     void ShowWatchedFolders();
     void ShowEvents();
     std::vector<std::string> WatchedInList() const;
+    // The scheduled scan: the stored one shown, and the fields' checked
+    // (nothing, with why shown, when OK must refuse them).
+    void ShowSchedule();
+    std::optional<ScanSchedule> CheckedSchedule();
+    void ShowLastRun();
     void AddWatchedFolder();
     void RemoveWatchedFolder();
 
@@ -100,6 +126,10 @@ private:
     // defaults keep following the user's known folders.
     std::vector<std::string> shownWatched_;
     std::vector<RealtimeEvent> shownEvents_;
+    ScheduledScans* schedule_ = nullptr;
+    // As Load() found it: the time it was stored changes only with its
+    // frequency, weekday or time.
+    ScanSchedule shownSchedule_;
 };
 
 }  // namespace tolvar

@@ -1,5 +1,9 @@
 #include "ui/scan_windows_win.h"
 
+#include <exception>
+
+#include "framework/application_win.h"
+#include "protection/scan_schedule_store_win.h"
 #include "scan/choose_folder.h"
 #include "scan/scan_session_win.h"
 
@@ -71,8 +75,20 @@ std::vector<std::string> TForm16::ChosenFolders() const {
 }
 
 void TForm16::Start() {
-    if (ListBox1.count() > 0) scan_.StartChosenScan(ChosenFolders());
+    if (ListBox1.count() == 0) {
+        close();
+        return;
+    }
+    const std::vector<std::string> folders = ChosenFolders();
+    scan_.StartChosenScan(folders);
     close();
+    // The scheduled scan of "the folders last chosen" scans these. The scan
+    // runs whether or not they could be kept; the error report says why.
+    try {
+        StoreLastChosenFolders(folders);
+    } catch (const std::exception&) {
+        Application::instance().reportException(std::current_exception());
+    }
 }
 
 }  // namespace tolvar

@@ -37,7 +37,8 @@ public:
     // The folder picker; tests replace it.
     std::function<std::string()> chooseFolder;
 
-    // The folders to scan, each ending with a backslash.
+    // The folders to scan, each ending with a backslash. Start scans them
+    // and keeps them as the folders last chosen (for a scheduled scan).
     std::vector<std::string> ChosenFolders() const;
 
 private:

@@ -287,6 +287,9 @@ TEST(AccessibleProtectionWindow, TheStateTheBoxAndTheFieldRead) {
     EXPECT_NE(Find(tree, "Allowed files", ROLE_SYSTEM_LIST), nullptr) << run.output;
     EXPECT_NE(Find(tree, "Take Back", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
     EXPECT_NE(Find(tree, "Add Folder...", ROLE_SYSTEM_PUSHBUTTON), nullptr) << run.output;
+    // The scheduled scan's field and choices.
+    EXPECT_NE(Find(tree, "Scheduled scan time (HH:MM)", ROLE_SYSTEM_TEXT), nullptr) << run.output;
+    EXPECT_NE(Find(tree, "Weekly", ROLE_SYSTEM_RADIOBUTTON), nullptr) << run.output;
     window.close();
 }
 

@@ -437,22 +437,23 @@ TEST_F(MessageWindowKeys, TheProtectionWindowTakesOkOnEnterAndCancelsOnEscape) {
     }
     EXPECT_EQ(presses.pressed, (std::vector<std::string>{"Cancel", "OK"}));
     // Tab reaches the boxes, the fields, the lists and the buttons ("Take
-    // Back" is off: nothing is allowed), real-time protection's among them.
+    // Back" is off: nothing is allowed), real-time protection's and the
+    // scheduled scan's among them (its weekdays are off: the schedule is).
     settings.ShowSettings();
     ASSERT_TRUE(test::PumpUntil([&] { return settings.keyboard().focused() != nullptr; }));
     std::vector<std::string> names;
-    for (int n = 0; n < 14; ++n) {
+    for (int n = 0; n < 17; ++n) {
         PressKey(VK_TAB);
         names.push_back(FocusedName(settings));
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
-              (std::vector<std::string>{
-                  "Add Folder...", "Add Folder...", "Allowed files", "Cancel",
-                  "Delete vaulted files after N days", "Engine address", "Excluded folders",
-                  "Ignored detection names",
-                  "Keep the scan engine loaded (faster scans; uses about 1 GB of memory)", "OK",
-                  "Real-time protection", "Recent events", "Remove", "Watched folders"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "Add Folder...", "Add Folder...", "All fixed drives", "Allowed files",
+                         "Cancel", "Delete vaulted files after N days", "Engine address",
+                         "Excluded folders", "Ignored detection names",
+                         "Keep the scan engine loaded (faster scans; uses about 1 GB of memory)",
+                         "OK", "Off", "Real-time protection", "Recent events", "Remove",
+                         "Scheduled scan time (HH:MM)", "Watched folders"}));
     settings.close();
 }
 

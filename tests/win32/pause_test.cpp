@@ -5,6 +5,7 @@
 
 #include "core/com_apartment_win.h"
 #include "core/folders.h"
+#include "protection/scan_schedule_store_win.h"
 #include "scan/choose_folder.h"
 #include "scan_fixture.h"
 #include "ui/scan_windows_win.h"
@@ -146,7 +147,8 @@ TEST_F(Chooser, ListsTheFixedDrivesFirstAndScansExactlyTheChosenFolders) {
 }
 
 // A folder picked with any characters in its name goes through the list
-// and the file list to the scanner unchanged.
+// and the file list to the scanner unchanged, and is kept, as written, as
+// the folders last chosen that a scheduled scan scans.
 TEST_F(Chooser, AFolderWithAnyCharactersReachesTheScannerExactly) {
     const std::string named = path("Zo\xC3\xAB \xD0\x96 \xE8\xAB\x8B");
     script({"args " + path("args.txt"), "list " + path("list.txt"), "exit 0"});
@@ -164,9 +166,12 @@ TEST_F(Chooser, AFolderWithAnyCharactersReachesTheScannerExactly) {
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(readLines("list.txt"), std::vector<std::string>{named + "\\"});
     EXPECT_EQ(readLines("args.txt").back().rfind("--file-list=", 0), 0u);
+    EXPECT_EQ(LastChosenFolders(), std::vector<std::string>{named + "\\"});
 }
 
+// Nothing scanned, nothing chosen: the folders a scheduled scan scans stay.
 TEST_F(Chooser, StartWithAnEmptyListClosesWithoutAScan) {
+    StoreLastChosenFolders({"C:\\Kept\\"});
     openChooser([&] {
         for (int i = 0; i < chooser.ListBox1.count(); ++i)
             chooser.ListBox1.setSelected(i, true);
@@ -177,6 +182,7 @@ TEST_F(Chooser, StartWithAnEmptyListClosesWithoutAScan) {
     EXPECT_FALSE(chooser.visible());
     EXPECT_EQ(ScanState, "idle");
     EXPECT_EQ(Statistics().ScanCount(), scansBefore);
+    EXPECT_EQ(LastChosenFolders(), std::vector<std::string>{"C:\\Kept\\"});
 }
 
 TEST_F(Chooser, ACancelledPickerAndTheCloseButtonChangeNothing) {
