@@ -44,6 +44,7 @@ Program::Program(TForm10& splash)
         ending_ = true;
         requestTimer_.setEnabled(false);
         if (requests_) requests_->setOnArrival(nullptr);
+        schedule_.ShutDown();
         ShutDown(scan_, mainForm_.skin());
         // Before the daemon, whose engine it uses.
         try {
@@ -77,6 +78,14 @@ Program::Program(TForm10& splash)
     form14_.openSettings = [this] { OpenDatabaseSettings(); };
     form15_.openDownload = [this] { form8_.showModal(); };
     requestTimer_.onTimer = [this] { StartRequestedScan(); };
+    protection_.setSchedule(&schedule_);
+    protection_.scheduleChanged = [this] { schedule_.Apply(); };
+    schedule_.startScan = [this](const ScheduledTargets& targets) {
+        return StartScheduledScan(targets);
+    };
+    schedule_.onChange = [this] {
+        if (protection_.visible()) protection_.RefreshState();
+    };
     mainForm_.onComeBack = [this] {
         if (!heldResult_) return;
         std::function<void()> show = std::move(heldResult_);
@@ -335,6 +344,29 @@ void Program::StartRequestedScan() {
     scan_.StartChosenScan(std::move(targets));
 }
 
+bool Program::StartScheduledScan(const ScheduledTargets& targets) {
+    // A request from the user goes first; the schedule asks again.
+    if (ending_ || BusyForNewScan() || joiner_.Waiting()) return false;
+    scheduledScan_ = true;
+    scan_.StartChosenScan(targets.fixedDrives ? scan_.fixedDrives() : targets.folders);
+    if (!scheduledScan_) {
+        // The scan could not begin and has ended already: the schedule
+        // counts the run as started only once this returns.
+        std::weak_ptr<int> alive = alive_;
+        Application::instance().post([this, alive] {
+            if (!alive.expired() && schedule_.RunInProgress())
+                schedule_.RunEnded(lastScheduleOutcome_);
+        });
+    }
+    return true;
+}
+
+void Program::TellScheduleOutcome(const std::string& words) {
+    lastScheduleOutcome_ = words;
+    scheduledScan_ = false;
+    if (schedule_.RunInProgress()) schedule_.RunEnded(words);
+}
+
 void Program::ShowOrHoldResult(std::function<void()> show, const std::string& balloon,
                                bool warning) {
     if (!mainForm_.hiddenInTray()) {
@@ -359,6 +391,10 @@ void Program::NewScanBegins() {
 }
 
 void Program::InfectionsFound(std::int32_t count) {
+    if (scheduledScan_) {
+        TellScheduleOutcome(
+            scan_.LastScanStopped() ? "Stopped" : std::to_string(count) + " infection(s) found");
+    }
     // Never removed without the user: the offer waits for the window.
     ShowOrHoldResult(
         [this, count] { form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); }); },
@@ -366,11 +402,15 @@ void Program::InfectionsFound(std::int32_t count) {
 }
 
 void Program::NoInfectionsFound() {
+    if (scheduledScan_) {
+        TellScheduleOutcome(scan_.LastScanStopped() ? "Stopped" : "No infections found");
+    }
     ShowOrHoldResult([this] { form17_.showCentred(); }, "Scan complete: no infections found",
                      false);
 }
 
 void Program::ScanFailed(const std::string& reason) {
+    if (scheduledScan_) TellScheduleOutcome("Failed: " + reason);
     ShowOrHoldResult([this, reason] { scanFailed_.ShowFailure(reason); }, "Scan failed: " + reason,
                      true);
 }

@@ -11,6 +11,7 @@
 #include "protection/realtime_protection_win.h"
 #include "protection/request_joiner.h"
 #include "protection/scan_request_pipe_win.h"
+#include "protection/scheduled_scans_win.h"
 #include "quarantine/removal.h"
 #include "scan/clamd_daemon_win.h"
 #include "scan/scan_session_win.h"
@@ -53,6 +54,7 @@ public:
     ScanSession& scan() { return scan_; }
     ClamdDaemon& daemon() { return daemon_; }
     RealtimeProtection& realtime() { return realtime_; }
+    ScheduledScans& schedule() { return schedule_; }
 
 private:
     // MainWindowCommands
@@ -149,6 +151,15 @@ private:
     // tray: a balloon tells it, and it shows as the window comes back.
     std::function<void()> heldResult_;
     void ShowOrHoldResult(std::function<void()> show, const std::string& balloon, bool warning);
+    // The scheduled scan, kept while the program runs; its runs wait while
+    // the program is busy or a request waits.
+    ScheduledScans schedule_;
+    // Set while the scan the schedule started runs; its outcome is told to
+    // the schedule as it ends.
+    bool scheduledScan_ = false;
+    std::string lastScheduleOutcome_;
+    bool StartScheduledScan(const ScheduledTargets& targets);
+    void TellScheduleOutcome(const std::string& words);
     // Posted news from the pipe's thread is dropped once the program is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

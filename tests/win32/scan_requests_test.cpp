@@ -18,6 +18,7 @@
 
 #include "app/program_win.h"
 #include "core/folder_protection_win.h"
+#include "core/folders.h"
 #include "core/handles_win.h"
 #include "core/registry_win.h"
 #include "core/settings.h"
@@ -29,6 +30,7 @@
 #include "protection/realtime_setting_win.h"
 #include "protection/scan_request_client_win.h"
 #include "protection/scan_request_pipe_win.h"
+#include "protection/scan_schedule_store_win.h"
 #include "quarantine_fixture.h"
 #include "scan/excluded_folders.h"
 #include "scan/scan_state.h"
@@ -419,6 +421,91 @@ TEST_F(ScanRequests, AScanEndingInTheTrayIsToldByABalloonAndTheResultWaitsForThe
     ASSERT_TRUE(test::PumpUntil([] { return Showing("Infections Found"); }));
     CloseIfShowing("Infections Found");
     EXPECT_TRUE(fs::exists(fs::path(Utf8ToWide(bad))));
+}
+
+// The schedule as the Protection window stores it: daily at 14:00, of the
+// folders last chosen, stored that morning; the program's looks on a clock
+// set to its time and on mains power.
+class ScheduledProgram : public ScanRequests {
+protected:
+    ScheduledProgram() {
+        ForgetSchedule();
+        ScanSchedule schedule;
+        schedule.frequency = ScheduleFrequency::Daily;
+        schedule.minuteOfDay = 14 * 60;
+        schedule.targets = ScheduleTargets::ChosenFolders;
+        schedule.storedAt = LocalMoment{2026, 12, 9, 8, 0};
+        StoreScanSchedule(schedule);
+        StoreLastChosenFolders({folder.folder()});
+        program.schedule().now = [this] { return clock; };
+        program.schedule().power = [] { return PowerReading{}; };
+        program.schedule().Apply();
+    }
+    ~ScheduledProgram() override { ForgetSchedule(); }
+    static void ForgetSchedule() {
+        const std::string path = std::string(kRegistryKey) + kScheduleSubkey;
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), KEY_WOW64_32KEY, 0);
+    }
+    LocalMoment clock{2026, 12, 9, 14, 0};
+};
+
+// Guards against a scheduled scan whose infections are removed, or offered
+// over the user's work, while nobody looks, and whose end the schedule
+// never hears of (it would show "running" and never run again).
+TEST_F(ScheduledProgram, ARunInTheTrayIsToldByABalloonAndItsOutcomeKept) {
+    const std::string bad = folder.file("bad.exe");
+    form.StartInTray();
+    script({"out " + test::Escaped(bad) + ": Win.Test.One FOUND\\n", "exit 1"});
+    program.schedule().Tick();
+    ASSERT_TRUE(scanRunsThenEnds());
+    const std::vector<NotifyLog::Call> balloons = log.balloons();
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_STREQ(balloons[0].record.szInfo, "Scan complete: 1 infection(s) found");
+    EXPECT_FALSE(Showing("Infections Found"));
+    EXPECT_TRUE(fs::exists(fs::path(Utf8ToWide(bad))));
+    EXPECT_FALSE(program.schedule().RunInProgress());
+    const LastScheduledRun last = LoadLastScheduledRun();
+    ASSERT_TRUE(last.time);
+    EXPECT_EQ(MomentText(*last.time), "2026-12-09 14:00");
+    EXPECT_EQ(last.outcome, "1 infection(s) found");
+}
+
+// Guards against a scheduled run that cuts into the user's scan, and one
+// that is lost because the program was busy at its time.
+TEST_F(ScheduledProgram, ARunDueDuringTheUsersScanWaitsForItsEnd) {
+    script({"wait-file " + workFile("go"), "exit 0"});
+    program.scan().StartChosenScan({folder.folder()});
+    ASSERT_TRUE(test::PumpUntil([this] { return program.scan().ScannerRunning(); }));
+    program.schedule().Tick();
+    EXPECT_FALSE(program.schedule().RunInProgress());
+    std::ofstream(workFile("go")) << "";
+    ASSERT_TRUE(test::PumpUntil([this] { return ScanIsIdle() && !program.scan().ScannerRunning(); },
+                                20000));
+    CloseIfShowing("Scan Complete");
+    script({"exit 0"});
+    clock.minute = 1;
+    program.schedule().Tick();
+    EXPECT_TRUE(program.schedule().RunInProgress() || !ScanIsIdle() ||
+                LoadLastScheduledRun().outcome == "No infections found");
+    ASSERT_TRUE(test::PumpUntil(
+        [] { return LoadLastScheduledRun().outcome == "No infections found"; }, 20000))
+        << LoadLastScheduledRun().outcome;
+    CloseIfShowing("Scan Complete");
+}
+
+// Guards against a scheduled scan that fails before it begins (no
+// database) leaving the schedule waiting for an end that was already told.
+TEST_F(ScheduledProgram, ARunThatCannotBeginIsRecordedAsFailed) {
+    const std::string database = Folders().DatabaseFolder + "main.cvd";
+    const std::string kept = database + ".kept";
+    ASSERT_TRUE(MoveFileExA(database.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING));
+    program.schedule().Tick();
+    const bool told = test::PumpUntil([this] { return !program.schedule().RunInProgress(); });
+    MoveFileExA(kept.c_str(), database.c_str(), MOVEFILE_REPLACE_EXISTING);
+    CloseIfShowing("Scan Failed");
+    ASSERT_TRUE(told);
+    EXPECT_EQ(LoadLastScheduledRun().outcome.rfind("Failed: ", 0), 0u)
+        << LoadLastScheduledRun().outcome;
 }
 
 }  // namespace
