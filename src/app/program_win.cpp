@@ -347,23 +347,13 @@ void Program::StartRequestedScan() {
 bool Program::StartScheduledScan(const ScheduledTargets& targets) {
     // A request from the user goes first; the schedule asks again.
     if (ending_ || BusyForNewScan() || joiner_.Waiting()) return false;
-    scheduledScan_ = true;
     scan_.StartChosenScan(targets.fixedDrives ? scan_.fixedDrives() : targets.folders);
-    if (!scheduledScan_) {
-        // The scan could not begin and has ended already: the schedule
-        // counts the run as started only once this returns.
-        std::weak_ptr<int> alive = alive_;
-        Application::instance().post([this, alive] {
-            if (!alive.expired() && schedule_.RunInProgress())
-                schedule_.RunEnded(lastScheduleOutcome_);
-        });
-    }
     return true;
 }
 
 void Program::TellScheduleOutcome(const std::string& words) {
-    lastScheduleOutcome_ = words;
-    scheduledScan_ = false;
+    // Only one scan runs at a time: while the schedule's run goes on, the
+    // scan that ends is its scan.
     if (schedule_.RunInProgress()) schedule_.RunEnded(words);
 }
 
@@ -391,10 +381,8 @@ void Program::NewScanBegins() {
 }
 
 void Program::InfectionsFound(std::int32_t count) {
-    if (scheduledScan_) {
-        TellScheduleOutcome(
-            scan_.LastScanStopped() ? "Stopped" : std::to_string(count) + " infection(s) found");
-    }
+    TellScheduleOutcome(scan_.LastScanStopped() ? "Stopped"
+                                                : std::to_string(count) + " infection(s) found");
     // Never removed without the user: the offer waits for the window.
     ShowOrHoldResult(
         [this, count] { form11_.ShowPrompt(count, [this] { StartRemoval(scan_, *this); }); },
@@ -402,15 +390,13 @@ void Program::InfectionsFound(std::int32_t count) {
 }
 
 void Program::NoInfectionsFound() {
-    if (scheduledScan_) {
-        TellScheduleOutcome(scan_.LastScanStopped() ? "Stopped" : "No infections found");
-    }
+    { TellScheduleOutcome(scan_.LastScanStopped() ? "Stopped" : "No infections found"); }
     ShowOrHoldResult([this] { form17_.showCentred(); }, "Scan complete: no infections found",
                      false);
 }
 
 void Program::ScanFailed(const std::string& reason) {
-    if (scheduledScan_) TellScheduleOutcome("Failed: " + reason);
+    TellScheduleOutcome("Failed: " + reason);
     ShowOrHoldResult([this, reason] { scanFailed_.ShowFailure(reason); }, "Scan failed: " + reason,
                      true);
 }

@@ -154,11 +154,8 @@ private:
     // The scheduled scan, kept while the program runs; its runs wait while
     // the program is busy or a request waits.
     ScheduledScans schedule_;
-    // Set while the scan the schedule started runs; its outcome is told to
-    // the schedule as it ends.
-    bool scheduledScan_ = false;
-    std::string lastScheduleOutcome_;
     bool StartScheduledScan(const ScheduledTargets& targets);
+    // The end of the scan the schedule started, told to it.
     void TellScheduleOutcome(const std::string& words);
     // Posted news from the pipe's thread is dropped once the program is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);

@@ -100,22 +100,37 @@ void ScheduledScans::StartRun(const LocalMoment& at) {
         targets.folders = LastChosenFolders();
     }
     const bool nothingToScan = !targets.fixedDrives && targets.folders.empty();
-    if (!nothingToScan && !(startScan && startScan(targets))) return;  // busy: the next look
+    if (!nothingToScan) {
+        // Running before the scan is asked for, so that an end told at once
+        // reaches this run.
+        running_ = true;
+        starting_ = true;
+        endedWhileStarting_.clear();
+        const bool started = startScan && startScan(targets);
+        starting_ = false;
+        if (!started) {
+            running_ = false;  // busy: the next look
+            return;
+        }
+    }
     looks_.Started();
     heldBackBy_.reset();
     schedule_.lastRun = at;
-    last_ = {at, nothingToScan ? kNoFolders : ""};
-    running_ = !nothingToScan;
+    last_ = {at, nothingToScan ? kNoFolders : endedWhileStarting_};
     Changed();
     // Kept in memory first: a failed store neither repeats the run in this
     // session nor loses its outcome; the error report says why.
     StoreLastRunStart(at);
-    if (nothingToScan) StoreLastRunOutcome(kNoFolders);
+    if (!last_.outcome.empty()) StoreLastRunOutcome(last_.outcome);
 }
 
 void ScheduledScans::RunEnded(const std::string& outcome) {
     if (!running_) return;
     running_ = false;
+    if (starting_) {
+        endedWhileStarting_ = outcome;
+        return;
+    }
     last_.outcome = outcome;
     Changed();
     StoreLastRunOutcome(outcome);

@@ -46,7 +46,8 @@ public:
     // removal running): asked again at the next look.
     std::function<bool(const ScheduledTargets&)> startScan;
     // How the scheduled run ended, in the program's words ("No infections
-    // found", "2 infection(s) found", "Failed: ...", "Stopped").
+    // found", "2 infection(s) found", "Failed: ...", "Stopped"); also from
+    // inside startScan, for a scan that ended before it began.
     void RunEnded(const std::string& outcome);
     // A run was started and RunEnded not yet called.
     bool RunInProgress() const { return running_; }
@@ -71,6 +72,10 @@ private:
     LastScheduledRun last_;
     ScheduleLooks looks_;
     bool running_ = false;
+    // Set while startScan runs: a scan that cannot begin ends inside it, and
+    // its end (kept here) belongs to the run being started.
+    bool starting_ = false;
+    std::string endedWhileStarting_;
     bool shutDown_ = false;
     // The reading that held the run back, while it is held back.
     std::optional<PowerReading> heldBackBy_;
